@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/expression/compiled_expression.hpp"
+#include "core/text/csv_reader.hpp"
+
+namespace orvalix {
+
+// The environment file's rows as read, and the two endpoints parsed from them at load.
+struct PortSettings {
+    CsvTable table;
+    bool localEndpointValid = false;
+    std::uint32_t localAddress = 0;  // IPv4, host byte order
+    std::uint16_t localPort = 0;
+    bool remoteEndpointValid = false;
+    std::uint32_t remoteAddress = 0;
+    std::uint16_t remotePort = 0;
+};
+
+struct SequenceStep {
+    std::vector<std::u16string> cells;
+    CompiledExpression txCondition;    // cell 1
+    CompiledExpression jumpCondition;  // cell 3
+};
+
+struct NamedCondition {
+    std::vector<std::u16string> cells;
+    CompiledExpression condition;         // cell 1
+    CompiledExpression markCondition;     // cell 2
+    CompiledExpression triggerCondition;  // cell 3
+};
+
+// One compiled expression per data row of the frame file, in file order.
+using FrameDefinition = std::vector<CompiledExpression>;
+
+struct Environment {
+    PortSettings port;
+    std::vector<SequenceStep> sequence;
+    std::vector<NamedCondition> namedConditions;
+};
+
+// Maps keyed by names compare UTF-16 code units as unsigned numbers, which is what
+// std::u16string's ordering does.
+using EnvironmentMap = std::map<std::u16string, Environment, std::less<>>;
+using FrameMap = std::map<std::u16string, FrameDefinition, std::less<>>;
+using FrameFileTimes = std::map<std::u16string, std::uint64_t, std::less<>>;
+
+struct Project {
+    std::u16string dataFolder;
+    EnvironmentMap environments;
+    FrameMap frames;
+    FrameFileTimes frameFileTimes;
+};
+
+}  // namespace orvalix

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvalix {
+
+// One row of cells as read; a row always has at least one cell.
+using CsvRow = std::vector<std::u16string>;
+// Rows in file order; rows may differ in their number of cells.
+using CsvTable = std::vector<CsvRow>;
+
+// What parsing decoded text yields, with the facts a checker needs beyond the table.
+struct CsvParse {
+    CsvTable table;
+    // The text did not end with a line feed: its last row was not delivered.
+    bool unterminatedLastRow = false;
+    // Line (1-based) on which each delivered row starts; same size as table.
+    std::vector<std::size_t> rowLines;
+};
+
+// Applies the quote rules to decoded text (line ends already reduced to LF).
+CsvParse parseCsvText(std::u16string_view text);
+
+// Why a file could not be turned into text.
+struct CsvFileError {
+    int code = 0;                 // 0 when the file was read
+    std::string message;          // empty when code is 0
+};
+
+// Reads a file: UTF-8 (BOM optional) or UTF-16LE with its BOM, CR LF or LF.
+// Returns the decoded text with CR LF reduced to LF, or an error.
+CsvFileError readTextFile(const std::filesystem::path& path, std::u16string& text);
+
+// Appends the rows of the file to table. 0 on success; the platform's error number when
+// the file cannot be opened; a non-zero code when it cannot be read or decoded.
+int readCsvFile(const std::filesystem::path& path, CsvTable& table);
+
+}  // namespace orvalix
