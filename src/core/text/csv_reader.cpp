@@ -1,1 +1,151 @@
-// (being written)
+#include "core/text/csv_reader.hpp"
+
+#include "core/text/quote_rules.hpp"
+#include "core/text/text_conversion.hpp"
+
+#include <cerrno>
+#include <fstream>
+#include <system_error>
+#include <utility>
+
+namespace orvalix {
+namespace {
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LeBom = "\xFF\xFE";
+
+// The caller names the file; the message tells only what went wrong with it.
+CsvFileError fileError(int code, std::string_view what) {
+    return {code, std::string(what)};
+}
+
+CsvFileError decodingError(std::size_t offset,
+                           std::string_view encoding) {
+    return fileError(EILSEQ,
+                     "not valid " + std::string(encoding) + " at byte offset " +
+                         std::to_string(offset) +
+                         "; the file may be saved in another encoding (e.g. Shift-JIS)");
+}
+
+// errno is the only cause the stream leaves behind; fall back to EIO when it has none.
+int lastErrorOr(int fallback) { return errno != 0 ? errno : fallback; }
+
+CsvFileError readBytes(const std::filesystem::path& path, std::string& bytes) {
+    errno = 0;
+    std::ifstream in(path, std::ios::binary);
+    if (!in.is_open()) {
+        const int code = lastErrorOr(ENOENT);
+        return fileError(code, std::generic_category().message(code));
+    }
+    char chunk[16384];
+    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+        bytes.append(chunk, static_cast<std::size_t>(in.gcount()));
+    }
+    if (in.bad()) {
+        const int code = lastErrorOr(EIO);
+        return fileError(code, std::generic_category().message(code));
+    }
+    return {};
+}
+
+void appendUtf16Le(std::string_view bytes, std::u16string& text) {
+    text.reserve(text.size() + bytes.size() / 2);
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        const auto low = static_cast<unsigned char>(bytes[i]);
+        const auto high = static_cast<unsigned char>(bytes[i + 1]);
+        text.push_back(static_cast<char16_t>(low | (high << 8)));
+    }
+}
+
+// Text mode: CR LF becomes LF; a CR anywhere else is an ordinary character.
+void dropCrBeforeLf(std::u16string& text) {
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
+            continue;
+        }
+        text[out++] = text[i];
+    }
+    text.resize(out);
+}
+
+}  // namespace
+
+CsvParse parseCsvText(std::u16string_view text) {
+    CsvParse result;
+    detail::QuoteRules rules;
+    std::u16string cell;
+    CsvRow row;
+    std::size_t line = 1;
+    std::size_t rowLine = 1;
+    bool rowPending = false;
+    for (const char16_t c : text) {
+        rowPending = true;
+        const auto action = rules.next(c);
+        if (action == detail::QuoteRules::Action::Append) {
+            cell.push_back(c);
+        } else if (action == detail::QuoteRules::Action::Outside) {
+            if (c == u',' || c == u'\n') {
+                row.push_back(std::move(cell));
+                cell.clear();
+                rules.cellEnded();
+            } else {
+                cell.push_back(c);
+            }
+            if (c == u'\n') {
+                result.table.push_back(std::move(row));
+                row.clear();
+                result.rowLines.push_back(rowLine);
+                rowLine = line + 1;
+                rowPending = false;
+            }
+        }
+        if (c == u'\n') {
+            ++line;
+        }
+    }
+    result.unterminatedLastRow = rowPending;
+    return result;
+}
+
+CsvFileError readTextFile(const std::filesystem::path& path, std::u16string& text) {
+    std::string bytes;
+    if (auto error = readBytes(path, bytes); error.code != 0) {
+        return error;
+    }
+    std::string_view content = bytes;
+    text.clear();
+    if (content.starts_with(kUtf16LeBom)) {
+        content.remove_prefix(kUtf16LeBom.size());
+        if (content.size() % 2 != 0) {
+            return decodingError(bytes.size() - 1, "UTF-16LE");
+        }
+        appendUtf16Le(content, text);
+    } else {
+        std::size_t bomSize = 0;
+        if (content.starts_with(kUtf8Bom)) {
+            bomSize = kUtf8Bom.size();
+            content.remove_prefix(bomSize);
+        }
+        if (const auto bad = appendUtf8AsUtf16(content, text); bad != std::string_view::npos) {
+            text.clear();
+            return decodingError(bomSize + bad, "UTF-8");
+        }
+    }
+    dropCrBeforeLf(text);
+    return {};
+}
+
+int readCsvFile(const std::filesystem::path& path, CsvTable& table) {
+    std::u16string text;
+    if (const auto error = readTextFile(path, text); error.code != 0) {
+        return error.code;
+    }
+    auto parsed = parseCsvText(text);
+    for (auto& row : parsed.table) {
+        table.push_back(std::move(row));
+    }
+    return 0;
+}
+
+}  // namespace orvalix

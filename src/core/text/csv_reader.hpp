@@ -16,7 +16,8 @@ using CsvTable = std::vector<CsvRow>;
 // What parsing decoded text yields, with the facts a checker needs beyond the table.
 struct CsvParse {
     CsvTable table;
-    // The text did not end with a line feed: its last row was not delivered.
+    // The text ended inside a row (no line feed outside quotes closed it): that row was
+    // not delivered.
     bool unterminatedLastRow = false;
     // Line (1-based) on which each delivered row starts; same size as table.
     std::vector<std::size_t> rowLines;
@@ -28,7 +29,7 @@ CsvParse parseCsvText(std::u16string_view text);
 // Why a file could not be turned into text.
 struct CsvFileError {
     int code = 0;                 // 0 when the file was read
-    std::string message;          // empty when code is 0
+    std::string message;          // what went wrong, without the path; empty when code is 0
 };
 
 // Reads a file: UTF-8 (BOM optional) or UTF-16LE with its BOM, CR LF or LF.
