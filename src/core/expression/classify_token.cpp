@@ -1,1 +1,169 @@
-// (being written)
+#include <array>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "core/expression/compile_expression.hpp"
+
+namespace orvalix {
+namespace {
+
+struct FixedToken {
+    std::string_view text;
+    TokenKind kind;
+    std::int64_t value;
+};
+
+// Keywords first, so that reserved words can never become identifiers.
+constexpr std::array<FixedToken, 31> kFixedTokens{{
+    {"SinceStart", TokenKind::TimeKeyword, 0},
+    {"SinceLast", TokenKind::TimeKeyword, 1},
+    {"LastSinceStart", TokenKind::TimeKeyword, 2},
+    {"SinceLastRx", TokenKind::SinceLastRxKeyword, -1},
+    {"SinceLastTx", TokenKind::SinceLastTxKeyword, -1},
+    {"CRC_CCITT1", TokenKind::FunctionCrcCcitt1, 0},
+    {"SUM", TokenKind::FunctionSum, 0},
+    {"BCC", TokenKind::FunctionBcc, 0},
+    {"BCC2", TokenKind::FunctionBcc2, 0},
+    {"(", TokenKind::LeftParen, 0},
+    {")", TokenKind::RightParen, 0},
+    {"[", TokenKind::LeftBracket, 0},
+    {"]", TokenKind::RightBracket, 0},
+    {",", TokenKind::Comma, 0},
+    {"+", TokenKind::AdditiveOperator, 0},
+    {"-", TokenKind::AdditiveOperator, 1},
+    {"*", TokenKind::BinaryOperator, 2},
+    {"/", TokenKind::BinaryOperator, 3},
+    {"%", TokenKind::BinaryOperator, 4},
+    {">", TokenKind::BinaryOperator, 5},
+    {"<", TokenKind::BinaryOperator, 6},
+    {">=", TokenKind::BinaryOperator, 7},
+    {"<=", TokenKind::BinaryOperator, 8},
+    {"&", TokenKind::BinaryOperator, 9},
+    {"|", TokenKind::BinaryOperator, 10},
+    {"~", TokenKind::ComplementOperator, 11},
+    {"^", TokenKind::BinaryOperator, 12},
+    {"<<", TokenKind::BinaryOperator, 13},
+    {">>", TokenKind::BinaryOperator, 14},
+    {"==", TokenKind::BinaryOperator, 15},
+    {"!=", TokenKind::BinaryOperator, 16},
+}};
+
+constexpr bool isCSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+constexpr bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+constexpr bool isAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+
+constexpr int digitValue(char c) {
+    if (isAsciiDigit(c)) {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'z') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'Z') {
+        return c - 'A' + 10;
+    }
+    return 99;
+}
+
+// strtoll(text, &end, 0) accepted only when end reaches the end of the text. Out-of-range
+// values clamp to the 64-bit limits as strtoll does.
+std::optional<std::int64_t> parseInteger(std::string_view text) {
+    std::size_t pos = 0;
+    while (pos < text.size() && isCSpace(text[pos])) {
+        ++pos;
+    }
+    bool negative = false;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+        negative = text[pos] == '-';
+        ++pos;
+    }
+    unsigned base = 10;
+    if (pos < text.size() && text[pos] == '0') {
+        base = 8;
+        // A bare "0x" fails either way: strtoll would stop after the "0", leaving the "x".
+        if (pos + 1 < text.size() && (text[pos + 1] == 'x' || text[pos + 1] == 'X')) {
+            base = 16;
+            pos += 2;
+        }
+    }
+    const std::uint64_t limit = negative ? std::uint64_t{1} << 63U
+                                         : static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+    std::uint64_t magnitude = 0;
+    bool clamped = false;
+    const std::size_t firstDigit = pos;
+    for (; pos < text.size(); ++pos) {
+        const int digit = digitValue(text[pos]);
+        if (digit >= static_cast<int>(base)) {
+            break;
+        }
+        const auto d = static_cast<std::uint64_t>(digit);
+        if (clamped || magnitude > (limit - d) / base) {
+            clamped = true;
+            continue;
+        }
+        magnitude = magnitude * base + d;
+    }
+    if (pos == firstDigit || pos != text.size()) {
+        return std::nullopt;
+    }
+    if (clamped) {
+        magnitude = limit;
+    }
+    if (negative) {
+        return static_cast<std::int64_t>(std::uint64_t{0} - magnitude);
+    }
+    return static_cast<std::int64_t>(magnitude);
+}
+
+bool isIdentifier(std::string_view text) {
+    if (text.empty() || isAsciiDigit(text.front())) {
+        return false;
+    }
+    for (const char c : text) {
+        if (!isAsciiLetter(c) && !isAsciiDigit(c) && c != '_') {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::u16string widenAscii(std::string_view text) {
+    std::u16string wide(text.size(), u'\0');
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        wide[i] = static_cast<char16_t>(static_cast<unsigned char>(text[i]));
+    }
+    return wide;
+}
+
+int makeToken(Token& token, TokenKind kind, std::int64_t value, std::u16string name = {}) {
+    token.kind = kind;
+    token.value = value;
+    token.name = std::move(name);
+    return kind == TokenKind::Invalid ? 2 : 0;
+}
+
+}  // namespace
+
+int classifyToken(std::string_view text, Token& token) {
+    for (const FixedToken& fixed : kFixedTokens) {
+        if (fixed.text == text) {
+            return makeToken(token, fixed.kind, fixed.value);
+        }
+    }
+    if (const auto number = parseInteger(text)) {
+        return makeToken(token, TokenKind::Number, *number);
+    }
+    if (isIdentifier(text)) {
+        return makeToken(token, TokenKind::Identifier, 0, widenAscii(text));
+    }
+    return makeToken(token, TokenKind::Invalid, 0);
+}
+
+}  // namespace orvalix

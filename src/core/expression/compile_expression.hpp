@@ -20,8 +20,9 @@ enum class CompileStatus : int {
 // A failed compile, told so that a user can find it.
 struct CompileDiagnostic {
     CompileStatus status = CompileStatus::Compiled;
-    // The offending token's text (the invalid token, or the symbol where the reduction
-    // stuck); empty for an expression with no token at all.
+    // The offending token's text: the invalid token, or where reducing got stuck (the first
+    // symbol left that is not an Expression, else the first token of the second Expression).
+    // Empty for an expression with no token at all.
     std::string tokenText;
     // 0-based byte offset of that token in the text.
     std::size_t position = 0;
@@ -31,9 +32,14 @@ struct CompileDiagnostic {
 int classifyToken(std::string_view text, Token& token);
 
 // Compiles text (UTF-8). On status 0 out is replaced; on 1 or 2 it is left as it was.
+// The text ends at its first NUL or at the end of the view; at most kMaxExpressionLength
+// characters are read, and a token still open at that limit is dropped.
 int compileExpression(std::string_view text, CompiledExpression& out);
 
 // The same compile, also telling where a failure lies.
 int compileExpression(std::string_view text, CompiledExpression& out, CompileDiagnostic& diagnostic);
+
+// One English line for a user, e.g. "syntax error at '+' (column 2)"; columns count from 1.
+std::string describeCompileFailure(const CompileDiagnostic& diagnostic);
 
 }  // namespace orvalix

@@ -7,8 +7,9 @@
 
 namespace orvalix {
 
-// Runs the program; never fails outward. An empty program, or one whose value stack runs
-// dry, yields -1. Allocates nothing.
+// Runs the program; never fails outward and allocates nothing. An empty program yields -1,
+// an operand missing from the value stack reads as -1, and a program nesting deeper than
+// the fixed value stack yields -1 as a whole.
 std::int64_t evaluateExpression(const CompiledExpression& expression, const EvaluationContext& context);
 
 }  // namespace orvalix
