@@ -14,14 +14,15 @@ std::u16string setting(const PortSettings& settings, int k);
 
 // strtol-like reading with base 0: optional white space and sign, then 0x hex, 0 octal or
 // decimal digits; stops at the first character that does not fit; no digit gives 0 and
-// digitsRead false; saturates to the 32-bit range.
+// digitsRead false; saturates to the 32-bit range. As with strtol, "0x" without a hex digit
+// reads as the digit 0.
 struct NumberReading {
     std::int32_t value = 0;
     bool digitsRead = false;
 };
 NumberReading readInteger(std::u16string_view text);
 
-// Setting k read as a number.
+// Setting k read as a number; 0 when it is missing or holds no digit.
 std::int32_t numericSetting(const PortSettings& settings, int k);
 
 enum class PortKind { Serial, HdlcBoard, Udp, None };

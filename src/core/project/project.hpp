@@ -20,12 +20,17 @@ struct PortSettings {
     bool remoteEndpointValid = false;
     std::uint32_t remoteAddress = 0;
     std::uint16_t remotePort = 0;
+
+    friend bool operator==(const PortSettings&, const PortSettings&) = default;
 };
 
+// Records keep their rows exactly as read (untrimmed); only expression cells are compiled.
 struct SequenceStep {
     std::vector<std::u16string> cells;
     CompiledExpression txCondition;    // cell 1
     CompiledExpression jumpCondition;  // cell 3
+
+    friend bool operator==(const SequenceStep&, const SequenceStep&) = default;
 };
 
 struct NamedCondition {
@@ -33,6 +38,8 @@ struct NamedCondition {
     CompiledExpression condition;         // cell 1
     CompiledExpression markCondition;     // cell 2
     CompiledExpression triggerCondition;  // cell 3
+
+    friend bool operator==(const NamedCondition&, const NamedCondition&) = default;
 };
 
 // One compiled expression per data row of the frame file, in file order.
@@ -42,6 +49,8 @@ struct Environment {
     PortSettings port;
     std::vector<SequenceStep> sequence;
     std::vector<NamedCondition> namedConditions;
+
+    friend bool operator==(const Environment&, const Environment&) = default;
 };
 
 // Maps keyed by names compare UTF-16 code units as unsigned numbers, which is what
@@ -54,7 +63,10 @@ struct Project {
     std::u16string dataFolder;
     EnvironmentMap environments;
     FrameMap frames;
+    // Last-write time (FILETIME) of each frame file when it was last examined.
     FrameFileTimes frameFileTimes;
+
+    friend bool operator==(const Project&, const Project&) = default;
 };
 
 }  // namespace orvalix

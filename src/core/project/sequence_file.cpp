@@ -1,1 +1,78 @@
-// (being written)
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "core/project/data_file_path.hpp"
+#include "core/project/loaders.hpp"
+#include "core/text/csv_reader.hpp"
+#include "core/text/text_split.hpp"
+
+namespace orvalix {
+namespace {
+
+// The whole table of one of the environment's files; nothing when it cannot be read.
+std::optional<CsvTable> readEnvironmentTable(std::u16string_view dataFolder, std::u16string_view environmentName,
+                                       std::u16string_view suffix) {
+    const std::optional<std::filesystem::path> path =
+        tryDataFilePath(dataFolder, std::u16string(environmentName) + std::u16string(suffix));
+    if (!path) {
+        return std::nullopt;
+    }
+    CsvTable table;
+    if (readCsvFile(*path, table) != 0) {
+        return std::nullopt;
+    }
+    return table;
+}
+
+}  // namespace
+
+bool isCommentRow(const CsvRow& row) {
+    if (row.empty()) {
+        return false;
+    }
+    return trimText(row.front(), kBlankCharacters).starts_with(u';');
+}
+
+void readSequenceFile(std::u16string_view dataFolder, std::u16string_view environmentName,
+                      std::vector<SequenceStep>& steps) {
+    const std::optional<CsvTable> table = readEnvironmentTable(dataFolder, environmentName, kSequenceFileSuffix);
+    if (!table) {
+        return;
+    }
+    // Row 0 is the header.
+    for (std::size_t r = 1; r < table->size(); ++r) {
+        const CsvRow& row = (*table)[r];
+        if (isCommentRow(row)) {
+            continue;
+        }
+        SequenceStep step;
+        step.cells = row;
+        compileCell(row, 1, step.txCondition);
+        compileCell(row, 3, step.jumpCondition);
+        steps.push_back(std::move(step));
+    }
+}
+
+void readNamedFile(std::u16string_view dataFolder, std::u16string_view environmentName,
+                   std::vector<NamedCondition>& conditions) {
+    const std::optional<CsvTable> table = readEnvironmentTable(dataFolder, environmentName, kNamedFileSuffix);
+    if (!table) {
+        return;
+    }
+    for (std::size_t r = 1; r < table->size(); ++r) {
+        const CsvRow& row = (*table)[r];
+        if (isCommentRow(row)) {
+            continue;
+        }
+        NamedCondition condition;
+        condition.cells = row;
+        compileCell(row, 1, condition.condition);
+        compileCell(row, 2, condition.markCondition);
+        compileCell(row, 3, condition.triggerCondition);
+        conditions.push_back(std::move(condition));
+    }
+}
+
+}  // namespace orvalix

@@ -1,1 +1,42 @@
-// (being written)
+#include "core/platform/host_resolver.hpp"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <cstring>
+#include <memory>
+
+namespace orvalix::platform {
+namespace {
+
+struct AddressListDeleter {
+    void operator()(addrinfo* list) const { ::freeaddrinfo(list); }
+};
+
+}  // namespace
+
+std::optional<std::uint32_t> resolveIPv4(const std::string& host) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_DGRAM;
+    addrinfo* raw = nullptr;
+    if (::getaddrinfo(host.c_str(), nullptr, &hints, &raw) != 0 || raw == nullptr) {
+        return std::nullopt;
+    }
+    const std::unique_ptr<addrinfo, AddressListDeleter> list(raw);
+    if (list->ai_family != AF_INET || list->ai_addr == nullptr ||
+        list->ai_addrlen < sizeof(sockaddr_in)) {
+        return std::nullopt;
+    }
+    sockaddr_in address{};
+    std::memcpy(&address, list->ai_addr, sizeof address);
+    return ntohl(address.sin_addr.s_addr);
+}
+
+}  // namespace orvalix::platform
