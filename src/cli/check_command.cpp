@@ -1,0 +1,61 @@
+#include <array>
+#include <string>
+
+#include "cli/argument_parser.hpp"
+#include "cli/commands.hpp"
+#include "cli/folder_argument.hpp"
+#include "cli/project_check.hpp"
+
+namespace orvalix::cli {
+namespace {
+
+constexpr std::string_view kHelp =
+    "Usage: orvalix-cli check FOLDER\n"
+    "\n"
+    "Reads the data folder as the simulator does and reports, one line each as\n"
+    "file:row:column: severity: message, what it would silently accept or ignore:\n"
+    "expressions that do not compile, unreadable or missing files, unusable ports,\n"
+    "settings that hold no number or no known keyword, jump targets without a label,\n"
+    "steps whose frame has no file, duplicate labels, last lines without a line feed,\n"
+    "traffic history sizes below 1. Row and column 0 stand for the whole file.\n"
+    "\n"
+    "Exit status: 0 no finding, 1 at least one finding, 2 usage error.\n";
+
+std::string plural(std::size_t count, std::string_view noun) {
+    return std::to_string(count) + " " + std::string(noun) + (count == 1 ? "" : "s");
+}
+
+}  // namespace
+
+int runCheckCommand(std::span<const std::string> arguments, Console console) {
+    const ParsedArguments parsed = parseArguments(arguments, {});
+    if (parsed.help) {
+        console.out << kHelp;
+        return kExitSuccess;
+    }
+    if (!parsed.error.empty()) {
+        return usageError(console, "check", parsed.error);
+    }
+    if (parsed.positional.size() != 1) {
+        return usageError(console, "check", "one FOLDER is needed");
+    }
+    std::u16string folder;
+    if (std::string error = readFolderArgument(parsed.positional[0], folder); !error.empty()) {
+        return usageError(console, "check", error);
+    }
+    const CheckReport report = checkDataFolder(folder);
+    std::size_t errors = 0;
+    for (const Finding& finding : report.findings) {
+        console.out << formatFinding(finding) << "\n";
+        errors += finding.severity == Severity::Error ? 1 : 0;
+    }
+    const CheckSummary& summary = report.summary;
+    console.out << "check: " << plural(errors, "error") << ", "
+                << plural(report.findings.size() - errors, "warning") << " in " << parsed.positional[0] << " ("
+                << plural(summary.environments, "environment") << ", " << plural(summary.steps, "step") << ", "
+                << plural(summary.namedConditions, "named condition") << ", " << plural(summary.frames, "frame")
+                << ")\n";
+    return report.findings.empty() ? kExitSuccess : kExitFailure;
+}
+
+}  // namespace orvalix::cli

@@ -1,0 +1,398 @@
+#include "cli/project_check.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <map>
+#include <set>
+#include <tuple>
+
+#include "core/expression/compile_expression.hpp"
+#include "core/ports/setting_keywords.hpp"
+#include "core/project/loaders.hpp"
+#include "core/project/port_settings_access.hpp"
+#include "core/project/record_access.hpp"
+#include "core/service/build_frame.hpp"
+#include "core/text/csv_reader.hpp"
+#include "core/text/text_conversion.hpp"
+#include "core/text/text_split.hpp"
+
+namespace orvalix::cli {
+namespace {
+
+std::string inQuotes(std::u16string_view text) { return "\"" + toNarrow(text) + "\""; }
+
+std::string pathText(const std::filesystem::path& path) { return toNarrow(path.u16string()); }
+
+// How the loaders treat an expression cell whose text is empty.
+enum class EmptyCell {
+    Allowed,        // another value stands in for it
+    CountsAsTrue,   // evaluates to -1: the condition always holds
+    GivesByteFF,    // a frame field of 0xFF
+};
+
+struct CsvFile {
+    std::string path;
+    bool read = false;
+    CsvParse parse;
+
+    std::size_t lineOf(std::size_t rowIndex) const {
+        return rowIndex < parse.rowLines.size() ? parse.rowLines[rowIndex] : 0;
+    }
+};
+
+struct NumericSetting {
+    int index;
+    std::string_view title;
+};
+
+constexpr NumericSetting kCapacitySettings[] = {{1, "number of traffic records"}, {2, "largest record length"}};
+constexpr NumericSetting kTriggerSettings[] = {{3, "records before a trigger"}, {4, "records after a trigger"}};
+constexpr NumericSetting kSerialNumbers[] = {{9, "bit rate"}, {14, "character time-out"}};
+constexpr NumericSetting kHdlcNumbers[] = {{9, "bit rate"}, {15, "board parameter"}};
+
+constexpr std::size_t kSettingColumn = 3;  // 1-based column of setting values
+
+bool isEmptyLine(const CsvRow& row) { return row.size() == 1 && row[0].empty(); }
+
+class FolderChecker {
+public:
+    explicit FolderChecker(std::u16string_view folder) : folder_(folder) {}
+
+    CheckReport run() {
+        std::vector<std::u16string> names;
+        findEnvironmentNames(folder_, names);
+        if (names.empty()) {
+            add(pathText(std::filesystem::path(folder_)), 0, 0, Severity::Warning,
+                "no file ending in .Environments.csv: the folder defines no environment");
+        }
+        std::map<std::u16string, std::size_t> occurrences;
+        for (const auto& name : names) {
+            ++occurrences[name];
+        }
+        for (const auto& [name, count] : occurrences) {
+            checkEnvironment(name, count);
+        }
+        for (const auto& [frameName, uses] : frameUses_) {
+            checkFrame(frameName, uses);
+        }
+        std::stable_sort(report_.findings.begin(), report_.findings.end(), [](const Finding& a, const Finding& b) {
+            return std::tie(a.file, a.row, a.column) < std::tie(b.file, b.row, b.column);
+        });
+        return std::move(report_);
+    }
+
+private:
+    struct Use {
+        std::string file;
+        std::size_t line;
+    };
+
+    void add(std::string file, std::size_t row, std::size_t column, Severity severity, std::string message) {
+        report_.findings.push_back({std::move(file), row, column, severity, std::move(message)});
+    }
+
+    // Reads a file as the loaders do; reports what they would silently ignore.
+    CsvFile readDataFile(std::u16string_view fileName, bool missingIsFinding) {
+        return readFile(dataFilePath(folder_, fileName), missingIsFinding);
+    }
+
+    CsvFile readFile(const std::filesystem::path& path, bool missingIsFinding) {
+        CsvFile file;
+        file.path = pathText(path);
+        std::u16string text;
+        const CsvFileError error = readTextFile(path, text);
+        if (error.code != 0) {
+            if (error.code == ENOENT && missingIsFinding) {
+                add(file.path, 0, 0, Severity::Error,
+                    "missing: another file ending in .Environments.csv names this environment, so it is "
+                    "loaded without a port");
+            } else if (error.code != ENOENT) {
+                add(file.path, 0, 0, Severity::Error, error.message + ": the file is ignored");
+            }
+            return file;
+        }
+        file.read = true;
+        file.parse = parseCsvText(text);
+        if (file.parse.unterminatedLastRow) {
+            const auto lastLine = static_cast<std::size_t>(std::count(text.begin(), text.end(), u'\n')) + 1;
+            add(file.path, lastLine, 0, Severity::Warning,
+                "the last line has no line feed and is ignored; end it with a line feed");
+        }
+        return file;
+    }
+
+    // Reports a cell that does not compile; returns false when the cell is missing or empty.
+    bool checkExpressionCell(const CsvFile& file, std::size_t line, const CsvRow& row, std::size_t column,
+                             std::string_view what, EmptyCell whenEmpty) {
+        const std::u16string text = cell(row, column);
+        if (text.empty()) {
+            if (whenEmpty == EmptyCell::CountsAsTrue) {
+                add(file.path, line, column + 1, Severity::Warning,
+                    std::string(what) + " is empty: it counts as holding (-1); write 1 if that is meant");
+            } else if (whenEmpty == EmptyCell::GivesByteFF) {
+                add(file.path, line, column + 1, Severity::Warning,
+                    std::string(what) + " is empty: it gives the byte ff; write 0xFF if that is meant");
+            }
+            return false;
+        }
+        CompiledExpression compiled;
+        CompileDiagnostic diagnostic;
+        if (compileExpression(toNarrow(text), compiled, diagnostic) != 0) {
+            const std::string consequence = whenEmpty == EmptyCell::GivesByteFF
+                                                ? "it gives the byte ff"
+                                                : "it evaluates to -1 and counts as holding";
+            add(file.path, line, column + 1, Severity::Error,
+                std::string(what) + " " + inQuotes(text) + " does not compile: " +
+                    describeCompileFailure(diagnostic) + "; " + consequence);
+        }
+        return true;
+    }
+
+    void checkEnvironment(const std::u16string& name, std::size_t count) {
+        ++report_.summary.environments;
+        const std::u16string fileName = name + std::u16string(kEnvironmentFileSuffix);
+        const CsvFile file = readDataFile(fileName, true);
+        if (count > 1) {
+            add(file.path, 0, 0, Severity::Warning,
+                "environment " + inQuotes(name) + " is named by " + std::to_string(count) +
+                    " files ending in .Environments.csv (a name is the text before the first dot): its steps "
+                    "and named conditions are loaded " + std::to_string(count) + " times over");
+        }
+        if (file.read) {
+            PortSettings settings;
+            readEnvironmentFile(folder_, name, settings);
+            checkPort(file, settings);
+        }
+        checkSequence(name);
+        checkNamedConditions(name);
+    }
+
+    void checkNumber(const CsvFile& file, const PortSettings& settings, const NumericSetting& numeric) {
+        const std::u16string text = setting(settings, numeric.index);
+        if (!text.empty() && !readInteger(text).digitsRead) {
+            add(file.path, file.lineOf(static_cast<std::size_t>(numeric.index) + 1), kSettingColumn,
+                Severity::Warning,
+                std::string(numeric.title) + " " + inQuotes(text) + " holds no number: 0 is used");
+        }
+    }
+
+    void checkKeywords(const CsvFile& file, const PortSettings& settings, std::span<const KeywordSetting> table) {
+        for (const KeywordSetting& keywordSetting : table) {
+            const std::u16string text = setting(settings, keywordSetting.index);
+            if (text.empty() || isKeyword(keywordSetting, text)) {
+                continue;
+            }
+            std::string allowed;
+            for (const KeywordChoice& choice : keywordSetting.choices) {
+                allowed += (allowed.empty() ? "" : ", ") + inQuotes(choice.text);
+            }
+            add(file.path, file.lineOf(static_cast<std::size_t>(keywordSetting.index) + 1), kSettingColumn,
+                Severity::Warning,
+                std::string(keywordSetting.title) + " " + inQuotes(text) + " is not a keyword (" + allowed +
+                    "; compared exactly): " + std::string(keywordSetting.defaultMeaning) + " is used");
+        }
+    }
+
+    void checkPort(const CsvFile& file, const PortSettings& settings) {
+        const std::size_t portLine = file.lineOf(1);
+        if (!isUsable(settings)) {
+            if (settings.table.size() < 2) {
+                add(file.path, 0, 0, Severity::Warning,
+                    "no port name on the second row: the environment gets no port and no traffic window");
+            } else {
+                add(file.path, portLine, kSettingColumn, Severity::Warning,
+                    "port " + inQuotes(portName(settings)) +
+                        " is not usable: it names no serial port (no \"COM\"), no HDLC channel (no \"FBIHDLC\" "
+                        "prefix) and no local UDP endpoint host:port that resolves; the environment gets no "
+                        "port and no traffic window");
+            }
+            return;
+        }
+        const PortKind kind = portKind(settings);
+        if (kind == PortKind::Serial && settings.localEndpointValid) {
+            add(file.path, portLine, kSettingColumn, Severity::Warning,
+                "port " + inQuotes(portName(settings)) +
+                    " contains \"COM\", so it is a serial port, although it reads as a UDP endpoint");
+        }
+        for (const auto& numeric : kCapacitySettings) {
+            checkNumber(file, settings, numeric);
+        }
+        for (const auto& numeric : kTriggerSettings) {
+            checkNumber(file, settings, numeric);
+        }
+        if (recordCapacity(settings) < 1) {
+            add(file.path, file.lineOf(2), kSettingColumn, Severity::Error,
+                "number of traffic records is " + std::to_string(recordCapacity(settings)) +
+                    ": the traffic history needs at least 1");
+        }
+        if (maxRecordLength(settings) < 1) {
+            add(file.path, file.lineOf(3), kSettingColumn, Severity::Error,
+                "largest record length is " + std::to_string(maxRecordLength(settings)) +
+                    ": a record needs at least 1 byte");
+        }
+        if (kind == PortKind::Serial) {
+            for (const auto& numeric : kSerialNumbers) {
+                checkNumber(file, settings, numeric);
+            }
+            if (baudRate(settings) < 1) {
+                add(file.path, file.lineOf(10), kSettingColumn, Severity::Warning,
+                    "bit rate is " + std::to_string(baudRate(settings)) + ": the port cannot be opened");
+            }
+            checkKeywords(file, settings, serialKeywordSettings());
+        } else if (kind == PortKind::HdlcBoard) {
+            for (const auto& numeric : kHdlcNumbers) {
+                checkNumber(file, settings, numeric);
+            }
+            checkKeywords(file, settings, hdlcKeywordSettings());
+        } else if (kind == PortKind::Udp) {
+            const std::u16string remote = setting(settings, 9);
+            if (!remote.empty() && !settings.remoteEndpointValid) {
+                add(file.path, file.lineOf(10), kSettingColumn, Severity::Warning,
+                    "remote endpoint " + inQuotes(remote) +
+                        " does not parse as host:port: replies go to the sender of the last datagram");
+            }
+        }
+    }
+
+    void checkSequence(const std::u16string& name) {
+        const CsvFile file = readDataFile(name + std::u16string(kSequenceFileSuffix), false);
+        std::map<std::u16string, std::vector<std::size_t>> labels;
+        std::vector<std::pair<std::u16string, std::size_t>> targets;
+        for (std::size_t index = 1; index < file.parse.table.size(); ++index) {
+            const CsvRow& row = file.parse.table[index];
+            if (isCommentRow(row)) {
+                continue;
+            }
+            ++report_.summary.steps;
+            const std::size_t line = file.lineOf(index);
+            if (isEmptyLine(row)) {
+                add(file.path, line, 0, Severity::Warning,
+                    "an empty line is a step whose conditions hold and whose empty jump target names no "
+                    "step: the sequence stays here for good");
+                continue;
+            }
+            checkExpressionCell(file, line, row, 1, "transmit condition", EmptyCell::CountsAsTrue);
+            checkExpressionCell(file, line, row, 3, "jump condition", EmptyCell::Allowed);
+            labels[cell(row, 0)].push_back(line);
+            if (const std::u16string frame = cell(row, 2); !frame.empty()) {
+                frameUses_[frame].push_back({file.path, line});
+            }
+            if (const std::u16string target = cell(row, 4); !target.empty()) {
+                targets.emplace_back(target, line);
+            }
+        }
+        for (const auto& [label, lines] : labels) {
+            if (label.empty() || lines.size() < 2) {
+                continue;
+            }
+            for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+                add(file.path, lines[i], 1, Severity::Warning,
+                    "label " + inQuotes(label) + " appears again on line " + std::to_string(lines.back()) +
+                        ": jumps go to the last step that carries it");
+            }
+        }
+        for (const auto& [target, line] : targets) {
+            if (labels.count(target) != 0) {
+                continue;
+            }
+            std::string hint;
+            const std::u16string trimmedTarget = trimText(target, kBlankCharacters);
+            for (const auto& [label, lines] : labels) {
+                if (!label.empty() && trimText(label, kBlankCharacters) == trimmedTarget) {
+                    hint = " (labels are compared exactly: " + inQuotes(label) + " on line " +
+                           std::to_string(lines.front()) + " differs in blanks)";
+                    break;
+                }
+            }
+            add(file.path, line, 5, Severity::Warning,
+                "jump target " + inQuotes(target) + " matches no label: when the jump condition holds the "
+                "sequence stays on this step" + hint);
+        }
+    }
+
+    void checkNamedConditions(const std::u16string& name) {
+        const CsvFile file = readDataFile(name + std::u16string(kNamedFileSuffix), false);
+        for (std::size_t index = 1; index < file.parse.table.size(); ++index) {
+            const CsvRow& row = file.parse.table[index];
+            if (isCommentRow(row)) {
+                continue;
+            }
+            ++report_.summary.namedConditions;
+            const std::size_t line = file.lineOf(index);
+            if (isEmptyLine(row)) {
+                add(file.path, line, 0, Severity::Warning,
+                    "an empty line is a named condition with an empty name that holds for every frame");
+                continue;
+            }
+            checkExpressionCell(file, line, row, 1, "condition", EmptyCell::CountsAsTrue);
+            checkExpressionCell(file, line, row, 2, "mark condition", EmptyCell::Allowed);
+            checkExpressionCell(file, line, row, 3, "trigger condition", EmptyCell::Allowed);
+        }
+    }
+
+    void checkFrame(const std::u16string& frameName, const std::vector<Use>& uses) {
+        const std::optional<std::filesystem::path> path = frameFilePath(folder_, frameName);
+        if (!path) {
+            for (const Use& use : uses) {
+                add(use.file, use.line, 3, Severity::Warning,
+                    "frame " + inQuotes(frameName) +
+                        " is not a file name in the data folder: no file is read and the step sends nothing");
+            }
+            return;
+        }
+        const CsvFile file = readFile(*path, false);
+        if (!file.read) {
+            for (const Use& use : uses) {
+                add(use.file, use.line, 3, Severity::Warning,
+                    "frame " + inQuotes(frameName) + " has no readable file " +
+                        inQuotes(frameName + std::u16string(kFrameFileSuffix)) + ": the step sends nothing");
+            }
+            return;
+        }
+        ++report_.summary.frames;
+        const CsvTable& table = file.parse.table;
+        std::size_t skipUntil = 0;  // rows taken by the high byte of a two-byte field
+        std::size_t twoByteLine = 0;
+        for (std::size_t index = 2; index < table.size(); ++index) {
+            const CsvRow& row = table[index];
+            const std::size_t line = file.lineOf(index);
+            if (index < skipUntil) {
+                if (row.size() > 1 && !row[1].empty()) {
+                    add(file.path, line, 2, Severity::Warning,
+                        "this row is never evaluated: its position holds the high byte of the two-byte field "
+                        "on line " + std::to_string(twoByteLine));
+                }
+                continue;
+            }
+            if (!checkExpressionCell(file, line, row, 1, "field", EmptyCell::GivesByteFF)) {
+                continue;
+            }
+            CompiledExpression compiled;
+            compileCell(row, 1, compiled);
+            if (fieldWidth(compiled) == 2) {
+                skipUntil = index + 2;
+                twoByteLine = line;
+            }
+        }
+        if (table.size() > 2 && table.size() - 2 > kMaxFrameLength) {
+            add(file.path, 0, 0, Severity::Warning,
+                "the frame has " + std::to_string(table.size() - 2) + " rows: bytes beyond " +
+                    std::to_string(kMaxFrameLength) + " are dropped");
+        }
+    }
+
+    std::u16string folder_;
+    CheckReport report_;
+    std::map<std::u16string, std::vector<Use>> frameUses_;
+};
+
+}  // namespace
+
+CheckReport checkDataFolder(std::u16string_view dataFolder) { return FolderChecker(dataFolder).run(); }
+
+std::string formatFinding(const Finding& finding) {
+    return finding.file + ":" + std::to_string(finding.row) + ":" + std::to_string(finding.column) + ": " +
+           (finding.severity == Severity::Error ? "error" : "warning") + ": " + finding.message;
+}
+
+}  // namespace orvalix::cli

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string_view>
+
+#include "core/expression/byte_buffer.hpp"
+#include "core/expression/evaluation_context.hpp"
+#include "core/project/project.hpp"
+
+namespace orvalix {
+
+// The name under which the frame being built is readable while it is built.
+inline constexpr std::u16string_view kTransmitName = u"T";
+
+// 2 when the expression's outermost operation is one of the 16-bit checksums, else 1.
+int fieldWidth(const CompiledExpression& expression);
+
+// Builds the frame into the transmit buffer and the store entry of the frame name, row by
+// row, registering "T" and the frame name after each field so later fields can read them.
+void buildFrame(std::u16string_view frameName, const FrameDefinition& definition, ByteBuffer& transmitBuffer,
+                NamedStore& namedStore, EvaluationContext& context);
+
+}  // namespace orvalix
