@@ -7,6 +7,12 @@ function(orvalix_target_defaults target)
     endif()
   else()
     target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion)
+    # GCC 12 reports a false -Wrestrict inside its own <string> when it inlines
+    # "literal" + std::string at -O2 and above.
+    if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_GREATER_EQUAL 12
+       AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
+      target_compile_options(${target} PRIVATE -Wno-restrict)
+    endif()
     if(ORVALIX_WERROR)
       target_compile_options(${target} PRIVATE -Werror)
     endif()

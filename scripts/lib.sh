@@ -1,0 +1,55 @@
+# shellcheck shell=bash
+# Shared by the scripts in this folder: sourced, never run.
+
+# The repository root, whatever the caller's current directory.
+# shellcheck disable=SC2034  # both are for the sourcing script
+ORVALIX_ROOT=$(cd -- "$(dirname -- "${BASH_SOURCE[0]}")/.." && pwd -P)
+ORVALIX_JOBS=$(nproc)
+
+section() {
+    printf '\n==== %s ====\n' "$*"
+}
+
+fail() {
+    printf '\nFAILED: %s\n' "$*" >&2
+    exit 1
+}
+
+# Runs "$@" after printing it; a failure ends the script with the step's name.
+step() {
+    local name=$1
+    shift
+    printf '+ %s\n' "$*"
+    "$@" || fail "$name (exit status $?)"
+}
+
+# Installs the Debian packages among "$@" that are not installed yet; apt-get update only then.
+ensure_packages() {
+    local missing=() package
+    for package in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$package")
+        fi
+    done
+    if ((${#missing[@]} == 0)); then
+        return
+    fi
+    section "Installing ${missing[*]}"
+    local sudo=()
+    if ((EUID != 0)); then
+        command -v sudo >/dev/null || fail "packages missing (${missing[*]}) and not running as root"
+        sudo=(sudo)
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    step "apt-get update" "${sudo[@]}" apt-get update
+    step "apt-get install ${missing[*]}" "${sudo[@]}" apt-get install -y "${missing[@]}"
+}
+
+# Prints how long the named stage took; call with the start time from $SECONDS.
+report_time() {
+    local name=$1 started=$2
+    local elapsed=$((SECONDS - started))
+    ORVALIX_TIMES+=("$(printf '%-22s %4d s' "$name" "$elapsed")")
+    printf -- '-- %s took %d s\n' "$name" "$elapsed"
+}
+ORVALIX_TIMES=()
