@@ -29,14 +29,14 @@ ParsedArguments parseArguments(std::span<const std::string> arguments, std::span
         }
         const std::size_t equals = argument.find('=');
         const std::string_view name = std::string_view(argument).substr(0, equals);
-        const auto spec = std::find_if(options.begin(), options.end(),
+        const auto known = std::find_if(options.begin(), options.end(),
                                        [name](const OptionSpec& option) { return option.name == name; });
-        if (spec == options.end()) {
+        if (known == options.end()) {
             parsed.error = "unknown option '" + std::string(name) + "'";
             return parsed;
         }
         std::vector<std::string>& values = parsed.options[std::string(name)];
-        if (!spec->takesValue) {
+        if (!known->takesValue) {
             if (equals != std::string::npos) {
                 parsed.error = "option '" + std::string(name) + "' takes no value";
                 return parsed;
