@@ -1,0 +1,150 @@
+#include "core/diagnostics/execution_trace.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+#include "core/platform/clock.hpp"
+
+namespace orvalix {
+
+// Either a fixed text (length and bytes) or a deferred format with its value.
+struct ExecutionTrace::Slot {
+    std::int64_t stamp = 0;
+    bool deferred = false;
+    TraceFormat format{"", TraceFormat::Argument::Int32};
+    std::int64_t value = 0;
+    std::size_t length = 0;
+    std::array<char, kMaxMessageLength> message{};
+};
+
+namespace {
+
+using MessageBuffer = std::array<char, ExecutionTrace::kMaxMessageLength + 1>;
+
+// The message bytes as recording a formatted text would have kept them.
+std::size_t formatDeferred(const TraceFormat& format, std::int64_t value, MessageBuffer& out) {
+    const int written = format.argument == TraceFormat::Argument::Int32
+                            ? std::snprintf(out.data(), out.size(), format.text, static_cast<int>(value))
+                            : std::snprintf(out.data(), out.size(), format.text, static_cast<long long>(value));
+    if (written <= 0) {
+        return 0;
+    }
+    return std::min(static_cast<std::size_t>(written), ExecutionTrace::kMaxMessageLength);
+}
+
+bool writeText(std::ofstream& file, const char* text, std::size_t length) {
+    file.write(text, static_cast<std::streamsize>(length));
+    return static_cast<bool>(file);
+}
+
+}  // namespace
+
+ExecutionTrace::ExecutionTrace(std::size_t capacity)
+    : slots_(capacity), ticksPerSecond_(platform::performanceFrequency()) {}
+
+ExecutionTrace::~ExecutionTrace() = default;
+
+ExecutionTrace::Slot& ExecutionTrace::claimSlot() {
+    Slot& slot = slots_[nextIndex_];
+    nextIndex_ = nextIndex_ + 1 == slots_.size() ? 0 : nextIndex_ + 1;
+    count_ = std::min(count_ + 1, slots_.size());
+    return slot;
+}
+
+void ExecutionTrace::record(std::string_view message) {
+    const std::int64_t stamp = platform::performanceCounter();
+    message = message.substr(0, std::min(message.size(), kMaxMessageLength));
+    message = message.substr(0, message.find('\0'));
+    const std::lock_guard lock(mutex_);
+    if (slots_.empty()) {
+        return;
+    }
+    Slot& slot = claimSlot();
+    slot.stamp = stamp;
+    slot.deferred = false;
+    slot.length = message.size();
+    std::memcpy(slot.message.data(), message.data(), message.size());
+}
+
+void ExecutionTrace::record(const TraceFormat& format, std::int64_t value) {
+    const std::int64_t stamp = platform::performanceCounter();
+    const std::lock_guard lock(mutex_);
+    if (slots_.empty()) {
+        return;
+    }
+    Slot& slot = claimSlot();
+    slot.stamp = stamp;
+    slot.deferred = true;
+    slot.format = format;
+    slot.value = value;
+}
+
+bool ExecutionTrace::dumpToFile(const std::filesystem::path& path) {
+    // Binary: the lines end in a bare line feed on every platform.
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    if (!file) {
+        return false;
+    }
+    std::int64_t frequency = 0;
+    {
+        const std::lock_guard lock(mutex_);
+        frequency = ticksPerSecond_;
+    }
+    std::array<char, 96> line{};
+    const int headerLength = std::snprintf(line.data(), line.size(), "Frequency, %lld,=((A3-A2)/$B$1)*1000\n",
+                                           static_cast<long long>(frequency));
+    if (headerLength < 0 || !writeText(file, line.data(), static_cast<std::size_t>(headerLength))) {
+        return false;
+    }
+
+    MessageBuffer message{};
+    for (;;) {
+        std::int64_t stamp = 0;
+        std::size_t length = 0;
+        bool deferred = false;
+        TraceFormat format{"", TraceFormat::Argument::Int32};
+        std::int64_t value = 0;
+        {
+            // One entry at a time, so that recording goes on while the file is written.
+            const std::lock_guard lock(mutex_);
+            if (count_ == 0) {
+                break;
+            }
+            const std::size_t oldest = (nextIndex_ + slots_.size() - count_) % slots_.size();
+            const Slot& slot = slots_[oldest];
+            stamp = slot.stamp;
+            deferred = slot.deferred;
+            format = slot.format;
+            value = slot.value;
+            length = slot.length;
+            if (!deferred) {
+                std::memcpy(message.data(), slot.message.data(), length);
+            }
+            --count_;
+        }
+        if (deferred) {
+            length = formatDeferred(format, value, message);
+        }
+        if (length == 0) {
+            break;
+        }
+        const int stampLength = std::snprintf(line.data(), line.size(), "%20lld,,", static_cast<long long>(stamp));
+        message[length] = '\n';
+        if (stampLength < 0 || !writeText(file, line.data(), static_cast<std::size_t>(stampLength)) ||
+            !writeText(file, message.data(), length + 1)) {
+            return false;
+        }
+    }
+    file.close();
+    return static_cast<bool>(file);
+}
+
+std::size_t ExecutionTrace::size() const {
+    const std::lock_guard lock(mutex_);
+    return count_;
+}
+
+}  // namespace orvalix

@@ -1,0 +1,12 @@
+#include "core/platform/user_language.hpp"
+
+#include <cstdlib>
+
+namespace orvalix::platform {
+
+bool userLanguageIsJapanese() {
+    // getenv only: setlocale would change the whole process.
+    return localeNameIsJapanese(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
+}
+
+}  // namespace orvalix::platform

@@ -1,0 +1,75 @@
+#include "core/platform/periodic_timer.hpp"
+
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+
+#include "core/platform/win32/windows_headers.hpp"
+
+#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
+#endif
+
+namespace orvalix::platform {
+namespace {
+
+using win32::fromHandle;
+using win32::toHandle;
+
+// The system's own text for the error, line break included, or the number in hexadecimal
+// when the system has none.
+std::string systemMessage(DWORD error) {
+    char text[512] = {};
+    const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                          error, 0, text, static_cast<DWORD>(sizeof text), nullptr);
+    if (length > 0) {
+        return std::string(text, length);
+    }
+    char number[16] = {};
+    std::snprintf(number, sizeof number, "%lx", static_cast<unsigned long>(error));
+    return number;
+}
+
+[[noreturn]] void throwLastError() {
+    throw std::runtime_error(systemMessage(::GetLastError()));
+}
+
+}  // namespace
+
+PeriodicTimer::PeriodicTimer(std::chrono::milliseconds period) {
+    HANDLE timer = ::CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
+                                            TIMER_ALL_ACCESS);
+    highResolution_ = timer != nullptr;
+    if (timer == nullptr) {
+        // Systems before Windows 10 1803 have only the plain timer.
+        timer = ::CreateWaitableTimerW(nullptr, FALSE, nullptr);
+        if (timer == nullptr) {
+            throwLastError();
+        }
+    }
+    LARGE_INTEGER dueTime{};  // a due time of 0 lies in the past: the first expiry is at once
+    const LONG periodMilliseconds = period.count() <= 0 ? 0
+                                    : period.count() > 0x7FFFFFFF ? 0x7FFFFFFF
+                                                                  : static_cast<LONG>(period.count());
+    if (!::SetWaitableTimer(timer, &dueTime, periodMilliseconds, nullptr, nullptr, FALSE)) {
+        const DWORD error = ::GetLastError();
+        ::CloseHandle(timer);
+        throw std::runtime_error(systemMessage(error));
+    }
+    handle_ = fromHandle(timer);
+}
+
+PeriodicTimer::~PeriodicTimer() {
+    ::CancelWaitableTimer(toHandle(handle_));
+    ::CloseHandle(toHandle(handle_));
+}
+
+bool PeriodicTimer::wait(std::chrono::milliseconds bound) {
+    return ::WaitForSingleObject(toHandle(handle_), win32::waitMilliseconds(bound)) == WAIT_OBJECT_0;
+}
+
+std::string PeriodicTimer::kind() const {
+    return highResolution_ ? "high-resolution" : "waitable";
+}
+
+}  // namespace orvalix::platform

@@ -1,0 +1,16 @@
+#include "core/platform/user_language.hpp"
+
+#include "core/platform/win32/windows_headers.hpp"
+
+namespace orvalix::platform {
+namespace {
+
+constexpr LANGID kJapanese = 1041;  // 0x0411
+
+}  // namespace
+
+bool userLanguageIsJapanese() {
+    return ::GetUserDefaultLangID() == kJapanese;
+}
+
+}  // namespace orvalix::platform
