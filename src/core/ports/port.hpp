@@ -1,0 +1,95 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/project/port_settings_access.hpp"
+#include "core/project/project.hpp"
+
+namespace orvalix {
+
+// An IPv4 socket address as the sockets library fills it (family, port and address in
+// network byte order, eight zero bytes). Kept per port as the last sender.
+struct SocketAddress {
+    std::array<std::uint8_t, 16> bytes{};
+    friend bool operator==(const SocketAddress&, const SocketAddress&) = default;
+};
+
+// Communication error flags of a serial read, as the Windows CE_ values (so that the
+// attribute word of a received record means the same on every platform).
+inline constexpr std::uint32_t kReceiveOverrun = 0x0002;   // CE_OVERRUN
+inline constexpr std::uint32_t kReceiveParity = 0x0004;    // CE_RXPARITY
+inline constexpr std::uint32_t kReceiveFraming = 0x0008;   // CE_FRAME
+inline constexpr std::uint32_t kReceiveBreak = 0x0010;     // CE_BREAK
+
+class HdlcLibrary;
+
+// What opening ports needs besides the settings: the board library, loaded at most once
+// per process (the owner keeps this for the process; the first board port makes it when
+// it is empty), and the language of the messages.
+struct PortContext {
+    std::shared_ptr<HdlcLibrary> hdlcLibrary;
+    bool japanese = false;
+};
+
+// One open port of any kind; closes itself. Reads never block and writes are started
+// in the background: one frame in flight at most, watched through writeFinished().
+class OpenPort {
+public:
+    OpenPort(OpenPort&&) noexcept;
+    OpenPort& operator=(OpenPort&&) noexcept;
+    ~OpenPort();
+
+    PortKind kind() const;
+
+    // Reads what is already there into the buffer (kMaxFrameLength bytes): the queued serial
+    // bytes, one board frame or one datagram. Returns the byte count, 0 when nothing came.
+    // Serial reads store the line error flags in status; UDP reads store the sender.
+    std::size_t read(std::span<std::uint8_t> buffer, std::uint32_t& status, SocketAddress& sender);
+
+    // Starts sending one frame; UDP sends at once to the destination.
+    void write(std::span<const std::uint8_t> data, const SocketAddress& destination);
+
+    // Tests without waiting whether no write is in progress; a true answer consumes the
+    // completion, like a test of an auto-reset event. True before the first write.
+    bool writeFinished();
+
+    struct Impl;
+    explicit OpenPort(std::unique_ptr<Impl> impl);
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
+
+struct OpenedPort {
+    std::u16string environmentName;
+    OpenPort port;
+};
+
+// A port that could not be opened; the text is the user-facing "Can't open" message.
+class PortOpenError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// "Can't open " + name, or name + " を開けません。" in Japanese; UTF-8.
+std::string cantOpenMessage(std::u16string_view portName, bool japanese);
+
+// Opens a usable port; nothing when the open fails or the port is not usable.
+std::optional<OpenPort> openPort(const PortSettings& settings, PortContext& context);
+
+// Opens every usable environment's port in map order, appending to opened; the first that
+// fails throws PortOpenError (the ports already opened stay in the list).
+void openAllPorts(const EnvironmentMap& environments, PortContext& context, std::vector<OpenedPort>& opened);
+
+// The remote endpoint when one is configured, else the last sender.
+SocketAddress udpDestination(const SocketAddress& lastSender, const PortSettings& settings);
+
+}  // namespace orvalix

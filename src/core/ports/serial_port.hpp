@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+
+#include "core/ports/port.hpp"
+
+namespace orvalix {
+
+// An open serial line; the platform file defines Native (descriptor or handle, overlapped
+// records, line-error counters) and closes it when the port goes.
+class SerialPort {
+public:
+    struct Native;
+    explicit SerialPort(std::unique_ptr<Native> native);
+    SerialPort(SerialPort&& other) noexcept;
+    SerialPort& operator=(SerialPort&& other) noexcept;
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
+    ~SerialPort();
+
+    // The bytes already queued, at most buffer.size(); line errors as kReceive* flags in
+    // status. sender is left alone.
+    std::size_t read(std::span<std::uint8_t> buffer, std::uint32_t& status, SocketAddress& sender);
+    // Starts sending; the destination is not used.
+    void write(std::span<const std::uint8_t> data, const SocketAddress& destination);
+    // True when no write is in progress; a true answer consumes the completion.
+    bool writeFinished();
+
+private:
+    std::unique_ptr<Native> native_;
+};
+
+// Opens the port named by the settings with their line settings; nothing when the device
+// is missing, in use, or refuses the settings (a bit rate of 0 or below included).
+std::optional<SerialPort> openSerialPort(const PortSettings& settings);
+
+}  // namespace orvalix

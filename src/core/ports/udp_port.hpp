@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <utility>
+
+#include "core/ports/port.hpp"
+#include "core/ports/udp_socket.hpp"
+
+namespace orvalix {
+
+// A UDP port: one datagram per read, one datagram per write, sent at once.
+class UdpPort {
+public:
+    explicit UdpPort(UdpSocket socket) : socket_(std::move(socket)) {}
+
+    std::size_t read(std::span<std::uint8_t> buffer, std::uint32_t& status, SocketAddress& sender);
+    void write(std::span<const std::uint8_t> data, const SocketAddress& destination);
+    bool writeFinished();
+
+private:
+    UdpSocket socket_;
+    // The write event of the other kinds, reduced to a flag: a send completes at once.
+    bool writeCompleted_ = true;
+};
+
+}  // namespace orvalix

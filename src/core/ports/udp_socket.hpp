@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "core/ports/port.hpp"
+
+namespace orvalix {
+
+// A blocking IPv4 datagram socket, the only platform seam of the UDP port. Closed when
+// destroyed. Addresses and ports are in host byte order; SocketAddress is the 16-byte
+// sockaddr_in image the platform fills.
+class UdpSocket {
+public:
+    // Nothing when the socket cannot be made or bound.
+    static std::optional<UdpSocket> bind(std::uint32_t address, std::uint16_t port);
+
+    UdpSocket(UdpSocket&& other) noexcept;
+    UdpSocket& operator=(UdpSocket&& other) noexcept;
+    UdpSocket(const UdpSocket&) = delete;
+    UdpSocket& operator=(const UdpSocket&) = delete;
+    ~UdpSocket();
+
+    // Zero-time poll for readability; false when the poll itself fails.
+    bool readable();
+    // One datagram, at most buffer.size() bytes; nothing on a receive error.
+    std::optional<std::size_t> receive(std::span<std::uint8_t> buffer, SocketAddress& sender);
+    // One datagram; failures are not reported.
+    void send(std::span<const std::uint8_t> data, const SocketAddress& destination);
+    // The bound port; 0 when it cannot be asked.
+    std::uint16_t localPort() const;
+
+private:
+    explicit UdpSocket(std::intptr_t handle) : handle_(handle) {}
+    void close();
+
+    std::intptr_t handle_ = -1;
+};
+
+// The sockaddr_in image of an IPv4 address and port.
+SocketAddress ipv4SocketAddress(std::uint32_t address, std::uint16_t port);
+
+}  // namespace orvalix

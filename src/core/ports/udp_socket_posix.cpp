@@ -1,0 +1,104 @@
+#include "core/ports/udp_socket.hpp"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <utility>
+
+namespace orvalix {
+namespace {
+
+static_assert(sizeof(sockaddr_in) == sizeof(SocketAddress::bytes));
+
+int descriptor(std::intptr_t handle) { return static_cast<int>(handle); }
+
+sockaddr_in toSockaddr(const SocketAddress& address) {
+    sockaddr_in result{};
+    std::memcpy(&result, address.bytes.data(), sizeof result);
+    return result;
+}
+
+}  // namespace
+
+SocketAddress ipv4SocketAddress(std::uint32_t address, std::uint16_t port) {
+    sockaddr_in native{};
+    native.sin_family = AF_INET;
+    native.sin_port = htons(port);
+    native.sin_addr.s_addr = htonl(address);
+    SocketAddress result;
+    std::memcpy(result.bytes.data(), &native, sizeof native);
+    return result;
+}
+
+std::optional<UdpSocket> UdpSocket::bind(std::uint32_t address, std::uint16_t port) {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    UdpSocket socket(fd);
+    const sockaddr_in local = toSockaddr(ipv4SocketAddress(address, port));
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+        return std::nullopt;
+    }
+    return socket;
+}
+
+UdpSocket::UdpSocket(UdpSocket&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
+
+UdpSocket& UdpSocket::operator=(UdpSocket&& other) noexcept {
+    if (this != &other) {
+        close();
+        handle_ = std::exchange(other.handle_, -1);
+    }
+    return *this;
+}
+
+UdpSocket::~UdpSocket() { close(); }
+
+void UdpSocket::close() {
+    if (handle_ >= 0) {
+        ::close(descriptor(handle_));
+    }
+    handle_ = -1;
+}
+
+bool UdpSocket::readable() {
+    if (handle_ < 0) {
+        return false;
+    }
+    pollfd entry{descriptor(handle_), POLLIN, 0};
+    return ::poll(&entry, 1, 0) > 0 && (entry.revents & (POLLIN | POLLERR)) != 0;
+}
+
+std::optional<std::size_t> UdpSocket::receive(std::span<std::uint8_t> buffer, SocketAddress& sender) {
+    sockaddr_in from{};
+    socklen_t fromLength = sizeof from;
+    const ssize_t count = ::recvfrom(descriptor(handle_), buffer.data(), buffer.size(), 0,
+                                     reinterpret_cast<sockaddr*>(&from), &fromLength);
+    if (count < 0) {
+        return std::nullopt;
+    }
+    std::memcpy(sender.bytes.data(), &from, sizeof from);
+    return static_cast<std::size_t>(count);
+}
+
+void UdpSocket::send(std::span<const std::uint8_t> data, const SocketAddress& destination) {
+    const sockaddr_in to = toSockaddr(destination);
+    ::sendto(descriptor(handle_), data.data(), data.size(), 0, reinterpret_cast<const sockaddr*>(&to),
+             sizeof to);
+}
+
+std::uint16_t UdpSocket::localPort() const {
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    if (::getsockname(descriptor(handle_), reinterpret_cast<sockaddr*>(&local), &length) != 0) {
+        return 0;
+    }
+    return ntohs(local.sin_port);
+}
+
+}  // namespace orvalix

@@ -1,0 +1,123 @@
+#include "core/ports/udp_socket.hpp"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+// winsock2.h first: the others build on it.
+#include <winsock2.h>
+
+#include <mswsock.h>
+
+#include <cstring>
+#include <utility>
+
+namespace orvalix {
+namespace {
+
+static_assert(sizeof(sockaddr_in) == sizeof(SocketAddress::bytes));
+
+SOCKET nativeSocket(std::intptr_t handle) { return static_cast<SOCKET>(handle); }
+
+sockaddr_in toSockaddr(const SocketAddress& address) {
+    sockaddr_in result{};
+    std::memcpy(&result, address.bytes.data(), sizeof result);
+    return result;
+}
+
+// Windows reports an ICMP port-unreachable for an earlier send as a failure of the next
+// receive on the socket, again and again while such replies arrive; a simulator that
+// answers peers which come and go must not see that.
+void stopConnectionResetReports(SOCKET socket) {
+    BOOL report = FALSE;
+    DWORD returned = 0;
+    WSAIoctl(socket, SIO_UDP_CONNRESET, &report, sizeof report, nullptr, 0, &returned, nullptr, nullptr);
+}
+
+}  // namespace
+
+SocketAddress ipv4SocketAddress(std::uint32_t address, std::uint16_t port) {
+    sockaddr_in native{};
+    native.sin_family = AF_INET;
+    native.sin_port = htons(port);
+    native.sin_addr.s_addr = htonl(address);
+    SocketAddress result;
+    std::memcpy(result.bytes.data(), &native, sizeof native);
+    return result;
+}
+
+std::optional<UdpSocket> UdpSocket::bind(std::uint32_t address, std::uint16_t port) {
+    const SOCKET handle = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (handle == INVALID_SOCKET) {
+        return std::nullopt;
+    }
+    UdpSocket socket(static_cast<std::intptr_t>(handle));
+    const sockaddr_in local = toSockaddr(ipv4SocketAddress(address, port));
+    if (::bind(handle, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+        return std::nullopt;
+    }
+    stopConnectionResetReports(handle);
+    return socket;
+}
+
+UdpSocket::UdpSocket(UdpSocket&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
+
+UdpSocket& UdpSocket::operator=(UdpSocket&& other) noexcept {
+    if (this != &other) {
+        close();
+        handle_ = std::exchange(other.handle_, -1);
+    }
+    return *this;
+}
+
+UdpSocket::~UdpSocket() { close(); }
+
+void UdpSocket::close() {
+    if (handle_ != -1) {
+        ::closesocket(nativeSocket(handle_));
+    }
+    handle_ = -1;
+}
+
+bool UdpSocket::readable() {
+    if (handle_ == -1) {
+        return false;
+    }
+    fd_set readSet;
+    FD_ZERO(&readSet);
+    FD_SET(nativeSocket(handle_), &readSet);
+    timeval noWait{0, 0};
+    return ::select(0, &readSet, nullptr, nullptr, &noWait) > 0 && FD_ISSET(nativeSocket(handle_), &readSet);
+}
+
+std::optional<std::size_t> UdpSocket::receive(std::span<std::uint8_t> buffer, SocketAddress& sender) {
+    sockaddr_in from{};
+    int fromLength = sizeof from;
+    const int count =
+        ::recvfrom(nativeSocket(handle_), reinterpret_cast<char*>(buffer.data()),
+                   static_cast<int>(buffer.size()), 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+    if (count == SOCKET_ERROR) {
+        return std::nullopt;
+    }
+    std::memcpy(sender.bytes.data(), &from, sizeof from);
+    return static_cast<std::size_t>(count);
+}
+
+void UdpSocket::send(std::span<const std::uint8_t> data, const SocketAddress& destination) {
+    const sockaddr_in to = toSockaddr(destination);
+    ::sendto(nativeSocket(handle_), reinterpret_cast<const char*>(data.data()), static_cast<int>(data.size()),
+             0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+}
+
+std::uint16_t UdpSocket::localPort() const {
+    sockaddr_in local{};
+    int length = sizeof local;
+    if (::getsockname(nativeSocket(handle_), reinterpret_cast<sockaddr*>(&local), &length) != 0) {
+        return 0;
+    }
+    return ntohs(local.sin_port);
+}
+
+}  // namespace orvalix
