@@ -1,0 +1,41 @@
+#include "core/service/cycle.hpp"
+
+#include "core/diagnostics/trace_messages.hpp"
+#include "core/service/receive.hpp"
+#include "core/service/sequence.hpp"
+
+namespace orvalix {
+
+namespace messages = trace_messages;
+
+void prepareTimes(ServiceRuntime& runtime, std::uint64_t now) {
+    const std::uint64_t previous = runtime.lastCycleTime;
+    runtime.lastCycleTime = now;
+    runtime.now = now;
+    auto& values = runtime.context.times.values;
+    values[0] = static_cast<std::int64_t>(now - runtime.startTime);       // SinceStart
+    values[1] = static_cast<std::int64_t>(now - previous);                // SinceLast
+    values[2] = static_cast<std::int64_t>(previous - runtime.startTime);  // LastSinceStart
+}
+
+void runCycle(ServiceRuntime& runtime, std::uint64_t now) {
+    prepareTimes(runtime, now);
+    runtime.trace.record(messages::kPreparedTimes);
+
+    // The pointer is copied under the service lock; the definitions themselves are shared.
+    runtime.frameCopy = runtime.links.takeFrames();
+    runtime.trace.record(messages::kGotTxDs);
+
+    receivePhase(runtime);
+
+    for (auto& [name, bytes] : runtime.namedStore) {
+        setNamedBytes(runtime.context.names, name, bytes.data.data(), bytes.length);
+    }
+    runtime.trace.record(messages::kStartSequences);
+
+    for (EnvironmentRuntime& environment : runtime.perEnvironment) {
+        environmentPass(runtime, environment);
+    }
+}
+
+}  // namespace orvalix

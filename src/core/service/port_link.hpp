@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <type_traits>
+
+#include "core/ports/port.hpp"
+
+namespace orvalix {
+
+// What the cycle needs of a port, as a non-owning reference to any type with OpenPort's
+// read/write/writeFinished. The cycle runs over real ports in a run and over stand-ins in tests;
+// a call costs one indirect call and nothing is allocated.
+class PortLink {
+public:
+    template <class Port>
+        requires(!std::is_same_v<std::remove_cv_t<Port>, PortLink>)  // copies stay copies
+    explicit PortLink(Port& port) noexcept
+        : port_(&port),
+          read_([](void* self, std::span<std::uint8_t> buffer, std::uint32_t& status, SocketAddress& sender) {
+              return static_cast<Port*>(self)->read(buffer, status, sender);
+          }),
+          write_([](void* self, std::span<const std::uint8_t> data, const SocketAddress& destination) {
+              static_cast<Port*>(self)->write(data, destination);
+          }),
+          writeFinished_([](void* self) { return static_cast<Port*>(self)->writeFinished(); }) {}
+
+    std::size_t read(std::span<std::uint8_t> buffer, std::uint32_t& status, SocketAddress& sender) const {
+        return read_(port_, buffer, status, sender);
+    }
+    void write(std::span<const std::uint8_t> data, const SocketAddress& destination) const {
+        write_(port_, data, destination);
+    }
+    bool writeFinished() const { return writeFinished_(port_); }
+
+private:
+    void* port_;
+    std::size_t (*read_)(void*, std::span<std::uint8_t>, std::uint32_t&, SocketAddress&);
+    void (*write_)(void*, std::span<const std::uint8_t>, const SocketAddress&);
+    bool (*writeFinished_)(void*);
+};
+
+}  // namespace orvalix

@@ -1,0 +1,105 @@
+#include "core/service/receive.hpp"
+
+#include <algorithm>
+#include <cstring>
+#include <span>
+
+#include "core/diagnostics/trace_messages.hpp"
+#include "core/expression/evaluate_expression.hpp"
+#include "core/service/build_frame.hpp"
+#include "core/service/cell_text.hpp"
+#include "core/service/edge_bits.hpp"
+#include "core/traffic/extra_block.hpp"
+
+namespace orvalix {
+
+namespace messages = trace_messages;
+
+void receivePhase(ServiceRuntime& runtime) {
+    for (EnvironmentRuntime& environment : runtime.perEnvironment) {
+        std::uint32_t status = 0;
+        SocketAddress sender;
+        const std::size_t count = environment.port.read(environment.received.data, status, sender);
+        if (count == 0) {
+            environment.received.length = 0;
+            environment.receiveStatus = 0;
+            continue;
+        }
+        environment.received.length = static_cast<std::uint32_t>(std::min(count, kMaxFrameLength));
+        environment.receiveStatus = status;
+        environment.lastSender = sender;
+        runtime.trace.record(messages::kReceivedBytes, static_cast<std::int64_t>(environment.received.length));
+    }
+    runtime.trace.record(messages::kCollectedAllRxDs);
+}
+
+bool characterTimedOut(std::uint64_t now, std::uint64_t lastByteTime, std::int64_t limit) {
+    return static_cast<std::int64_t>(now - lastByteTime) > limit;
+}
+
+void startSerialReceive(ServiceRuntime& runtime, EnvironmentRuntime& environment) {
+    if (environment.received.length > 0) {
+        environment.lastByteTime = runtime.now;
+    }
+    environment.characterTimedOut =
+        characterTimedOut(runtime.now, environment.lastByteTime, environment.characterTimeoutLimit);
+    if (environment.characterTimedOut) {
+        runtime.trace.record(messages::kCharacterTimedOut);
+    }
+}
+
+void startFrameReceive(EnvironmentRuntime& environment) {
+    environment.characterTimedOut = false;
+    const std::uint32_t length = environment.received.length;
+    std::memcpy(environment.receiveBuffer.data.data(), environment.received.data.data(), length);
+    environment.receiveBuffer.length = length;
+}
+
+void appendReceivedByte(ByteBuffer& buffer, std::uint8_t byte) {
+    if (buffer.length >= kMaxFrameLength) {
+        return;
+    }
+    buffer.data[buffer.length] = byte;
+    ++buffer.length;
+}
+
+void prepareEnvironmentReceive(ServiceRuntime& runtime, EnvironmentRuntime& environment) {
+    EvaluationContext& context = runtime.context;
+    context.activity[0] = PortActivity{static_cast<std::int64_t>(runtime.now - environment.lastReceiveTime),
+                                       static_cast<std::int64_t>(runtime.now - environment.lastTransmitTime)};
+    setNamedBytes(context.names, kReceiveName, environment.receiveBuffer.data.data(),
+                  environment.receiveBuffer.length);
+    const ByteBuffer& transmitBuffer = environment.transmitSlot.transmitBuffer;
+    setNamedBytes(context.names, kTransmitName, transmitBuffer.data.data(), transmitBuffer.length);
+    recogniseNamedFrames(runtime, environment);
+    if (!environment.serial() && environment.receiveBuffer.length > 0) {
+        reportReceivedFrame(runtime, environment);
+    }
+}
+
+void recogniseNamedFrames(ServiceRuntime& runtime, EnvironmentRuntime& environment) {
+    for (const NamedCondition& condition : environment.environment->namedConditions) {
+        if (evaluateExpression(condition.condition, runtime.context) == 0) {
+            continue;
+        }
+        storeNamedBytes(environment.receiveBuffer.data.data(), environment.receiveBuffer.length,
+                        conditionName(condition), runtime.namedStore, runtime.context.names);
+    }
+}
+
+void reportReceivedFrame(ServiceRuntime& runtime, EnvironmentRuntime& environment) {
+    std::span<std::uint8_t> extra(environment.extraBlock);
+    std::fill(extra.begin(), extra.end(), std::uint8_t{0});
+    setAttribute(extra, environment.receiveStatus | kReceivedAttribute);
+    computeEdgeBits(environment.environment->namedConditions, environment.edges, runtime.context, extra);
+    runtime.links.pushTraffic(environment.name,
+                              std::span<const std::uint8_t>(environment.receiveBuffer.data.data(),
+                                                            environment.receiveBuffer.length),
+                              runtime.now, extra);
+    if (environment.serial()) {
+        runtime.trace.record(messages::kDetectedRxFrame);
+    }
+    environment.lastReceiveTime = runtime.now;
+}
+
+}  // namespace orvalix

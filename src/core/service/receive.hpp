@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+
+#include "core/service/service_runtime.hpp"
+
+namespace orvalix {
+
+// Names under which expressions read the frame being received and the frame last built.
+inline constexpr std::u16string_view kReceiveName = u"R";
+
+// Reads every opened port once, in the runtime's order, into each environment's read buffer.
+void receivePhase(ServiceRuntime& runtime);
+
+// True when no byte came for longer than the limit (100 ns units), compared as signed values.
+bool characterTimedOut(std::uint64_t now, std::uint64_t lastByteTime, std::int64_t limit);
+
+// Serial environments, before their per-byte passes: the last byte time and the time-out flag.
+void startSerialReceive(ServiceRuntime& runtime, EnvironmentRuntime& environment);
+
+// Frame environments, before their one pass: this cycle's bytes become the receive buffer.
+void startFrameReceive(EnvironmentRuntime& environment);
+
+// Appends one received byte; a byte that finds the buffer full is dropped.
+void appendReceivedByte(ByteBuffer& buffer, std::uint8_t byte);
+
+// Before every pass: the activity entry, "R" and "T", then the named conditions.
+void prepareEnvironmentReceive(ServiceRuntime& runtime, EnvironmentRuntime& environment);
+
+// Each named condition that holds keeps a copy of the receive buffer under its name.
+void recogniseNamedFrames(ServiceRuntime& runtime, EnvironmentRuntime& environment);
+
+// Hands the receive buffer to the traffic store as a received record.
+void reportReceivedFrame(ServiceRuntime& runtime, EnvironmentRuntime& environment);
+
+}  // namespace orvalix

@@ -1,0 +1,107 @@
+#include "core/service/run_service.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <exception>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "core/diagnostics/trace_messages.hpp"
+#include "core/platform/clock.hpp"
+#include "core/platform/periodic_timer.hpp"
+#include "core/service/cycle.hpp"
+#include "core/service/service_runtime.hpp"
+
+namespace orvalix {
+
+namespace messages = trace_messages;
+
+namespace {
+
+constexpr std::chrono::milliseconds kCyclePeriod{10};
+constexpr std::chrono::milliseconds kLongestTimerWait{100};
+
+ServiceLinks linksTo(SimulationService::Shared& shared) {
+    return ServiceLinks{
+        [&shared] {
+            const std::lock_guard lock(shared.lock);
+            return shared.frames;
+        },
+        [&shared](std::u16string_view environment, std::span<const std::uint8_t> data, std::uint64_t time,
+                  std::span<const std::uint8_t> extra) {
+            if (data.empty()) {
+                return;  // the store ignores it; no need to take the lock
+            }
+            const std::lock_guard lock(shared.lock);
+            shared.traffic.push(environment, data, time, extra);
+        }};
+}
+
+void startUp(ServiceRuntime& runtime, SimulationService::Shared& shared, PortContext& portContext,
+             std::vector<OpenedPort>& openedPorts) {
+    {
+        const std::lock_guard lock(shared.lock);
+        runtime.environments = shared.environments;
+    }
+    openAllPorts(runtime.environments, portContext, openedPorts);
+    sortDescending(openedPorts);
+    runtime.trace.record(messages::kOpenedPorts);
+
+    std::vector<EnvironmentPort> ports;
+    ports.reserve(openedPorts.size());
+    for (OpenedPort& opened : openedPorts) {
+        ports.push_back(EnvironmentPort{opened.environmentName, PortLink(opened.port)});
+    }
+    prepareEnvironments(runtime, ports);
+}
+
+void closePorts(std::vector<OpenedPort>& openedPorts) {
+    // One by one in list order, rather than in whatever order the vector destroys them.
+    for (OpenedPort& opened : openedPorts) {
+        const OpenPort closing = std::move(opened.port);
+    }
+    openedPorts.clear();
+}
+
+}  // namespace
+
+void sortDescending(std::vector<OpenedPort>& opened) {
+    std::sort(opened.begin(), opened.end(), [](const OpenedPort& left, const OpenedPort& right) {
+        return left.environmentName > right.environmentName;
+    });
+}
+
+void runService(SimulationService::Shared& shared, const ServiceOptions& options, PortContext portContext) {
+    // The runtime is large (three 16 KiB buffers per environment and the trace): not on the stack.
+    const auto runtime = std::make_unique<ServiceRuntime>(linksTo(shared));
+    runtime->trace.record(messages::kStartService);
+    std::vector<OpenedPort> openedPorts;
+    std::optional<platform::PeriodicTimer> timer;
+    try {
+        startUp(*runtime, shared, portContext, openedPorts);
+        timer.emplace(kCyclePeriod);
+        startClock(*runtime, platform::currentFileTime());
+        runtime->trace.record(messages::kStartServiceLoop);
+
+        platform::Event& stopEvent = *shared.stopEvent;
+        while (!stopEvent.tryWait()) {
+            timer->wait(kLongestTimerWait);  // a cycle runs whether or not the timer fired
+            runtime->trace.record(messages::kCyclicProcessStarted);
+            runCycle(*runtime, platform::currentFileTime());
+        }
+    } catch (const std::exception& error) {
+        {
+            const std::lock_guard lock(shared.lock);
+            shared.lastError = error.what();
+        }
+        runtime->trace.record(error.what());
+    }
+    timer.reset();
+    // The runtime's links to the ports go before the ports do.
+    runtime->perEnvironment.clear();
+    closePorts(openedPorts);
+    runtime->trace.dumpToFile(options.traceFolder / messages::kServiceTraceFile);
+}
+
+}  // namespace orvalix

@@ -1,0 +1,90 @@
+#include "core/service/sequence.hpp"
+
+#include <algorithm>
+#include <string>
+
+#include "core/diagnostics/trace_messages.hpp"
+#include "core/expression/evaluate_expression.hpp"
+#include "core/service/cell_text.hpp"
+#include "core/service/receive.hpp"
+#include "core/service/transmit.hpp"
+
+namespace orvalix {
+
+namespace messages = trace_messages;
+
+LabelIndex buildLabelIndex(std::span<const SequenceStep> sequence) {
+    LabelIndex index;
+    for (const SequenceStep& jumping : sequence) {
+        const std::u16string_view target = stepJumpTarget(jumping);
+        if (target.empty()) {
+            continue;
+        }
+        for (std::size_t j = 0; j < sequence.size(); ++j) {
+            if (stepLabel(sequence[j]) == target) {
+                index.insert_or_assign(std::u16string(target), static_cast<std::int32_t>(j));
+            }
+        }
+    }
+    return index;
+}
+
+std::int32_t runSequence(ServiceRuntime& runtime, EnvironmentRuntime& environment, bool reportOnTurn) {
+    const std::vector<SequenceStep>& steps = environment.environment->sequence;
+    const auto n = static_cast<std::int32_t>(steps.size());
+    // A sequence that ran off its end repeats its last step.
+    std::int32_t index = std::max(environment.stepIndex < n ? environment.stepIndex : n - 1, 0);
+    if (!reportOnTurn) {
+        runtime.trace.record(messages::kStartIndex, index);
+    }
+    while (index < n) {
+        const SequenceStep& step = steps[static_cast<std::size_t>(index)];
+        const std::int64_t tx = evaluateExpression(step.txCondition, runtime.context);
+        runtime.trace.record(messages::kTxConditionEvaluated, tx);
+
+        const bool frameEnds = reportOnTurn && (tx != 0 || environment.characterTimedOut);
+        if (frameEnds && environment.receiveBuffer.length > 0) {
+            reportReceivedFrame(runtime, environment);
+        }
+        transmitStep(runtime, environment, step, tx);
+
+        const std::int64_t jump = stepJumpConditionText(step).empty()
+                                      ? tx
+                                      : evaluateExpression(step.jumpCondition, runtime.context);
+        runtime.trace.record(messages::kJumpConditionEvaluated, jump);
+        if (jump == 0) {
+            ++index;
+        } else if (const auto target = environment.labelIndex.find(stepJumpTarget(step));
+                   target != environment.labelIndex.end()) {
+            index = target->second;
+        }
+        if (tx != 0 || frameEnds) {
+            environment.receiveBuffer.length = 0;
+        }
+        if (jump != 0) {
+            break;
+        }
+    }
+    return index;
+}
+
+void environmentPass(ServiceRuntime& runtime, EnvironmentRuntime& environment) {
+    if (!environment.serial()) {
+        startFrameReceive(environment);
+        prepareEnvironmentReceive(runtime, environment);
+        environment.stepIndex = runSequence(runtime, environment, false);
+        return;
+    }
+    startSerialReceive(runtime, environment);
+    const std::uint32_t count = environment.received.length;
+    const std::uint32_t passes = std::max<std::uint32_t>(count, 1);
+    for (std::uint32_t i = 0; i < passes; ++i) {
+        if (i < count) {
+            appendReceivedByte(environment.receiveBuffer, environment.received.data[i]);
+        }
+        prepareEnvironmentReceive(runtime, environment);
+        environment.stepIndex = runSequence(runtime, environment, true);
+    }
+}
+
+}  // namespace orvalix

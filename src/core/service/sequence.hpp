@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "core/project/project.hpp"
+#include "core/service/service_runtime.hpp"
+
+namespace orvalix {
+
+// Each jump target that some step carries as its label maps to the last such step.
+LabelIndex buildLabelIndex(std::span<const SequenceStep> sequence);
+
+// One turn of the environment's sequence from its step index; returns the next step index.
+// With reportOnTurn (serial ports) the turn also decides when the received frame is complete.
+std::int32_t runSequence(ServiceRuntime& runtime, EnvironmentRuntime& environment, bool reportOnTurn);
+
+// The environment's share of a cycle: receive handling and the sequence's turns, one turn per
+// received byte on serial ports, one per cycle on the other ports.
+void environmentPass(ServiceRuntime& runtime, EnvironmentRuntime& environment);
+
+}  // namespace orvalix

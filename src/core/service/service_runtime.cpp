@@ -1,0 +1,48 @@
+#include "core/service/service_runtime.hpp"
+
+#include <utility>
+
+#include "core/diagnostics/trace_messages.hpp"
+#include "core/service/sequence.hpp"
+#include "core/traffic/extra_block.hpp"
+
+namespace orvalix {
+
+EnvironmentRuntime::EnvironmentRuntime(std::u16string environmentName, const Environment& settings, PortLink link)
+    : name(std::move(environmentName)),
+      environment(&settings),
+      port(link),
+      kind(portKind(settings.port)),
+      // Milliseconds to 100 ns units; a negative time-out times out every cycle.
+      characterTimeoutLimit(std::int64_t{characterTimeout(settings.port)} * 10000000 / 1000),
+      labelIndex(buildLabelIndex(settings.sequence)),
+      edges{std::vector<std::int64_t>(settings.namedConditions.size()),
+            std::vector<std::int64_t>(settings.namedConditions.size())},
+      extraBlock(extraBlockSize(settings.namedConditions.size())) {}
+
+ServiceRuntime::ServiceRuntime(ServiceLinks serviceLinks)
+    : links(std::move(serviceLinks)), trace(trace_messages::kServiceTraceCapacity) {}
+
+void prepareEnvironments(ServiceRuntime& runtime, std::span<const EnvironmentPort> ports) {
+    runtime.perEnvironment.clear();
+    runtime.perEnvironment.reserve(ports.size());
+    for (const EnvironmentPort& opened : ports) {
+        const auto found = runtime.environments.find(opened.name);
+        if (found == runtime.environments.end()) {
+            continue;
+        }
+        runtime.perEnvironment.emplace_back(found->first, found->second, opened.port);
+    }
+}
+
+void startClock(ServiceRuntime& runtime, std::uint64_t startTime) {
+    runtime.startTime = startTime;
+    runtime.lastCycleTime = startTime;
+    for (EnvironmentRuntime& environment : runtime.perEnvironment) {
+        environment.lastReceiveTime = startTime;
+        environment.lastTransmitTime = startTime;
+        environment.lastByteTime = startTime;
+    }
+}
+
+}  // namespace orvalix

@@ -1,0 +1,115 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/diagnostics/execution_trace.hpp"
+#include "core/expression/byte_buffer.hpp"
+#include "core/expression/evaluation_context.hpp"
+#include "core/ports/port.hpp"
+#include "core/project/port_settings_access.hpp"
+#include "core/project/project.hpp"
+#include "core/service/port_link.hpp"
+
+namespace orvalix {
+
+// Jump target -> the last step that carries it as its label.
+using LabelIndex = std::map<std::u16string, std::int32_t, std::less<>>;
+
+// The frame most recently built for an environment. The write completion that the original
+// kept as an event beside it is the port's writeFinished().
+struct TransmitSlot {
+    ByteBuffer transmitBuffer;
+};
+
+// Previous mark and trigger values per named condition; a value never evaluated reads as 0,
+// which the rising-edge rule treats exactly like an absent entry.
+struct EdgeValues {
+    std::vector<std::int64_t> markValues;
+    std::vector<std::int64_t> triggerValues;
+};
+
+// Everything the service thread keeps for one opened environment during a run. Every buffer
+// is made once at start-up, so nothing on the per-byte path allocates.
+struct EnvironmentRuntime {
+    std::u16string name;
+    const Environment* environment = nullptr;  // entry of ServiceRuntime::environments
+    PortLink port;
+    // Fixed for the run, so read once instead of parsing the settings every pass.
+    PortKind kind = PortKind::None;
+    std::int64_t characterTimeoutLimit = 0;  // 100 ns units
+
+    TransmitSlot transmitSlot;
+    ByteBuffer receiveBuffer;
+    std::int32_t stepIndex = 0;
+    LabelIndex labelIndex;
+    std::uint64_t lastReceiveTime = 0;
+    std::uint64_t lastTransmitTime = 0;
+    std::uint64_t lastByteTime = 0;
+    SocketAddress lastSender;
+    EdgeValues edges;
+    std::vector<std::uint8_t> extraBlock;  // sized for the named conditions
+
+    // This cycle's read: the bytes (length 0 when nothing came) and the status word.
+    ByteBuffer received;
+    std::uint32_t receiveStatus = 0;
+    bool characterTimedOut = false;
+
+    EnvironmentRuntime(std::u16string environmentName, const Environment& settings, PortLink link);
+
+    bool serial() const { return kind == PortKind::Serial; }
+};
+
+// How the thread reaches the service object; each takes the object's lock for its copy.
+struct ServiceLinks {
+    std::function<std::shared_ptr<const FrameMap>()> takeFrames;
+    std::function<void(std::u16string_view environment, std::span<const std::uint8_t> data, std::uint64_t time,
+                       std::span<const std::uint8_t> extra)>
+        pushTraffic;
+};
+
+// The run-time state of one run of the service thread; nothing outside the thread sees it.
+struct ServiceRuntime {
+    explicit ServiceRuntime(ServiceLinks serviceLinks);
+    ServiceRuntime(const ServiceRuntime&) = delete;
+    ServiceRuntime& operator=(const ServiceRuntime&) = delete;
+
+    ServiceLinks links;
+    ExecutionTrace trace;
+    EnvironmentMap environments;  // copy taken at thread start, never refreshed during the run
+    // Opened environments in descending name order, the order of every phase of every cycle.
+    // Elements are never added after start-up: the names table points into their buffers.
+    std::vector<EnvironmentRuntime> perEnvironment;
+    std::uint64_t startTime = 0;
+    std::uint64_t lastCycleTime = 0;  // start of the previous cycle; startTime before the first
+    std::uint64_t now = 0;            // the one time stamp of the current cycle
+    std::shared_ptr<const FrameMap> frameCopy;
+    NamedStore namedStore;
+    // Reused from cycle to cycle rather than made afresh: every entry is either "R" or "T",
+    // which each pass registers before it evaluates anything, or a namedStore entry, which
+    // every cycle registers again. So a reused table reads exactly like a fresh one, and the
+    // cycle allocates nothing for it.
+    EvaluationContext context;
+};
+
+// One opened port for prepareEnvironments, in the order the cycle is to visit them.
+struct EnvironmentPort {
+    std::u16string_view name;
+    PortLink port;
+};
+
+// Makes the runtime of every opened environment (step index 0, empty buffers, label index).
+// Names must be keys of runtime.environments.
+void prepareEnvironments(ServiceRuntime& runtime, std::span<const EnvironmentPort> ports);
+
+// Takes the start time: the cycle clock and every environment's last-event times begin there.
+void startClock(ServiceRuntime& runtime, std::uint64_t startTime);
+
+}  // namespace orvalix

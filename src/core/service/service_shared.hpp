@@ -1,0 +1,30 @@
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "core/platform/event.hpp"
+#include "core/project/project.hpp"
+#include "core/service/simulation_service.hpp"
+#include "core/traffic/traffic_store.hpp"
+
+namespace orvalix {
+
+// Everything the service thread touches outside its own runtime. The thread holds this by
+// shared_ptr as well, so a thread given up on by stop() never reaches freed state; the service
+// then continues with a fresh one.
+struct SimulationService::Shared {
+    // Guards environments, frames, lastError and traffic; taken for short copies only.
+    mutable std::mutex lock;
+    EnvironmentMap environments;
+    // Swapped whole by setFrames; a cycle takes the pointer, never a deep copy.
+    std::shared_ptr<const FrameMap> frames = std::make_shared<const FrameMap>();
+    std::string lastError;
+    TrafficStore traffic;
+    // Manual reset; made anew at each start, while no thread uses this object.
+    std::optional<platform::Event> stopEvent;
+};
+
+}  // namespace orvalix

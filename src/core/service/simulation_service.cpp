@@ -1,0 +1,142 @@
+#include "core/service/simulation_service.hpp"
+
+#include <chrono>
+#include <functional>
+#include <system_error>
+#include <utility>
+
+#include "core/platform/module_path.hpp"
+#include "core/platform/thread.hpp"
+#include "core/ports/hdlc_library.hpp"
+#include "core/ports/port.hpp"
+#include "core/project/port_settings_access.hpp"
+#include "core/service/run_service.hpp"
+#include "core/service/service_shared.hpp"
+
+namespace orvalix {
+
+namespace {
+
+constexpr std::size_t kServiceStackSize = 2 * 1024 * 1024;
+constexpr std::chrono::milliseconds kStopWait{5000};
+
+bool needsBoardLibrary(const EnvironmentMap& environments) {
+    for (const auto& [name, environment] : environments) {
+        if (isUsable(environment.port) && portKind(environment.port) == PortKind::HdlcBoard) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+struct SimulationService::Run {
+    explicit Run(std::function<void()> body) : thread(std::move(body), kServiceStackSize) {}
+    platform::Thread thread;
+};
+
+SimulationService::SimulationService(ServiceOptions options)
+    : options_(std::move(options)), shared_(std::make_shared<Shared>()) {
+    if (options_.traceFolder.empty()) {
+        options_.traceFolder = platform::executableFolder();
+    }
+}
+
+SimulationService::~SimulationService() {
+    stop();
+}
+
+void SimulationService::setEnvironments(const EnvironmentMap& environments) {
+    const std::lock_guard lock(shared_->lock);
+    if (&environments == &shared_->environments) {
+        return;
+    }
+    shared_->environments = environments;
+    shared_->traffic.prepare(shared_->environments);
+}
+
+void SimulationService::setFrames(const FrameMap& frames) {
+    if (&frames == shared_->frames.get()) {
+        return;  // only this thread replaces the pointer, so reading it here needs no lock
+    }
+    std::shared_ptr<const FrameMap> copy = std::make_shared<const FrameMap>(frames);
+    {
+        const std::lock_guard lock(shared_->lock);
+        shared_->frames.swap(copy);
+    }
+    // The old definitions go here, outside the lock (or with the last cycle that still uses them).
+}
+
+int SimulationService::start() {
+    stop();
+    {
+        const std::lock_guard lock(shared_->lock);
+        shared_->lastError.clear();
+    }
+    try {
+        shared_->stopEvent.emplace(platform::Event::Reset::Manual, false);
+    } catch (const std::system_error& error) {
+        return error.code().value();
+    }
+    // The board library is loaded at most once per process: it stays with the service.
+    if (!hdlcLibrary_ && needsBoardLibrary(shared_->environments)) {
+        hdlcLibrary_ = std::make_shared<HdlcLibrary>();
+    }
+    PortContext portContext{hdlcLibrary_, options_.japanese};
+    try {
+        run_ = std::make_unique<Run>(
+            [shared = shared_, options = options_, portContext] { runService(*shared, options, portContext); });
+    } catch (const std::system_error& error) {
+        shared_->stopEvent.reset();
+        return error.code().value();
+    }
+    return 0;
+}
+
+void SimulationService::stop() {
+    if (!run_) {
+        return;
+    }
+    shared_->stopEvent->set();
+    if (run_->thread.join(kStopWait)) {
+        shared_->stopEvent.reset();
+    } else {
+        // It runs on with the Shared it holds; the next run must not share anything with it.
+        run_->thread.detach();
+        shared_ = freshShared(*shared_);
+    }
+    run_.reset();
+}
+
+bool SimulationService::hasThread() const {
+    return run_ != nullptr;
+}
+
+bool SimulationService::running() const {
+    return run_ && !run_->thread.finished();
+}
+
+std::string SimulationService::lastError() const {
+    const std::lock_guard lock(shared_->lock);
+    return shared_->lastError;
+}
+
+std::int32_t SimulationService::popTraffic(std::u16string_view environment, std::span<std::uint8_t> data,
+                                           std::uint64_t& time, std::span<std::uint8_t> extra) {
+    const std::lock_guard lock(shared_->lock);
+    return shared_->traffic.pop(environment, data, time, extra);
+}
+
+std::shared_ptr<SimulationService::Shared> SimulationService::freshShared(const Shared& previous) {
+    auto fresh = std::make_shared<Shared>();
+    {
+        const std::lock_guard lock(previous.lock);
+        fresh->environments = previous.environments;
+        fresh->frames = previous.frames;
+    }
+    fresh->traffic.prepare(fresh->environments);
+    return fresh;
+}
+
+}  // namespace orvalix

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "core/project/project.hpp"
+
+namespace orvalix {
+
+class HdlcLibrary;
+
+struct ServiceOptions {
+    // Where the service thread writes "Controller.csv" at the end of each run; empty for the
+    // executable's folder.
+    std::filesystem::path traceFolder;
+    // Language of user-facing texts (the "Can't open" message).
+    bool japanese = false;
+};
+
+// Runs a loaded project against real ports on its own thread, one cycle every 10 ms.
+// All operations are called from one (the user-interface) thread.
+class SimulationService {
+public:
+    explicit SimulationService(ServiceOptions options);
+    ~SimulationService();  // stops a running thread
+    SimulationService(const SimulationService&) = delete;
+    SimulationService& operator=(const SimulationService&) = delete;
+
+    // Copies the environments and makes one traffic ring per usable environment.
+    void setEnvironments(const EnvironmentMap& environments);
+    // Copies the frames; the running thread picks them up at its next cycle.
+    void setFrames(const FrameMap& frames);
+
+    // Stops a running thread, then starts a new run. 0, or the platform's error number.
+    int start();
+    // Asks the thread to stop, waits at most 5 s, then lets go of it. Whatever a thread that
+    // did not end still uses stays alive until it ends.
+    void stop();
+
+    // A thread is held (running, or ended and not yet released by stop()).
+    bool hasThread() const;
+    // The held thread has not ended yet.
+    bool running() const;
+
+    // Text of the exception that ended the last run; empty after a normal end.
+    std::string lastError() const;
+
+    // The oldest record of the environment, removed from the store; 0 when none.
+    std::int32_t popTraffic(std::u16string_view environment, std::span<std::uint8_t> data, std::uint64_t& time,
+                            std::span<std::uint8_t> extra);
+
+    struct Shared;  // state shared with the service thread
+
+private:
+    // A copy of what the service shares, for the run after one whose thread was given up on.
+    static std::shared_ptr<Shared> freshShared(const Shared& previous);
+
+    ServiceOptions options_;
+    std::shared_ptr<Shared> shared_;
+    // The board library, made by the first start that has a board port and kept for the process.
+    std::shared_ptr<HdlcLibrary> hdlcLibrary_;
+    struct Run;
+    std::unique_ptr<Run> run_;
+};
+
+}  // namespace orvalix
