@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds orvalix-cli (release preset) and runs it on the bundled example folder:
+# Builds orvalix-cli (release preset) and runs the bundled demo for 10 seconds:
 #   bash scripts/run-example.sh [EXTRA ARGS...]
-# Extra arguments are appended to the command line; it runs from the repository root.
+# In examples/demo one environment polls another over UDP on loopback, so traffic shows at
+# once. Extra arguments are appended to the command line (for example --quiet, or --for 30;
+# a later --for wins). The traces Primary.csv and Controller.csv go to build/release.
 set -euo pipefail
 
 # shellcheck source=scripts/lib.sh
@@ -15,5 +17,5 @@ step "configure release" cmake --preset release
 section "release: build orvalix-cli"
 step "build orvalix-cli" cmake --build --preset release --target orvalix-cli -j"$ORVALIX_JOBS"
 
-section "orvalix-cli check examples/udp-request-response"
-exec build/release/src/cli/orvalix-cli check examples/udp-request-response "$@"
+section "orvalix-cli run examples/demo --for 10"
+exec build/release/src/cli/orvalix-cli run examples/demo --for 10 --trace-dir build/release "$@"

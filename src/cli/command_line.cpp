@@ -18,6 +18,9 @@ constexpr std::string_view kToolHelp =
     "                                    compile and evaluate one expression\n"
     "  frame FOLDER FRAME [--bytes NAME=HEX ...]\n"
     "                                    print the bytes a frame definition builds\n"
+    "  run FOLDER [--for SECONDS] [--trace-dir DIR] [--quiet]\n"
+    "                                    run the data folder: serve its ports and print the\n"
+    "                                    traffic until Ctrl-C or the end of --for\n"
     "\n"
     "Run 'orvalix-cli COMMAND --help' for the details of a command.\n"
     "Exit status: 0 success, 1 findings or failure, 2 usage error.\n";
@@ -41,6 +44,7 @@ int runCommandLine(std::span<const std::string> arguments, Console console) {
     if (command == "check") return runCheckCommand(rest, console);
     if (command == "eval") return runEvalCommand(rest, console);
     if (command == "frame") return runFrameCommand(rest, console);
+    if (command == "run") return runRunCommand(rest, console);
     if (command == "--help" || command == "-h" || command == "help") {
         console.out << kToolHelp;
         return kExitSuccess;

@@ -20,6 +20,7 @@ struct Console {
 int runCheckCommand(std::span<const std::string> arguments, Console console);
 int runEvalCommand(std::span<const std::string> arguments, Console console);
 int runFrameCommand(std::span<const std::string> arguments, Console console);
+int runRunCommand(std::span<const std::string> arguments, Console console);
 
 // The whole tool: the arguments after the program name.
 int runCommandLine(std::span<const std::string> arguments, Console console);

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/commands.hpp"
+#include "core/session/traffic_sink.hpp"
+
+namespace orvalix::cli {
+
+// What a run did on one environment, for the summary.
+struct EnvironmentTotals {
+    std::int64_t received = 0;
+    std::int64_t sent = 0;
+    std::int64_t marks = 0;
+    std::int64_t logFiles = 0;
+};
+
+// The run command's view of the session: a header when the folder opens, one line per
+// pumped record (unless quiet), a line per trigger log file, the service's error on the
+// error stream, and the totals for the summary.
+class ConsoleSink final : public TrafficSink {
+public:
+    ConsoleSink(Console console, bool quiet);
+
+    void folderOpened(const Project& project, const std::vector<std::u16string>& usableEnvironments) override;
+    void recordPumped(std::u16string_view environment, const Environment& settings,
+                      std::span<const std::uint8_t> data, std::uint64_t time,
+                      std::span<const std::uint8_t> extra) override;
+    void streamUpdated(std::u16string_view environment, TrafficStream& stream, std::int32_t addedMarks,
+                       std::int32_t appendedRecords) override;
+    void logFileStarted(std::u16string_view environment, std::u16string_view condition,
+                        const std::filesystem::path& path) override;
+    void serviceFailed(const std::string& text) override;
+
+    void printSummary() const;
+
+    // The error text the service ended with; empty after a normal end.
+    const std::string& serviceError() const { return serviceError_; }
+    const EnvironmentTotals* totals(std::u16string_view environment) const;
+
+private:
+    EnvironmentTotals& totalsOf(std::u16string_view environment);
+
+    Console console_;
+    bool quiet_;
+    std::vector<std::u16string> order_;
+    std::map<std::u16string, EnvironmentTotals, std::less<>> totals_;
+    std::string serviceError_;
+};
+
+}  // namespace orvalix::cli

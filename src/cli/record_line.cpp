@@ -1,0 +1,81 @@
+#include "cli/record_line.hpp"
+
+#include <array>
+#include <cstdio>
+
+#include "core/project/port_settings_access.hpp"
+#include "core/project/record_access.hpp"
+#include "core/text/text_conversion.hpp"
+#include "core/traffic/extra_block.hpp"
+#include "core/traffic/log_files.hpp"
+
+namespace orvalix::cli {
+namespace {
+
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+void appendHexByte(std::string& text, std::uint8_t value) {
+    text += kHexDigits[value >> 4];
+    text += kHexDigits[value & 0x0F];
+}
+
+}  // namespace
+
+std::string markNames(const Environment& settings, std::span<const std::uint8_t> extra) {
+    const std::size_t count = settings.namedConditions.size();
+    std::string names;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!markBit(extra, count, i)) {
+            continue;
+        }
+        if (!names.empty()) {
+            names += ", ";
+        }
+        names += toNarrow(name(settings.namedConditions[i]));
+    }
+    return names;
+}
+
+std::string formatRecordLine(std::u16string_view environment, const Environment& settings,
+                             std::span<const std::uint8_t> data, std::uint64_t time,
+                             std::span<const std::uint8_t> extra) {
+    const std::uint32_t word = attribute(extra);
+    const std::string timeText = formatTimeNarrow(time);
+    std::array<char, 32> numbers{};
+    std::snprintf(numbers.data(), numbers.size(), " %zu %.8x", data.size(), static_cast<unsigned>(word));
+
+    std::string line = toNarrow(environment);
+    line += ' ';
+    line += timeText.empty() ? "-" : timeText;
+    line += (word & kReceivedAttribute) != 0 ? " RX" : " TX";
+    line += numbers.data();
+    for (const std::uint8_t byte : data) {
+        line += ' ';
+        appendHexByte(line, byte);
+    }
+    if (const std::string marks = markNames(settings, extra); !marks.empty()) {
+        line += " marks: ";
+        line += marks;
+    }
+    return line;
+}
+
+std::string describePort(const PortSettings& settings) {
+    const std::string port = toNarrow(portName(settings));
+    switch (portKind(settings)) {
+        case PortKind::Serial: return "serial " + port;
+        case PortKind::HdlcBoard: return "HDLC board " + port;
+        case PortKind::Udp:
+            // The remote endpoint, when there is one, tells where frames go.
+            return settings.remoteEndpointValid ? "UDP " + port + " -> " + toNarrow(setting(settings, 9)) : "UDP " + port;
+        case PortKind::None: break;
+    }
+    return "not usable " + port;
+}
+
+std::string displayPath(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+}  // namespace orvalix::cli

@@ -1,0 +1,187 @@
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <exception>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <thread>
+
+#include "cli/argument_parser.hpp"
+#include "cli/commands.hpp"
+#include "cli/console_sink.hpp"
+#include "cli/folder_argument.hpp"
+#include "cli/record_line.hpp"
+#include "core/diagnostics/execution_trace.hpp"
+#include "core/diagnostics/trace_messages.hpp"
+#include "core/platform/interrupt.hpp"
+#include "core/platform/module_path.hpp"
+#include "core/platform/user_language.hpp"
+#include "core/session/session.hpp"
+#include "core/text/text_conversion.hpp"
+
+namespace orvalix::cli {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The main window's pump timer.
+constexpr auto kTickPeriod = std::chrono::milliseconds(333);
+// Longer runs are what Ctrl-C is for; the bound keeps the deadline arithmetic in range.
+constexpr double kLongestRunSeconds = 100.0 * 365 * 24 * 3600;
+
+constexpr std::string_view kHelp =
+    "Usage: orvalix-cli run FOLDER [--for SECONDS] [--trace-dir DIR] [--quiet]\n"
+    "\n"
+    "Runs the data folder as the simulator's Start does: every usable environment's port\n"
+    "is opened and served by the 10 ms service cycle, and every 333 ms the traffic is\n"
+    "pumped into the histories and printed, one line per frame:\n"
+    "\n"
+    "  ENVIRONMENT DATE TIME RX|TX LENGTH ATTRIBUTE BYTES... [marks: NAME, ...]\n"
+    "\n"
+    "Trigger recordings write their log files under FOLDER/Logs, and a line says so.\n"
+    "Ctrl-C, a termination request or the end of --for stops the run; one last pump\n"
+    "follows, then a summary per environment. The traces Primary.csv (this program's\n"
+    "pump) and Controller.csv (the service thread) are written to the trace folder.\n"
+    "\n"
+    "Options:\n"
+    "  --for SECONDS     stop after this many seconds (a number above 0, such as 10 or 2.5)\n"
+    "  --trace-dir DIR   the trace folder, an existing folder (default: the folder of\n"
+    "                    orvalix-cli)\n"
+    "  --quiet           no line per frame; the header, log file lines and summary stay\n"
+    "\n"
+    "Exit status: 0 after a normal stop, 1 when the run ended by itself with an error (a\n"
+    "port that cannot be opened; the text goes to the error output), 2 usage error.\n";
+
+constexpr OptionSpec kOptions[] = {
+    {"--for", true},
+    {"--trace-dir", true},
+    {"--quiet", false},
+};
+
+std::optional<Clock::duration> parseSeconds(const std::string& text) {
+    double seconds = 0.0;
+    const char* const end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, seconds, std::chars_format::fixed);
+    if (error != std::errc{} || stop != end || !std::isfinite(seconds) || seconds <= 0.0 ||
+        seconds > kLongestRunSeconds) {
+        return std::nullopt;
+    }
+    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
+std::filesystem::path pathOf(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+// Ticks every 333 ms while the pump is armed, as the main window's timer does. A stop
+// request (or the deadline) stops the service at once; the next tick is then the last.
+void pumpUntilEnd(Session& session, const platform::InterruptRequests& interrupts,
+                  std::optional<Clock::time_point> deadline, Console console) {
+    Clock::time_point nextTick = Clock::now() + kTickPeriod;
+    bool stopped = false;
+    while (session.pumpArmed()) {
+        const Clock::time_point now = Clock::now();
+        if (!stopped && (interrupts.requested() || (deadline && now >= *deadline))) {
+            session.stop();
+            stopped = true;
+            continue;
+        }
+        if (now >= nextTick) {
+            session.tick();
+            console.out.flush();
+            nextTick = Clock::now() + kTickPeriod;
+            continue;
+        }
+        Clock::time_point wakeAt = nextTick;
+        if (!stopped && deadline) {
+            wakeAt = std::min(wakeAt, *deadline);
+        }
+        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(wakeAt - now);
+        if (stopped) {
+            std::this_thread::sleep_for(wait);  // a request already made wakes nothing any more
+        } else {
+            interrupts.waitFor(wait);
+        }
+    }
+}
+
+int runFolder(const std::u16string& folder, const std::filesystem::path& traceFolder,
+              std::optional<Clock::duration> duration, bool quiet, Console console) {
+    ExecutionTrace trace(trace_messages::kPrimaryTraceCapacity);
+    trace.record(trace_messages::kStartApplication);
+    ConsoleSink sink(console, quiet);
+    const platform::InterruptRequests interrupts;
+    int status = kExitSuccess;
+    {
+        Session session(trace, sink, ServiceOptions{traceFolder, platform::userLanguageIsJapanese()});
+        session.open(folder);
+        if (!session.start()) {
+            console.err << "orvalix-cli run: the data folder " << toNarrow(folder) << " is gone\n";
+            return kExitFailure;
+        }
+        if (duration) {
+            console.out << "Running for " << std::chrono::duration<double>(*duration).count()
+                        << " s; Ctrl-C stops the run.\n";
+        } else {
+            console.out << "Running; Ctrl-C stops the run.\n";
+        }
+        console.out.flush();
+        const std::optional<Clock::time_point> deadline =
+            duration ? std::optional(Clock::now() + *duration) : std::nullopt;
+        pumpUntilEnd(session, interrupts, deadline, console);
+        console.out << (sink.serviceError().empty() ? "Stopped.\n" : "The run ended with an error.\n");
+        sink.printSummary();
+        status = sink.serviceError().empty() ? kExitSuccess : kExitFailure;
+    }
+    const std::filesystem::path primary = traceFolder / pathOf(std::string(trace_messages::kPrimaryTraceFile));
+    if (!trace.dumpToFile(primary)) {
+        console.err << "orvalix-cli run: cannot write " << displayPath(primary) << "\n";
+    }
+    return status;
+}
+
+}  // namespace
+
+int runRunCommand(std::span<const std::string> arguments, Console console) {
+    const ParsedArguments parsed = parseArguments(arguments, kOptions);
+    if (parsed.help) {
+        console.out << kHelp;
+        return kExitSuccess;
+    }
+    if (!parsed.error.empty()) {
+        return usageError(console, "run", parsed.error);
+    }
+    if (parsed.positional.size() != 1) {
+        return usageError(console, "run", "one FOLDER is needed");
+    }
+    std::u16string folder;
+    if (std::string error = readFolderArgument(parsed.positional[0], folder); !error.empty()) {
+        return usageError(console, "run", error);
+    }
+    std::optional<Clock::duration> duration;
+    if (const auto values = parsed.values("--for"); !values.empty()) {
+        duration = parseSeconds(values.back());
+        if (!duration) {
+            return usageError(console, "run", "--for needs a number of seconds above 0, not '" + values.back() + "'");
+        }
+    }
+    std::filesystem::path traceFolder = platform::executableFolder();
+    if (const auto values = parsed.values("--trace-dir"); !values.empty()) {
+        traceFolder = pathOf(values.back());
+        std::error_code error;
+        if (values.back().empty() || !std::filesystem::is_directory(traceFolder, error)) {
+            return usageError(console, "run", "--trace-dir '" + values.back() + "' is not a folder");
+        }
+    }
+    try {
+        return runFolder(folder, traceFolder, duration, parsed.has("--quiet"), console);
+    } catch (const std::exception& failure) {
+        console.err << "orvalix-cli run: " << failure.what() << "\n";
+        return kExitFailure;
+    }
+}
+
+}  // namespace orvalix::cli

@@ -1,0 +1,153 @@
+#include "core/session/session.hpp"
+
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
+#include "core/diagnostics/trace_messages.hpp"
+#include "core/platform/clock.hpp"
+#include "core/project/data_file_path.hpp"
+#include "core/project/loaders.hpp"
+#include "core/session/update_traffic.hpp"
+#include "core/session/usable_environments.hpp"
+#include "core/traffic/trigger_recorder.hpp"
+
+namespace orvalix {
+namespace {
+
+bool folderExists(std::u16string_view folder) {
+    if (folder.empty()) {
+        return false;
+    }
+    const auto path = tryPath(folder);
+    std::error_code error;
+    return path && std::filesystem::exists(*path, error);
+}
+
+}  // namespace
+
+struct Session::State {
+    State(ExecutionTrace& traceIn, TrafficSink& sinkIn, ServiceOptions options)
+        : trace(traceIn), sink(sinkIn), service(std::move(options)) {}
+
+    ExecutionTrace& trace;
+    TrafficSink& sink;
+    Project project;
+    std::vector<std::u16string> usable;
+    // Each stream refers to its environment inside project.
+    std::map<std::u16string, std::unique_ptr<TrafficStream>, std::less<>> streams;
+    TriggerRecorder recorder;
+    bool pumpArmed = false;
+    bool paused = false;
+    std::int64_t lastFrameCheck = 0;
+    // Declared last so that it goes first: its thread has ended before anything else goes.
+    SimulationService service;
+};
+
+Session::Session(ExecutionTrace& trace, TrafficSink& sink, ServiceOptions serviceOptions)
+    : state_(std::make_unique<State>(trace, sink, std::move(serviceOptions))) {}
+
+Session::~Session() = default;
+
+void Session::open(std::u16string_view dataFolder) {
+    State& s = *state_;
+    Project fresh;
+    loadProject(dataFolder, fresh);
+    // The streams refer to the old project's environments: they go before it does.
+    s.streams.clear();
+    s.project = std::move(fresh);
+    s.usable = usableEnvironmentNames(s.project.environments);
+    for (const std::u16string& name : s.usable) {
+        const Environment& environment = s.project.environments.find(name)->second;
+        s.streams.emplace(name, std::make_unique<TrafficStream>(environment));  // made reset
+    }
+    s.sink.folderOpened(s.project, s.usable);
+}
+
+bool Session::start() {
+    State& s = *state_;
+    if (!folderExists(s.project.dataFolder)) {
+        return false;
+    }
+    s.service.stop();
+    for (auto& [name, stream] : s.streams) {
+        stream->clear();
+    }
+    s.recorder.clear();
+    s.service.setEnvironments(s.project.environments);
+    s.service.setFrames(s.project.frames);
+    // A thread that cannot be made is a run that ended at once with an error: say so, rather
+    // than let the first tick find no thread and no error text.
+    if (const int error = s.service.start(); error != 0) {
+        const std::string text = "Can't start the service thread: " + std::system_category().message(error);
+        s.trace.record(text);
+        s.sink.serviceFailed(text);
+        return true;
+    }
+    s.lastFrameCheck = platform::performanceCounter();
+    s.pumpArmed = true;
+    return true;
+}
+
+void Session::stop() { state_->service.stop(); }
+
+void Session::setPaused(bool paused) { state_->paused = paused; }
+
+bool Session::paused() const { return state_->paused; }
+
+bool Session::runActive() const { return state_->service.hasThread() && state_->service.running(); }
+
+bool Session::pumpArmed() const { return state_->pumpArmed; }
+
+void Session::tick() {
+    namespace messages = trace_messages;
+    State& s = *state_;
+    if (!s.pumpArmed) {
+        return;
+    }
+    const std::int64_t now = platform::performanceCounter();
+    const std::int64_t frequency = platform::performanceFrequency();
+    s.trace.record(messages::kTickStarted);
+
+    if (!s.paused) {
+        const PumpParts parts{s.trace, s.sink, s.service, s.recorder, s.project.dataFolder};
+        for (const std::u16string& name : s.usable) {
+            updateTraffic(parts, name, s.project.environments.find(name)->second, stream(name));
+        }
+    }
+    s.trace.record(messages::kTickUpdatedTraffics);
+
+    // The counts of 2000 ms; with no counter frequency every positive difference qualifies.
+    const std::int64_t threshold = frequency * 2000 / 1000;
+    if (now - s.lastFrameCheck > threshold) {
+        Project& p = s.project;
+        if (refreshFrames(p.dataFolder, p.environments, p.frames, p.frameFileTimes) >= 0) {
+            s.service.setFrames(p.frames);
+        }
+        s.trace.record(messages::kTickUpdatedTxDs);
+        s.lastFrameCheck = now;
+    }
+
+    if (runActive()) {
+        return;  // armed for the next tick
+    }
+    // The thread has ended (or there is none): this was the last pump of the run.
+    const std::string error = s.service.lastError();
+    if (!error.empty()) {
+        s.trace.record(error);
+        s.sink.serviceFailed(error);
+    }
+    s.service.stop();
+    s.pumpArmed = false;
+}
+
+const Project& Session::project() const { return state_->project; }
+
+const std::vector<std::u16string>& Session::usableEnvironments() const { return state_->usable; }
+
+TrafficStream* Session::stream(std::u16string_view environment) {
+    const auto found = state_->streams.find(environment);
+    return found == state_->streams.end() ? nullptr : found->second.get();
+}
+
+}  // namespace orvalix

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/diagnostics/execution_trace.hpp"
+#include "core/project/project.hpp"
+#include "core/service/simulation_service.hpp"
+#include "core/session/traffic_sink.hpp"
+#include "core/traffic/traffic_stream.hpp"
+
+namespace orvalix {
+
+// The logic of the main window, free of any window: the open project, the service, one
+// traffic stream per usable environment, the update pump and the trigger recordings. The
+// desktop window and the command line both drive it; its output goes to the sink.
+// The driver calls tick() every 333 ms while pumpArmed() is true. One thread only.
+class Session {
+public:
+    // The trace is the user-interface thread's; both it and the sink must outlive the session.
+    Session(ExecutionTrace& trace, TrafficSink& sink, ServiceOptions serviceOptions);
+    ~Session();  // stops a running service
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // Loads the folder into a fresh project and makes fresh, empty streams.
+    void open(std::u16string_view dataFolder);
+    // Restarts the run: clears streams and recordings, hands environments and frames to the
+    // service, starts it and arms the pump. False, with nothing done, when the folder no
+    // longer exists. A service thread that cannot be made goes to the sink as a failed run.
+    bool start();
+    // Stops the service; the pump stays armed for one last tick.
+    void stop();
+
+    // While paused the pump moves no records: they wait in the service's store.
+    void setPaused(bool paused);
+    bool paused() const;
+
+    // The service thread is held and has not ended.
+    bool runActive() const;
+    bool pumpArmed() const;
+
+    // One tick of the update pump; nothing when the pump is not armed. The tick that finds
+    // the service thread ended reports its error, releases it and disarms the pump.
+    void tick();
+
+    const Project& project() const;
+    // Usable environments in map order: the k-th is environment k of the menu.
+    const std::vector<std::u16string>& usableEnvironments() const;
+    // The environment's stream, or nullptr when it has none.
+    TrafficStream* stream(std::u16string_view environment);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace orvalix

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/project/project.hpp"
+
+namespace orvalix {
+
+class TrafficStream;
+
+// Where the session's output goes: the traffic windows in the desktop application, the
+// console in the command line. Called on the thread that drives the session.
+class TrafficSink {
+public:
+    virtual ~TrafficSink() = default;
+
+    // A folder was opened; one stream per usable environment now exists, in this order.
+    virtual void folderOpened(const Project& project, const std::vector<std::u16string>& usableEnvironments) = 0;
+    // One record moved from the service into the environment's stream.
+    virtual void recordPumped(std::u16string_view environment, const Environment& settings,
+                              std::span<const std::uint8_t> data, std::uint64_t time,
+                              std::span<const std::uint8_t> extra) = 0;
+    // Once per environment and tick when records or marks were added (the window refresh).
+    virtual void streamUpdated(std::u16string_view environment, TrafficStream& stream, std::int32_t addedMarks,
+                               std::int32_t appendedRecords) = 0;
+    // A trigger recording started a log file.
+    virtual void logFileStarted(std::u16string_view environment, std::u16string_view condition,
+                                const std::filesystem::path& path) = 0;
+    // The service ended by itself with an error text (shown once).
+    virtual void serviceFailed(const std::string& text) = 0;
+};
+
+}  // namespace orvalix
