@@ -25,8 +25,10 @@ function(orvalix_add_test target)
   if(CMAKE_CROSSCOMPILING)
     # Discovery would start the emulator at build time; one CTest test per executable is enough.
     add_test(NAME ${target} COMMAND ${target})
+    set_tests_properties(${target} PROPERTIES LABELS ${target})
   else()
     include(GoogleTest)
-    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60)
+    # The executable's name as a label lets a stage run one module's tests (ctest -L).
+    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS ${target})
   endif()
 endfunction()

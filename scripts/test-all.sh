@@ -11,7 +11,7 @@ cd -- "$ORVALIX_ROOT"
 exec </dev/null
 
 ensure_packages cmake ninja-build g++ libgtest-dev libgmock-dev googletest libbenchmark-dev \
-    g++-mingw-w64-x86-64 wine wine64 socat
+    g++-mingw-w64-x86-64 wine wine64 socat python3
 
 wine_run=$ORVALIX_ROOT/cmake/wine-run.sh
 windows_build=$ORVALIX_ROOT/build/windows
@@ -37,6 +37,19 @@ native_stage() {
 
 native_stage debug
 native_stage asan
+
+# The two threads meet in the service and the pump: their tests, and the real orvalix-cli
+# end to end, under ThreadSanitizer.
+started=$SECONDS
+section "tsan: configure"
+step "configure tsan" cmake --preset tsan
+section "tsan: build"
+step "build tsan" cmake --build --preset tsan -j"$ORVALIX_JOBS" --target \
+    orvalix_service_tests orvalix_session_tests orvalix-cli FbiHdlc
+section "tsan: test"
+step "test tsan" ctest --preset tsan -j"$ORVALIX_JOBS" --output-on-failure \
+    -L 'orvalix_service_tests|orvalix_session_tests|e2e'
+report_time "tsan" "$started"
 
 started=$SECONDS
 section "windows: configure"
