@@ -26,6 +26,21 @@ std::optional<CsvTable> readEnvironmentTable(std::u16string_view dataFolder, std
     return table;
 }
 
+// Every record row of one of the environment's files: row 0 is the header, comments are skipped.
+template <typename Record>
+void forEachRecordRow(std::u16string_view dataFolder, std::u16string_view environmentName,
+                      std::u16string_view suffix, Record record) {
+    const std::optional<CsvTable> table = readEnvironmentTable(dataFolder, environmentName, suffix);
+    if (!table) {
+        return;
+    }
+    for (std::size_t r = 1; r < table->size(); ++r) {
+        if (!isCommentRow((*table)[r])) {
+            record((*table)[r]);
+        }
+    }
+}
+
 }  // namespace
 
 bool isCommentRow(const CsvRow& row) {
@@ -37,42 +52,23 @@ bool isCommentRow(const CsvRow& row) {
 
 void readSequenceFile(std::u16string_view dataFolder, std::u16string_view environmentName,
                       std::vector<SequenceStep>& steps) {
-    const std::optional<CsvTable> table = readEnvironmentTable(dataFolder, environmentName, kSequenceFileSuffix);
-    if (!table) {
-        return;
-    }
-    // Row 0 is the header.
-    for (std::size_t r = 1; r < table->size(); ++r) {
-        const CsvRow& row = (*table)[r];
-        if (isCommentRow(row)) {
-            continue;
-        }
-        SequenceStep step;
-        step.cells = row;
+    forEachRecordRow(dataFolder, environmentName, kSequenceFileSuffix, [&steps](const CsvRow& row) {
+        SequenceStep step{row, {}, {}};
         compileCell(row, 1, step.txCondition);
         compileCell(row, 3, step.jumpCondition);
         steps.push_back(std::move(step));
-    }
+    });
 }
 
 void readNamedFile(std::u16string_view dataFolder, std::u16string_view environmentName,
                    std::vector<NamedCondition>& conditions) {
-    const std::optional<CsvTable> table = readEnvironmentTable(dataFolder, environmentName, kNamedFileSuffix);
-    if (!table) {
-        return;
-    }
-    for (std::size_t r = 1; r < table->size(); ++r) {
-        const CsvRow& row = (*table)[r];
-        if (isCommentRow(row)) {
-            continue;
-        }
-        NamedCondition condition;
-        condition.cells = row;
+    forEachRecordRow(dataFolder, environmentName, kNamedFileSuffix, [&conditions](const CsvRow& row) {
+        NamedCondition condition{row, {}, {}, {}};
         compileCell(row, 1, condition.condition);
         compileCell(row, 2, condition.markCondition);
         compileCell(row, 3, condition.triggerCondition);
         conditions.push_back(std::move(condition));
-    }
+    });
 }
 
 }  // namespace orvalix
