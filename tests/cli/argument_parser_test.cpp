@@ -3,52 +3,33 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <tuple>
 
 namespace orvalix::cli {
 namespace {
 
-constexpr std::array kOptions{OptionSpec{"--bytes", true}, OptionSpec{"--quiet", false}};
-
-struct ParseCase {
-    std::vector<std::string> arguments;
-    std::vector<std::string> positional;
-    std::vector<std::string> bytes;
-    bool help;
-    std::string error;
-};
+using Texts = std::vector<std::string>;
 
 TEST(ArgumentParser, SeparatesPositionalArgumentsOptionsAndErrors) {
-    const ParseCase cases[] = {
-        {{"1+2"}, {"1+2"}, {}, false, ""},
-        // A leading minus is an expression, not an option.
-        {{"-1"}, {"-1"}, {}, false, ""},
-        {{"--", "--bytes"}, {"--bytes"}, {}, false, ""},
-        {{"--bytes", "R=01", "x"}, {"x"}, {"R=01"}, false, ""},
-        {{"--bytes=R=01", "--bytes", "S=02"}, {}, {"R=01", "S=02"}, false, ""},
-        {{"x", "-h"}, {"x"}, {}, true, ""},
-        {{"--help"}, {}, {}, true, ""},
-        {{"--bytes"}, {}, {}, false, "option '--bytes' needs a value"},
-        {{"--frobnicate"}, {}, {}, false, "unknown option '--frobnicate'"},
-        {{"--quiet=yes"}, {}, {}, false, "option '--quiet' takes no value"},
-        {{"-"}, {"-"}, {}, false, ""},
-    };
-    for (const ParseCase& c : cases) {
-        const ParsedArguments parsed = parseArguments(c.arguments, kOptions);
-        SCOPED_TRACE(c.arguments.empty() ? "" : c.arguments.front());
-        EXPECT_EQ(parsed.error, c.error);
-        if (!c.error.empty()) continue;
-        EXPECT_EQ(parsed.positional, c.positional);
-        EXPECT_EQ(parsed.values("--bytes"), c.bytes);
-        EXPECT_EQ(parsed.help, c.help);
+    constexpr std::array kOptions{OptionSpec{"--bytes", true}, OptionSpec{"--quiet", false}};
+    // Arguments; positional ones, --bytes values, help and --quiet seen; or the error.
+    const std::tuple<Texts, Texts, Texts, bool, bool, std::string> cases[] = {
+        // A leading single minus is an expression, not an option.
+        {{"-1", "-"}, {"-1", "-"}, {}, false, false, ""}, {{"--", "-h"}, {"-h"}, {}, false, false, ""},
+        {{"--bytes", "R=01", "x", "--quiet"}, {"x"}, {"R=01"}, false, true, ""},
+        {{"--bytes=R=01", "--bytes", "S=02"}, {}, {"R=01", "S=02"}, false, false, ""},
+        {{"x", "-h"}, {"x"}, {}, true, false, ""}, {{"--help"}, {}, {}, true, false, ""},
+        {{"--bytes"}, {}, {}, false, false, "option '--bytes' needs a value"},
+        {{"--frobnicate"}, {}, {}, false, false, "unknown option '--frobnicate'"},
+        {{"--quiet=yes"}, {}, {}, false, false, "option '--quiet' takes no value"}};
+    for (const auto& [arguments, positional, bytes, help, quiet, error] : cases) {
+        const ParsedArguments got = parseArguments(arguments, kOptions);
+        EXPECT_EQ(got.error, error) << arguments.front();
+        if (error.empty()) {
+            EXPECT_EQ(std::tuple(got.positional, got.values("--bytes"), got.help, got.has("--quiet")),
+                      std::tie(positional, bytes, help, quiet)) << arguments.front();
+        }
     }
-}
-
-TEST(ArgumentParser, RecordsFlagsThatTakeNoValue) {
-    const std::vector<std::string> arguments{"--quiet", "folder"};
-    const ParsedArguments parsed = parseArguments(arguments, kOptions);
-    EXPECT_TRUE(parsed.has("--quiet"));
-    EXPECT_FALSE(parsed.has("--bytes"));
-    EXPECT_EQ(parsed.positional, std::vector<std::string>{"folder"});
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <memory>
 
@@ -13,11 +12,11 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr std::size_t kServiceStack = 2 * 1024 * 1024;
+constexpr std::size_t kStackSize = 2 * 1024 * 1024;
 
 TEST(Thread, JoinWaitsOnlyForABodyThatReturns) {
     Event release(Event::Reset::Manual, false);
-    Thread thread([&release] { release.wait(60s); }, kServiceStack);
+    Thread thread([&release] { release.wait(60s); }, kStackSize);
     EXPECT_FALSE(thread.finished());
     EXPECT_FALSE(thread.join(10ms));
     release.set();
@@ -26,37 +25,25 @@ TEST(Thread, JoinWaitsOnlyForABodyThatReturns) {
     EXPECT_TRUE(thread.join(0ms));  // joined before
 }
 
-TEST(Thread, DestructionWaitsForTheBody) {
-    Event release(Event::Reset::Manual, false);
-    std::atomic<bool> bodyDone{false};
-    {
-        Thread thread(
-            [&] {
-                release.wait(60s);
-                bodyDone = true;
-            },
-            kServiceStack);
-        release.set();
-    }
-    EXPECT_TRUE(bodyDone);
-}
-
-TEST(Thread, ADetachedThreadRunsOnAndKeepsWhatItCaptured) {
+TEST(Thread, DestructionWaitsForTheBodyUnlessDetached) {
+    // The detached body outlives the object and keeps what it captured.
     auto release = std::make_shared<Event>(Event::Reset::Manual, false);
     auto done = std::make_shared<Event>(Event::Reset::Manual, false);
+    const auto body = [release, done] {
+        release->wait(60s);
+        done->set();
+    };
     {
-        Thread thread(
-            [release, done] {
-                release->wait(60s);
-                done->set();
-            },
-            kServiceStack);
+        Thread thread(body, kStackSize);
         thread.detach();
         EXPECT_FALSE(thread.join(0ms));
-    }  // gone while the body still waits
+    }
     EXPECT_FALSE(done->tryWait());
     release->set();
     EXPECT_TRUE(done->wait(60s));
+    done->reset();
+    { const Thread thread(body, kStackSize); }
+    EXPECT_TRUE(done->tryWait());
 }
 
 }  // namespace

@@ -3,37 +3,38 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <string_view>
-#include <system_error>
+#include <tuple>
 #include <vector>
 
+#include "../project/temp_folder.hpp"
 #include "core/expression/byte_buffer.hpp"
 #include "core/platform/dynamic_library.hpp"
 #include "core/platform/module_path.hpp"
 #include "core/ports/hdlc_library.hpp"
+#include "core/ports/hdlc_settings.hpp"
 #include "core/ports/port.hpp"
+#include "core/text/text_conversion.hpp"
 #include "port_test_support.hpp"
 
 namespace orvalix {
 namespace {
 
-std::vector<std::uint8_t> bytesOf(std::string_view text) { return {text.begin(), text.end()}; }
+namespace fs = std::filesystem;
+using test::Bytes;
+using test::bytesOf;
 
 // The virtual board library is copied beside this test, where the program looks first.
 class VirtualBoardTest : public testing::Test {
 protected:
     OpenPort openBoard(const std::u16string& name) {
-        auto port = openPort(test::settingsOf({name}), context_);
-        if (!port) {
-            throw std::runtime_error("board did not open");
-        }
-        return std::move(*port);
+        return openPort(test::settingsOf({name}), context_).value();
     }
 
-    std::vector<std::uint8_t> readOnce(OpenPort& port) {
+    Bytes readOnce(OpenPort& port) {
         std::uint32_t status = 0x55;
         SocketAddress sender;
         const std::size_t count = port.read(buffer_, status, sender);
@@ -45,162 +46,119 @@ protected:
     std::array<std::uint8_t, kMaxFrameLength> buffer_{};
 };
 
-TEST_F(VirtualBoardTest, FrameSentOnOneEndIsReceivedOnTheOther) {
+// Boards 2n and 2n + 1 are wired to each other.
+TEST_F(VirtualBoardTest, FramesLoopBackWhileThePairedEndIsClosedAndCrossOnceItIsOpenOnePerRead) {
     OpenPort first = openBoard(u"FBIHDLC0");
-    OpenPort second = openBoard(u"FBIHDLC1");
     EXPECT_EQ(first.kind(), PortKind::HdlcBoard);
-    ASSERT_TRUE(context_.hdlcLibrary);
-    EXPECT_TRUE(context_.hdlcLibrary->loaded());
-
-    first.write(bytesOf("to second"), SocketAddress{});
+    first.write(bytesOf("echo"), SocketAddress{});
+    EXPECT_EQ(readOnce(first), bytesOf("echo"));
+    OpenPort second = openBoard(u"FBIHDLC1");
+    const std::vector<Bytes> frames{bytesOf("first"), bytesOf("2"), test::pattern(kMaxFrameLength, 13)};
+    for (const Bytes& frame : frames) first.write(frame, SocketAddress{});
     second.write(bytesOf("to first"), SocketAddress{});
-    EXPECT_EQ(readOnce(second), bytesOf("to second"));
+    for (const Bytes& frame : frames) EXPECT_EQ(readOnce(second), frame);
     EXPECT_EQ(readOnce(first), bytesOf("to first"));
-    EXPECT_TRUE(readOnce(first).empty());
-    EXPECT_TRUE(readOnce(second).empty());
+    EXPECT_TRUE(readOnce(first).empty() && readOnce(second).empty());
 }
 
-TEST_F(VirtualBoardTest, FrameLoopsBackWhileTheOtherEndIsClosed) {
-    OpenPort five = openBoard(u"FBIHDLC5");
-    OpenPort six = openBoard(u"FBIHDLC6");  // the other end of 7, not of 5
-    five.write(bytesOf("echo"), SocketAddress{});
-    EXPECT_EQ(readOnce(five), bytesOf("echo"));
-    EXPECT_TRUE(readOnce(six).empty());
-}
-
-TEST_F(VirtualBoardTest, EachReadTakesOneFrameInOrder) {
-    OpenPort board = openBoard(u"FBIHDLC10");
-    const std::vector<std::vector<std::uint8_t>> frames{bytesOf("first"), bytesOf("2"),
-                                                        bytesOf("third frame")};
-    for (const auto& frame : frames) {
-        board.write(frame, SocketAddress{});
-    }
-    for (const auto& frame : frames) {
-        EXPECT_EQ(readOnce(board), frame);
-    }
-    EXPECT_TRUE(readOnce(board).empty());
-}
-
-TEST_F(VirtualBoardTest, EverySendSignalsItsCompletion) {
-    OpenPort board = openBoard(u"FBIHDLC12");
-    EXPECT_TRUE(board.writeFinished());   // no send yet
-    EXPECT_FALSE(board.writeFinished());  // taking the completion resets it
-    for (int frame = 0; frame < 3; ++frame) {
-        board.write(bytesOf("x"), SocketAddress{});
-        EXPECT_TRUE(board.writeFinished()) << frame;
-        EXPECT_FALSE(board.writeFinished()) << frame;
-    }
-}
-
-TEST_F(VirtualBoardTest, ClosingABoardDropsItsQueueAndFreesTheName) {
+TEST_F(VirtualBoardTest, EachSendCompletesOnceAndClosingDropsTheQueueAndFreesTheName) {
     {
         OpenPort board = openBoard(u"FBIHDLC14");
-        board.write(bytesOf("left behind"), SocketAddress{});
+        EXPECT_TRUE(board.writeFinished()) << "no send yet";
+        for (const Bytes& frame : {bytesOf("left behind"), Bytes{}}) {
+            EXPECT_FALSE(board.writeFinished()) << "taking the completion resets it";
+            board.write(frame, SocketAddress{});
+            EXPECT_TRUE(board.writeFinished());
+        }
         EXPECT_FALSE(openPort(test::settingsOf({u"FBIHDLC14"}), context_)) << "already open";
     }
     OpenPort reopened = openBoard(u"FBIHDLC14");
     EXPECT_TRUE(readOnce(reopened).empty());
 }
 
-TEST_F(VirtualBoardTest, LongestFrameArrivesWhole) {
-    OpenPort board = openBoard(u"FBIHDLC16");
-    std::vector<std::uint8_t> longest(kMaxFrameLength);
-    for (std::size_t i = 0; i < longest.size(); ++i) {
-        longest[i] = static_cast<std::uint8_t>(i * 13);
-    }
-    board.write(longest, SocketAddress{});
-    EXPECT_EQ(readOnce(board), longest);
-}
-
-struct BoardNameCase {
-    std::string_view name;
-    bool opens;
-};
-
-const BoardNameCase kBoardNames[] = {
-    {"FBIHDLC20", true},  {"FBIHDLC021", true},  // a decimal number, leading zeros allowed
-    {"FBIHDLC", false},   {"FBIHDLC-1", false},  {"FBIHDLC+1", false},          {"FBIHDLC2x", false},
-    {"fbihdlc22", false}, {"FBIHDLC 23", false}, {"FBIHDLC99999999999", false}, {"COM3", false},
-};
-
-TEST(VirtualBoardNames, OnlyFbihdlcFollowedByADecimalNumberOpens) {
-    HdlcLibrary library;
-    for (const auto& c : kBoardNames) {
-        HdlcSettings settings{};
-        const std::int32_t handle = library.open(c.name, settings);
-        EXPECT_EQ(handle != -1, c.opens) << c.name;
-        if (handle != -1) {
-            library.close(handle);
-        }
+TEST_F(VirtualBoardTest, OnlyFbihdlcFollowedByADecimalNumberOpens) {
+    const std::pair<std::u16string, bool> cases[] = {
+        // clang-format off
+        {u"FBIHDLC20", true}, {u"FBIHDLC021", true}, {u"FBIHDLC", false}, {u"FBIHDLC-1", false},
+        {u"FBIHDLC+1", false}, {u"FBIHDLC2x", false}, {u"FBIHDLC 23", false}, {u"FBIHDLC99999999999", false},
+        // clang-format on
+    };
+    for (const auto& [name, opens] : cases) {
+        EXPECT_EQ(openPort(test::settingsOf({name}), context_).has_value(), opens) << toNarrow(name);
     }
 }
 
-std::filesystem::path scratchFolder(const std::string& name) {
-    const auto folder = std::filesystem::temp_directory_path() / ("orvalix-ports-" + name);
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-    return folder;
-}
-
-TEST(HdlcLibraryLoading, MissingLibraryFailsEveryOpenAndIsNotLookedForAgain) {
-    const auto folder = scratchFolder("missing");
-    const auto candidate = folder / platform::sharedLibraryFileName("FbiHdlc");
+TEST(HdlcLibraryLoading, FirstCandidateThatLoadsIsUsedAndAMissingOneIsNotLookedForAgain) {
+    const test::TempFolder folder;
+    const fs::path candidate = folder.path() / platform::sharedLibraryFileName("FbiHdlc");
     auto library = std::make_shared<HdlcLibrary>(std::vector{candidate});
     PortContext context{library, false};
-
     EXPECT_FALSE(openPort(test::settingsOf({u"FBIHDLC0"}), context));
     EXPECT_TRUE(library->loadAttempted());
-    EXPECT_FALSE(library->loaded());
 
-    // The library appears later; the process keeps its first answer.
-    const auto built = platform::executableFolder() / platform::sharedLibraryFileName("FbiHdlc");
-    std::filesystem::copy_file(built, candidate);
+    // The library appears later; the process keeps its first answer, a new loader finds it.
+    fs::copy_file(platform::executableFolder() / candidate.filename(), candidate);
     EXPECT_FALSE(openPort(test::settingsOf({u"FBIHDLC0"}), context));
     EXPECT_FALSE(library->loaded());
     EXPECT_EQ(context.hdlcLibrary, library);
-
-    {
-        HdlcLibrary fresh(std::vector{candidate});
-        HdlcSettings settings{};
-        const std::int32_t handle = fresh.open("FBIHDLC30", settings);
-        EXPECT_NE(handle, -1) << "a fresh loader finds the library now";
-        fresh.close(handle);
-    }
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
-}
-
-TEST(HdlcLibraryLoading, FirstCandidateThatLoadsIsUsed) {
-    const auto folder = scratchFolder("candidates");
-    const auto built = platform::executableFolder() / platform::sharedLibraryFileName("FbiHdlc");
-    HdlcLibrary library(std::vector{folder / "absent-library", built});
+    HdlcLibrary fresh(std::vector{folder.path() / "absent", candidate});
     HdlcSettings settings{};
-    const std::int32_t handle = library.open("FBIHDLC32", settings);
-    EXPECT_TRUE(library.loaded());
-    EXPECT_EQ(handle, 32);
-    library.close(handle);
+    EXPECT_EQ(fresh.open("FBIHDLC32", settings), 32) << "the first candidate that loads";
+    fresh.close(32);
 }
-
-struct ReportedLengthCase {
-    std::int32_t reported;
-    std::size_t read;
-};
-
-const ReportedLengthCase kReportedLengths[] = {
-    {0, 0}, {1, 1}, {16384, 16384}, {16385, 16384}, {20000, 16384}, {-1, 0}, {-5, 0}, {INT32_MIN, 0},
-};
 
 TEST(HdlcLibraryReceive, ReportedLengthIsClampedToTheBufferAndNegativeReadsZero) {
     HdlcLibrary library(std::vector{platform::executableFolder() / ORVALIX_MISREPORTING_HDLC_NAME});
-    std::vector<std::uint8_t> buffer(kMaxFrameLength);
-    for (const auto& c : kReportedLengths) {
-        // This library reports the handle as the frame length.
-        EXPECT_EQ(library.receiveFrame(c.reported, buffer), c.read) << c.reported;
-    }
+    const std::pair<std::int32_t, std::size_t> cases[] = {
+        {0, 0}, {1, 1}, {16384, 16384}, {16385, 16384}, {20000, 16384}, {-1, 0}, {INT32_MIN, 0}};
+    Bytes buffer(kMaxFrameLength);
+    // This library reports the handle as the frame length.
+    for (const auto& [length, kept] : cases) EXPECT_EQ(library.receiveFrame(length, buffer), kept) << length;
     ASSERT_TRUE(library.loaded());
-    std::vector<std::uint8_t> tooSmall(kMaxFrameLength - 1);
+    Bytes tooSmall(kMaxFrameLength - 1);
     EXPECT_EQ(library.receiveFrame(100, tooSmall), 0U)
         << "a buffer the library could overrun is never passed";
+}
+
+using Words = std::map<std::size_t, std::uint32_t>;
+
+// Each case: the settings from 9 on (bit rate, 5 keywords, parameter) and the words that
+// differ from 9600 bit/s with every keyword at its default (NRZI, 16-bit check, full duplex,
+// flag idle, RS-232C). 9600 divides 36.864 MHz: clock code 5 in word 19.
+TEST(MakeHdlcSettings, WordsFollowTheSettings) {
+    const Words kDefault{{17, 1}, {18, 2}, {19, 5}, {20, 9600}};
+    const std::tuple<const char*, std::vector<std::u16string>, Words> cases[] = {
+        // clang-format off
+        {"all keywords empty", {u"9600"}, {}},
+        {"1000000 divides only 32 MHz: clock code 3", {u"1000000"}, {{19, 3}, {20, 1000000}}},
+        {"a bit rate not a number is 0: words 17 and 18 swap", {u"fast"}, {{17, 2}, {18, 1}, {20, 0}}},
+        {"a negative bit rate keeps its bits", {u"-9600"}, {{20, 0xFFFFDA80}}},
+        {"mark idle with half duplex", {u"9600", u"", u"", u"半二重", u"マーク"}, {{16, 0x10001}}},
+        {"every non-default keyword", {u"9600", u"NRZ", u"ITU-T(旧CCITT)32bit", u"半二重", u"マーク", u"RS-485",
+         u"0x20"}, {{0, 1}, {1, 1}, {16, 0x10001}, {21, 1}, {23, 0x20}}},
+        {"the named defaults", {u"9600", u"NRZI", u"ITU-T(旧CCITT)16bit", u"全二重", u"フラグ", u"RS-232C"}, {}},
+        {"keywords match whole and case-sensitive", {u"9600", u"nrz", u"ITU-T(旧CCITT)32bit ", u"", u"",
+         u"RS485"}, {}},
+        // clang-format on
+    };
+    for (const auto& [rule, settings, changed] : cases) {
+        // Settings 1 to 8 are capacities, irrelevant here.
+        std::vector<std::u16string> values{u"FBIHDLC0", u"", u"", u"", u"", u"", u"", u"", u""};
+        values.insert(values.end(), settings.begin(), settings.end());
+        HdlcSettingsWords expected{};
+        for (const auto& [index, value] : kDefault) expected[index] = value;
+        for (const auto& [index, value] : changed) expected[index] = value;
+        EXPECT_EQ(makeHdlcSettings(test::settingsOf(values)), expected) << rule;
+    }
+}
+
+// Remainders of 32 MHz against 36.864 MHz: 3200 against 0 for 9600, equal for -1 and 1,
+// 4 against 5 for 7, 0 against 114000 for 125000, 89600 against 0 for 115200, 32000000
+// against 36864000 for 40000000; 0 has none.
+TEST(HdlcClockCode, SmallerRemainderOf32MHzGivesThreeTiesGiveFive) {
+    const std::pair<std::int32_t, std::uint32_t> cases[] = {
+        {9600, 5}, {0, 5}, {-1, 5}, {1, 5}, {7, 3}, {125000, 3}, {115200, 5}, {40000000, 3}};
+    for (const auto& [bitRate, code] : cases) EXPECT_EQ(hdlcClockCode(bitRate), code) << bitRate;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -13,50 +14,50 @@
 
 namespace orvalix::test {
 
+using Bytes = std::vector<std::uint8_t>;
+
 inline constexpr std::uint32_t kLoopback = 0x7F000001;
+
+inline Bytes bytesOf(std::string_view text) { return {text.begin(), text.end()}; }
+
+// Bytes that differ from position to position, so a lost, repeated or moved byte shows.
+inline Bytes pattern(std::size_t length, std::uint8_t seed) {
+    Bytes bytes(length);
+    for (std::size_t i = 0; i < length; ++i) bytes[i] = static_cast<std::uint8_t>(seed + i * 7 + i / 251);
+    return bytes;
+}
 
 // An environment table: a header row, then one row per setting with its value in column 2.
 inline PortSettings settingsOf(const std::vector<std::u16string>& values) {
     PortSettings settings;
     settings.table.push_back({u"Item", u"Description", u"Value"});
-    for (const auto& value : values) {
-        settings.table.push_back({u"label", u"text", value});
-    }
+    for (const auto& value : values) settings.table.push_back({u"label", u"text", value});
     return settings;
 }
 
 // A UDP port on the loopback address, as the loader leaves it after parsing the endpoints.
-inline PortSettings udpSettings(std::uint16_t localPort,
-                                std::optional<std::uint16_t> remotePort = std::nullopt) {
+inline PortSettings udpSettings(std::uint16_t localPort, std::optional<std::uint16_t> remotePort = {}) {
     PortSettings settings = settingsOf({toWide("127.0.0.1:" + std::to_string(localPort))});
     settings.localEndpointValid = true;
     settings.localAddress = kLoopback;
     settings.localPort = localPort;
-    if (remotePort) {
-        settings.remoteEndpointValid = true;
-        settings.remoteAddress = kLoopback;
-        settings.remotePort = *remotePort;
-    }
+    settings.remoteEndpointValid = remotePort.has_value();
+    settings.remoteAddress = kLoopback;
+    settings.remotePort = remotePort.value_or(0);
     return settings;
 }
 
 // A loopback port nobody uses right now (the system picks it for a probe socket).
-inline std::uint16_t freeUdpPort() {
-    const auto probe = UdpSocket::bind(kLoopback, 0);
-    return probe ? probe->localPort() : 0;
-}
+inline std::uint16_t freeUdpPort() { return UdpSocket::bind(kLoopback, 0).value().localPort(); }
 
-// Calls read until it delivers something; loopback datagrams arrive at once, the bound
-// only keeps a broken port from hanging the test.
-template <typename Read>
-auto readWhenArrived(Read read) {
-    for (int attempt = 0; attempt < 2000; ++attempt) {
-        if (auto result = read(); result != decltype(result){}) {
-            return result;
-        }
+// Polls until done() holds; the bound only keeps a broken port from hanging the test.
+template <typename Done>
+bool eventually(Done done) {
+    for (int attempt = 0; attempt < 5000; ++attempt) {
+        if (done()) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    return decltype(read()){};
+    return false;
 }
 
 }  // namespace orvalix::test

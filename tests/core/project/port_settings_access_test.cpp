@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "core/project/record_access.hpp"
@@ -14,16 +16,6 @@ namespace {
 
 constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
 constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
-
-std::u16string asciiWide(const std::string& text) { return std::u16string(text.begin(), text.end()); }
-
-std::string asciiNarrow(const std::u16string& text) {
-    std::string narrow;
-    for (const char16_t c : text) {
-        narrow.push_back(c < 0x80 ? static_cast<char>(c) : '?');
-    }
-    return narrow;
-}
 
 // An environment table: a header row, then one row per setting with its value in column 2.
 PortSettings settingsOf(const std::vector<std::u16string>& values) {
@@ -35,180 +27,96 @@ PortSettings settingsOf(const std::vector<std::u16string>& values) {
     return settings;
 }
 
-TEST(CellAccess, MissingColumnsReadAsEmptyText) {
-    const std::vector<std::u16string> row{u"a", u"", u" c "};
-    struct Case {
-        std::size_t column;
-        std::u16string expected;
-    };
-    const Case cases[] = {{0, u"a"}, {1, u""}, {2, u" c "}, {3, u""}, {100, u""}};
-    for (const Case& c : cases) {
-        EXPECT_EQ(cell(row, c.column), c.expected) << "column " << c.column;
-    }
-    EXPECT_EQ(cell({}, 0), u"");
-}
-
-TEST(StepAccessors, CellsKeepTheirBlanks) {
+TEST(RecordAccessors, ReadTheirColumnUntrimmedAndMissingColumnsAsEmpty) {
     SequenceStep step;
-    step.cells = {u" Start ", u"1", u" F ", u"\t0", u" Start"};
-    EXPECT_EQ(label(step), u" Start ");
-    EXPECT_EQ(frameName(step), u" F ");
-    EXPECT_EQ(jumpConditionText(step), u"\t0");
-    EXPECT_EQ(jumpTarget(step), u" Start");
-}
-
-TEST(StepAccessors, ThreeCellRowHasNoJump) {
-    SequenceStep step;
-    step.cells = {u"Start", u"1", u"Frame"};
-    EXPECT_EQ(jumpConditionText(step), u"");
-    EXPECT_EQ(jumpTarget(step), u"");
-}
-
-TEST(NamedConditionAccessors, ReadColumnsZeroTwoAndThree) {
+    step.cells = {u" S ", u"1", u" F ", u"\t0", u" T"};
     NamedCondition condition;
-    condition.cells = {u" Ack ", u"R[0]==6", u"mark", u"trigger", u"extra"};
-    EXPECT_EQ(name(condition), u" Ack ");
-    EXPECT_EQ(markConditionText(condition), u"mark");
-    EXPECT_EQ(triggerConditionText(condition), u"trigger");
-
-    condition.cells = {u"Ack", u"1"};
-    EXPECT_EQ(markConditionText(condition), u"");
-    EXPECT_EQ(triggerConditionText(condition), u"");
+    condition.cells = {u" Ack ", u"1", u"mark", u"trigger"};
+    EXPECT_EQ((std::vector{label(step), frameName(step), jumpConditionText(step), jumpTarget(step),
+                           name(condition), markConditionText(condition), triggerConditionText(condition)}),
+              (std::vector<std::u16string>{u" S ", u" F ", u"\t0", u" T", u" Ack ", u"mark", u"trigger"}));
+    step.cells.resize(3);
+    condition.cells.resize(2);
+    EXPECT_EQ(jumpConditionText(step) + jumpTarget(step), u"");
+    EXPECT_EQ(markConditionText(condition) + triggerConditionText(condition), u"");
 }
 
 TEST(Setting, ReadsColumnTwoOfTheRowAfterTheHeader) {
     PortSettings settings = settingsOf({u"COM3", u" 100 "});
     settings.table.push_back({u"short", u"row"});
-    struct Case {
-        int k;
-        std::u16string expected;
-    };
-    const Case cases[] = {
-        {-1, u""},      // the header is no setting
-        {0, u"COM3"},
-        {1, u" 100 "},  // values are not trimmed
-        {2, u""},       // a row of two cells
-        {3, u""},       // past the table
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(setting(settings, c.k), c.expected) << "k " << c.k;
+    // The header is no setting; values are not trimmed; a short row or none reads as empty.
+    const std::pair<int, std::u16string> cases[] = {
+        {-1, u""}, {0, u"COM3"}, {1, u" 100 "}, {2, u""}, {3, u""}};
+    for (const auto& [k, expected] : cases) {
+        EXPECT_EQ(setting(settings, k), expected) << "k " << k;
     }
 }
 
-TEST(ReadInteger, FollowsStrtolWithBaseZero) {
-    struct Case {
-        std::u16string text;
-        std::int32_t value;
-        bool digitsRead;
+TEST(ReadInteger, FollowsStrtolWithBaseZeroAndSaturates) {
+    // A full-width digit is no digit; there is no blank between sign and digits.
+    // clang-format off
+    const std::tuple<std::u16string, std::int32_t, bool> cases[] = {
+        {u"", 0, false}, {u"abc", 0, false}, {u"-", 0, false}, {u"+x", 0, false}, {u"- 5", 0, false},
+        {u"\uFF11", 0, false}, {u"9600", 9600, true}, {u"12ab", 12, true}, {u"  \t\n-42", -42, true},
+        {u"+7", 7, true}, {u"0x1F", 31, true}, {u"0X1f", 31, true}, {u"-0x10", -16, true}, {u"0x", 0, true},
+        {u"0xg", 0, true}, {u"017", 15, true}, {u"08", 0, true}, {u"-0", 0, true}, {u"2147483647", kMax, true},
+        {u"2147483648", kMax, true}, {u"99999999999999999999999", kMax, true}, {u"-2147483648", kMin, true},
+        {u"-2147483649", kMin, true}, {u"0x7FFFFFFF", kMax, true}, {u"0x80000000", kMax, true},
+        {u"037777777777", kMax, true}, {u"-0xFFFFFFFFFFFFFFFFFF", kMin, true},
     };
-    const Case cases[] = {
-        {u"", 0, false},
-        {u"abc", 0, false},
-        {u"-", 0, false},
-        {u"+x", 0, false},
-        {u"- 5", 0, false},  // no blank between sign and digits
-        {u"\uFF11", 0, false},  // a full-width digit is no digit
-        {u"9600", 9600, true},
-        {u"12ab", 12, true},
-        {u"  \t\n-42", -42, true},
-        {u"+7", 7, true},
-        {u"0x1F", 31, true},
-        {u"0X1f", 31, true},
-        {u"-0x10", -16, true},
-        {u"0x", 0, true},
-        {u"0xg", 0, true},
-        {u"017", 15, true},
-        {u"08", 0, true},
-        {u"0", 0, true},
-        {u"-0", 0, true},
-        {u"2147483647", kMax, true},
-        {u"2147483648", kMax, true},
-        {u"99999999999999999999999", kMax, true},
-        {u"-2147483648", kMin, true},
-        {u"-2147483649", kMin, true},
-        {u"0x7FFFFFFF", kMax, true},
-        {u"0x80000000", kMax, true},
-        {u"-0xFFFFFFFFFFFFFFFFFF", kMin, true},
-        {u"037777777777", kMax, true},
-    };
-    for (const Case& c : cases) {
-        const NumberReading reading = readInteger(c.text);
-        EXPECT_EQ(reading.value, c.value) << asciiNarrow(c.text);
-        EXPECT_EQ(reading.digitsRead, c.digitsRead) << asciiNarrow(c.text);
+    // clang-format on
+    for (const auto& [text, value, digitsRead] : cases) {
+        SCOPED_TRACE(testing::PrintToString(text));
+        const NumberReading reading = readInteger(text);
+        EXPECT_EQ(reading.value, value);
+        EXPECT_EQ(reading.digitsRead, digitsRead);
     }
-}
-
-TEST(NumericSetting, ReadsDigitsBeforeLetters) {
-    const PortSettings settings = settingsOf({u"COM1", u"100ms", u"records", u"0x40", u"010", u""});
-    EXPECT_EQ(numericSetting(settings, 1), 100);
-    EXPECT_EQ(numericSetting(settings, 2), 0);
-    EXPECT_EQ(numericSetting(settings, 3), 64);
-    EXPECT_EQ(numericSetting(settings, 4), 8);
-    EXPECT_EQ(numericSetting(settings, 5), 0);
-    EXPECT_EQ(numericSetting(settings, 6), 0);  // missing row
 }
 
 TEST(SettingAccessors, EachReadsItsOwnRow) {
-    // Setting k holds a text that tells k apart; setting 0 names a serial port.
+    // Setting k holds 100 + k, followed by letters that a number reading stops at.
     std::vector<std::u16string> values{u"COM3"};
     for (int k = 1; k <= 16; ++k) {
-        values.push_back(asciiWide(std::to_string(100 + k)));
+        const std::string number = std::to_string(100 + k) + "x";
+        values.emplace_back(number.begin(), number.end());
     }
     const PortSettings settings = settingsOf(values);
-
-    struct TextCase {
-        std::u16string (*accessor)(const PortSettings&);
-        std::size_t k;
-    };
-    const TextCase textCases[] = {
-        {portName, 0},      {parity, 10},  {stopBits, 11},   {dataBits, 12},  {flowControl, 13},
+    using Text = std::u16string (*)(const PortSettings&);
+    const std::pair<Text, std::size_t> texts[] = {
+        {portName, 0},      {parity, 10},  {stopBits, 11},   {dataBits, 12}, {flowControl, 13},
         {hdlcEncoding, 10}, {hdlcCrc, 11}, {hdlcDuplex, 12}, {hdlcIdle, 13}, {hdlcInterface, 14},
     };
-    for (const TextCase& c : textCases) {
-        EXPECT_EQ(c.accessor(settings), values[c.k]) << "k " << c.k;
+    for (const auto& [accessor, k] : texts) {
+        EXPECT_EQ(accessor(settings), values[k]) << "k " << k;
     }
-
-    struct NumberCase {
-        std::int32_t (*accessor)(const PortSettings&);
-        std::int32_t expected;
-    };
-    const NumberCase numberCases[] = {
+    using Number = std::int32_t (*)(const PortSettings&);
+    const std::pair<Number, std::int32_t> numbers[] = {
         {recordCapacity, 101}, {maxRecordLength, 102},  {preTriggerCount, 103}, {postTriggerCount, 104},
         {baudRate, 109},       {characterTimeout, 114}, {hdlcParameter, 115},
     };
-    for (const NumberCase& c : numberCases) {
-        EXPECT_EQ(c.accessor(settings), c.expected);
+    for (const auto& [accessor, expected] : numbers) {
+        EXPECT_EQ(accessor(settings), expected);
+        EXPECT_EQ(accessor(settingsOf({u"COM3"})), 0);  // a missing row reads as 0
     }
 }
 
 TEST(PortKind, ComComesFirstThenHdlcPrefixThenLocalEndpoint) {
-    struct Case {
-        std::u16string name;
-        bool localEndpointValid;
-        PortKind kind;
-        std::int32_t baud;  // setting 9 holds 9600
+    const std::tuple<std::u16string, bool, PortKind> cases[] = {
+        {u"COM3", false, PortKind::Serial},        {u"\\\\.\\COM12", false, PortKind::Serial},
+        {u"FBIHDLC0", false, PortKind::HdlcBoard}, {u"FBIHDLC1COM", false, PortKind::Serial},
+        {u"MYCOM:5000", true, PortKind::Serial},   {u"127.0.0.1:5000", true, PortKind::Udp},
+        {u":5000", true, PortKind::Udp},           {u"com3", false, PortKind::None},
+        {u"fbihdlc0", false, PortKind::None},      {u"xFBIHDLC0", false, PortKind::None},
+        {u" FBIHDLC0", false, PortKind::None},     {u"", false, PortKind::None},
     };
-    const Case cases[] = {
-        {u"COM3", false, PortKind::Serial, 9600},
-        {u"\\\\.\\COM12", false, PortKind::Serial, 9600},
-        {u"FBIHDLC0", false, PortKind::HdlcBoard, 9600},
-        {u"FBIHDLC1COM", false, PortKind::Serial, 9600},
-        {u"MYCOM:5000", true, PortKind::Serial, 9600},
-        {u"127.0.0.1:5000", true, PortKind::Udp, 0},
-        {u":5000", true, PortKind::Udp, 0},
-        {u"com3", false, PortKind::None, 0},
-        {u"fbihdlc0", false, PortKind::None, 0},
-        {u"xFBIHDLC0", false, PortKind::None, 0},
-        {u" FBIHDLC0", false, PortKind::None, 0},
-        {u"", false, PortKind::None, 0},
-    };
-    for (const Case& c : cases) {
-        PortSettings settings = settingsOf({c.name, u"", u"", u"", u"", u"", u"", u"", u"", u"9600"});
-        settings.localEndpointValid = c.localEndpointValid;
-        const std::string shown = asciiNarrow(c.name);
-        EXPECT_EQ(portKind(settings), c.kind) << shown;
-        EXPECT_EQ(isUsable(settings), c.kind != PortKind::None) << shown;
-        EXPECT_EQ(baudRate(settings), c.baud) << shown;
+    for (const auto& [portName, localEndpointValid, kind] : cases) {
+        SCOPED_TRACE(testing::PrintToString(portName));
+        PortSettings settings = settingsOf({portName, u"", u"", u"", u"", u"", u"", u"", u"", u"9600"});
+        settings.localEndpointValid = localEndpointValid;
+        EXPECT_EQ(portKind(settings), kind);
+        EXPECT_EQ(isUsable(settings), kind != PortKind::None);
+        // Only serial and HDLC ports have a baud rate.
+        EXPECT_EQ(baudRate(settings), kind == PortKind::Serial || kind == PortKind::HdlcBoard ? 9600 : 0);
     }
 }
 

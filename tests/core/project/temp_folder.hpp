@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -16,16 +15,11 @@ class TempFolder {
 public:
     TempFolder() {
         std::random_device random;
-        const std::filesystem::path base = std::filesystem::temp_directory_path();
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            const std::uint64_t tag = (std::uint64_t{random()} << 32) | random();
-            std::filesystem::path candidate = base / ("orvalix-project-test-" + std::to_string(tag));
-            if (std::filesystem::create_directory(candidate)) {
-                path_ = std::move(candidate);
-                return;
-            }
+        path_ = std::filesystem::temp_directory_path() /
+                ("orvalix-test-" + std::to_string(random()) + "-" + std::to_string(random()));
+        if (!std::filesystem::create_directory(path_)) {
+            throw std::runtime_error("no unique temporary folder");
         }
-        throw std::runtime_error("no unique temporary folder");
     }
     ~TempFolder() {
         std::error_code ignored;
@@ -36,14 +30,12 @@ public:
 
     const std::filesystem::path& path() const { return path_; }
     std::u16string wide() const { return path_.u16string(); }
-    std::filesystem::path file(std::u16string_view name) const { return path_ / std::filesystem::path(std::u16string(name)); }
+    std::filesystem::path file(std::u16string_view name) const { return path_ / std::u16string(name); }
 
     // Writes the bytes as given (UTF-8 text), replacing any earlier content.
     std::filesystem::path write(std::u16string_view name, std::string_view bytes) const {
         std::filesystem::path target = file(name);
-        std::ofstream stream(target, std::ios::binary | std::ios::trunc);
-        stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        if (!stream) {
+        if (!std::ofstream(target, std::ios::binary | std::ios::trunc).write(bytes.data(), std::ssize(bytes))) {
             throw std::runtime_error("cannot write " + target.string());
         }
         return target;

@@ -1,10 +1,19 @@
+// The cycle's rules on a rig of fake ports: receive, named frames, sequence, transmit, edge bits.
+
 #include "core/service/cycle.hpp"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "core/service/edge_bits.hpp"
+#include "core/service/receive.hpp"
+#include "core/service/sequence.hpp"
 #include "service_test_support.hpp"
 
 namespace orvalix {
@@ -12,130 +21,190 @@ namespace {
 
 using test::Bytes;
 using test::frame;
-using test::matching;
+using test::kBroken;
 using test::named;
+using test::serial;
 using test::step;
+using test::udp;
 
-TEST(CycleTimes, EachCycleMeasuresFromStartAndFromThePreviousCycle) {
+// One run of the rig: environments visited in this order (named B, then A), the chunks every
+// port delivers (one per cycle), and what must come of it; every record pushed is checked.
+// Frames: F is 46, G is 47, Echo repeats R[0..2], Ack is 06 R[4], Empty has no rows, Crc is 10
+// and a CRC over it. The tables are aligned by hand.
+struct Case {
+    const char* rule;
+    std::vector<Environment> envs;
+    std::vector<Bytes> in{};
+    int cycles = 1;
+    std::vector<Bytes> sent{};  // written by the first port
+    std::vector<std::string> pushed{};
+    const char* only = nullptr;  // the checkpoints starting with this, over all cycles
+    std::vector<std::string> trace{};
+    std::int32_t stepIndex = -1;  // of the first environment at the end; -1: not checked
+    std::uint32_t status = 0;     // of the first port's reads
+    bool inFlight = false;        // the first port keeps each write in flight, like a serial port
+    std::function<void(int cycle, test::Rig&, test::FakePort&)> before = [](int, test::Rig&, test::FakePort&) {};
+};
+
+void run(const Case& c) {
+    SCOPED_TRACE(c.rule);
     test::Rig rig;
-    rig.start(test::kStart);
-    struct Expected {
-        std::uint64_t elapsed;
-        std::int64_t sinceStart;
-        std::int64_t sinceLast;
-        std::int64_t lastSinceStart;
+    rig.setFrames({{u"F", frame({"0x46"})}, {u"G", frame({"0x47"})}, {u"Echo", frame({"R[0]", "R[1]", "R[2]"})},
+                   {u"Ack", frame({"0x06", "R[4]"})}, {u"Empty", frame({})},
+                   {u"Crc", frame({"0x10", "CRC_CCITT1(T, 0, 1)", ""})}});
+    std::vector<test::FakePort*> ports;
+    for (const Environment& environment : c.envs) {
+        ports.push_back(&rig.add(ports.empty() ? u"B" : u"A", environment));
+        ports.back()->incoming.assign(c.in.begin(), c.in.end());
+    }
+    ports[0]->status = c.status;
+    ports[0]->writesCompleteAtOnce = !c.inFlight;
+    rig.start();
+    for (int i = 1; i <= c.cycles + 1; ++i) {
+        c.before(i, rig, *ports[0]);  // before each cycle, and after the last
+        if (i <= c.cycles) {
+            rig.cycle();
+        }
+    }
+    EXPECT_EQ(ports[0]->written, c.sent);
+    EXPECT_EQ(rig.pushed, c.pushed);
+    EXPECT_EQ(c.stepIndex < 0 ? -1 : rig.environment(0).stepIndex, c.stepIndex);
+    EXPECT_EQ(c.only ? test::matching(rig.checkpoints(), c.only) : std::vector<std::string>{}, c.trace);
+}
+
+const std::string kTx = "TxCondition has evaluated. = ";
+const std::string kJump = "JumpCondition has evaluated. = ";
+
+TEST(Receive, FramesAreCollectedReportedAndRecognisedByTheRules) {
+    std::vector<NamedCondition> tenConditions(9, named("C", "0"));
+    tenConditions.push_back(named("Last", "1"));
+    // clang-format off
+    const Case cases[] = {
+        {.rule = "serial, time-out 0: reported once, in the first cycle without new bytes",
+         .envs = {serial(0, {step("0")})}, .in = {{1, 2}, {3}}, .cycles = 4, .pushed = {"3 rx 01 02 03"}},
+        {.rule = "serial without steps: never reported; the frame stops at its largest size",
+         .envs = {serial(-1, {})}, .in = {Bytes(16000, 0x11), Bytes(1000, 0x22)}, .cycles = 3,
+         .before = [](int cycle, test::Rig& rig, test::FakePort&) {
+             const ByteBuffer& b = rig.environment(0).receiveBuffer;
+             EXPECT_TRUE(cycle < 4 || (b.length == kMaxFrameLength && b.data[15999] == 0x11 && b.data[16383] == 0x22));
+         }},
+        {.rule = "serial, time-out 20 ms: reported once the silence is longer",
+         .envs = {serial(20, {step("0")})}, .in = {{1}}, .cycles = 4, .pushed = {"4 rx 01"}},
+        {.rule = "serial, negative time-out: each byte is a frame, with the status of its cycle",
+         .envs = {serial(-1, {step("0")})}, .in = {{7, 8}}, .pushed = {"1 80000008 07", "1 80000008 08"}, .status = 8},
+        {.rule = "serial: named conditions see the frame grow byte by byte",
+         .envs = {serial(1000, {step("0", "", "", "Req[1] * 1000 + Req[2]")}, {named("Req", "R[1] >= 0")})},
+         .in = {{1, 2, 3}}, .only = "Jump", .trace = {kJump + "-1001", kJump + "1999", kJump + "2003"}},
+        {.rule = "UDP: a datagram is reported in its cycle whatever the conditions; R holds exactly it",
+         .envs = {udp({step("R[0] >= 0", "Echo")}, {named("Never", "0")})}, .in = {{}, {1, 2, 3}, {4}}, .cycles = 3,
+         .sent = {{1, 2, 3}, {4, 0xFF, 0xFF}},
+         .pushed = {"2 80000005 01 02 03", "2 tx 01 02 03", "3 80000005 04", "3 tx 04 ff ff"}, .only = "Detected",
+         .status = 5},
+        {.rule = "named conditions hold also when nothing came: an empty entry; absent names read -1",
+         .envs = {udp({step("0", "", "", "BCC(Empty, 0, 0) * 10 + BCC(Never, 0, 0)")},
+                      {named("Empty", "1"), named("Never", "0")})},
+         .only = "Jump", .trace = {kJump + "-1"}},
+        {.rule = "a named condition that stops holding keeps its earlier frame",
+         .envs = {udp({step("0", "", "", "First[1]")}, {named("First", "R[0] == 1")})}, .in = {{1, 5}, {2, 6}, {1, 7}},
+         .cycles = 3, .pushed = {"1 rx 01 05 m0 t0", "2 rx 02 06", "3 rx 01 07 m0 t0"}, .only = "Jump",
+         .trace = {kJump + "5", kJump + "5", kJump + "7"}},
+        {.rule = "named frames are shared by all environments from the next pass on",
+         .envs = {udp({}, {named("FromB", "1")}), udp({step("0", "", "", "FromB[0]")})}, .in = {{42}},
+         .pushed = {"1 rx 2a m0 t0", "1 rx 2a"}, .only = "Jump", .trace = {kJump + "42"}},
+        {.rule = "activity times count from the last reported and the last sent frame",
+         .envs = {udp({step("R[0] == 1", "F", "", "SinceLastRx * 1000 + SinceLastTx")})}, .in = {{}, {1}},
+         .cycles = 4, .sent = {{0x46}}, .pushed = {"2 rx 01", "2 tx 46"}, .only = "Jump",
+         .trace = {kJump + "10010", kJump + "20020", kJump + "10010", kJump + "20020"}},
+        {.rule = "a mark text replaces the condition, a trigger text has its own value; bits mark a rise; "
+                 "a text that does not compile is -1",
+         .envs = {udp({}, {named("C", "0", "R[0] & 1", "R[0] == 3"), named("D", "0", kBroken)})},
+         .in = {{0}, {1}, {2}, {3}}, .cycles = 4,
+         .pushed = {"1 rx 00 m1 t1", "2 rx 01 m0", "3 rx 02", "4 rx 03 m0 t0"}},
+        {.rule = "each condition owns its bits, also beyond the first byte", .envs = {udp({}, tenConditions)},
+         .in = {{1}}, .pushed = {"1 rx 01 m9 t9"}},
+        {.rule = "received and sent records share the previous values; a sent one sees the frame just built as T",
+         .envs = {udp({step("R[0] >= 0", "F")}, {named("Any", "1"), named("Sent", "0", "T[0] == 0x46")})},
+         .in = {{1}}, .sent = {{0x46}}, .pushed = {"1 rx 01 m0 t0", "1 tx 46 m1 t1"}},
     };
-    // The first cycle: SinceLast equals SinceStart, LastSinceStart is 0.
-    const Expected cycles[] = {{5000, 5000, 5000, 0}, {7000, 12000, 7000, 5000}, {100000, 112000, 100000, 12000}};
-    for (const Expected& e : cycles) {
-        rig.cycle(e.elapsed);
-        const auto& values = rig.runtime().context.times.values;
-        EXPECT_EQ(values[0], e.sinceStart);
-        EXPECT_EQ(values[1], e.sinceLast);
-        EXPECT_EQ(values[2], e.lastSinceStart);
-        EXPECT_EQ(rig.runtime().now, rig.now());
-    }
+    // clang-format on
+    std::ranges::for_each(cases, run);
 }
 
-TEST(Cycle, CheckpointsComeInTheOrderOfItsPhases) {
-    test::Rig rig;
-    test::FakePort& b = rig.add(u"B", test::udpEnvironment({step("0")}));
-    test::FakePort& a = rig.add(u"A", test::udpEnvironment({}));
-    rig.start();
-    b.incoming.push_back({1, 2, 3});
-    a.incoming.push_back({1, 2, 3, 4, 5});
-    rig.cycle();
-    EXPECT_EQ(rig.checkpoints(), (std::vector<std::string>{
-                                     "Prepared Times.",
-                                     "Got TxDs.",
-                                     "Received 3 bytes.",
-                                     "Received 5 bytes.",
-                                     "Collected All RxDs.",
-                                     "Start Sequences.",
-                                     "Start index is 0",
-                                     "TxCondition has evaluated. = 0",
-                                     "JumpCondition has evaluated. = 0",
-                                     "Start index is 0",
-                                 }));
+TEST(Sequence, StepsTransmitAndJumpByTheRules) {
+    const SequenceStep labelB = step("0", "", "", "", "B");
+    // clang-format off
+    const Case cases[] = {
+        {.rule = "steps whose jump is 0 fall through; later turns run the last step only",
+         .envs = {udp({step("0"), step("0"), step("0")})}, .cycles = 2, .only = "Tx",
+         .trace = std::vector<std::string>(4, kTx + "0"), .stepIndex = 3},
+        {.rule = "a taken jump transmits, ends the turn and moves to the label",
+         .envs = {udp({step("1", "F", "B"), step("1", "G", "", "", "A"), labelB})}, .cycles = 2, .sent = {{0x46}},
+         .pushed = {"1 tx 46"}, .only = "Start index", .trace = {"Start index is 0", "Start index is 2"}},
+        {.rule = "without a jump text the transmit value jumps; an unknown target stays",
+         .envs = {udp({step("1", "F", "Nowhere"), step("0")})}, .sent = {{0x46}}, .pushed = {"1 tx 46"},
+         .stepIndex = 0},
+        {.rule = "a jump goes to the last step carrying the label, which compares exactly",
+         .envs = {udp({step("1", "", "B"), labelB, labelB, step("0", "", "", "", "b")})}, .stepIndex = 2},
+        {.rule = "a jump text is evaluated instead of the transmit value; a missing frame sends nothing, still jumps",
+         .envs = {udp({step("0", "F", "B", "1"), step("1", "Missing", "C", "", "B"), step("0", "", "", "", "C")})},
+         .cycles = 2, .stepIndex = 2},
+        {.rule = "texts that do not compile are -1: the step transmits and jumps",
+         .envs = {udp({step(kBroken, "F", "B", kBroken), labelB})}, .sent = {{0x46}}, .pushed = {"1 tx 46"},
+         .stepIndex = 1},
+        {.rule = "serial: a request completes in the turn of its last byte and is answered there",
+         .envs = {serial(1000, {step("R[4] >= 0", "Ack")})}, .in = {{1, 2, 3, 4, 5}}, .cycles = 2,
+         .sent = {{0x06, 5}}, .pushed = {"1 rx 01 02 03 04 05", "1 tx 06 05"}, .only = "Tx",
+         .trace = {kTx + "0", kTx + "0", kTx + "0", kTx + "0", kTx + "1", kTx + "0"}},
+        {.rule = "serial: a second step sending in the same turn finds the first write in flight; it ends later",
+         .envs = {serial(1000, {step("1", "F", "", "0"), step("1", "G", "", "0")})}, .cycles = 3,
+         .sent = {{0x46}, {0x47}}, .pushed = {"1 tx 46", "3 tx 47"}, .inFlight = true,
+         .before = [](int cycle, test::Rig&, test::FakePort& port) { cycle == 3 ? port.complete() : void(); }},
+        {.rule = "UDP: writes complete at once, so both steps send; a jump text of 0 falls through",
+         .envs = {udp({step("1", "F", "", "0"), step("1", "G", "", "0")})}, .sent = {{0x46}, {0x47}},
+         .pushed = {"1 tx 46", "1 tx 47"}},
+    };
+    // clang-format on
+    std::ranges::for_each(cases, run);
 }
 
-TEST(Cycle, SerialPassesCheckpointEveryTurn) {
-    test::Rig rig;
-    rig.setFrames({{u"F", frame({"1"})}});
-    test::FakePort& port = rig.add(u"S", test::serialEnvironment(-1, {step("R[0] == 2", "F")}));
-    rig.start();
-    port.incoming.push_back({1, 2});
-    rig.cycle();
-    EXPECT_EQ(rig.checkpoints(), (std::vector<std::string>{
-                                     "Prepared Times.",
-                                     "Got TxDs.",
-                                     "Received 2 bytes.",
-                                     "Collected All RxDs.",
-                                     "Start Sequences.",
-                                     "Charactor timeouted.",
-                                     "TxCondition has evaluated. = 0",
-                                     "Detected Rx Frame.",
-                                     "JumpCondition has evaluated. = 0",
-                                     "TxCondition has evaluated. = 1",
-                                     "Detected Rx Frame.",
-                                     "Ready to send.",
-                                     "Sent.",
-                                     "JumpCondition has evaluated. = 1",
-                                 }));
-}
-
-TEST(Cycle, FramesHandedOverArePickedUpByTheNextCycle) {
-    test::Rig rig;
-    rig.setFrames({{u"F", frame({"1"})}});
-    test::FakePort& port = rig.add(u"U", test::udpEnvironment({step("1", "F")}));
-    rig.start();
-    rig.cycle();
-    rig.setFrames({{u"F", frame({"2", "3"})}});
-    rig.cycle();
-    rig.setFrames({});
-    rig.cycle();
-    EXPECT_EQ(port.written, (std::vector<Bytes>{{1}, {2, 3}}));
-}
-
-TEST(Transmit, AnEmptyFrameIsWrittenAndTimedButNotRecorded) {
-    test::Rig rig;
-    rig.setFrames({{u"Empty", frame({})}});
-    test::FakePort& port = rig.add(u"U", test::udpEnvironment({step("1", "Empty")}));
-    rig.start();
-    rig.cycle();
-    EXPECT_EQ(port.written, std::vector<Bytes>{Bytes{}});
-    EXPECT_EQ(rig.environment(0).lastTransmitTime, rig.now());
-    // The store ignores an empty frame; whatever reaches it has no bytes.
-    for (const test::Pushed& pushed : rig.pushed) {
-        EXPECT_TRUE(pushed.data.empty());
-    }
-    EXPECT_EQ(matching(rig.checkpoints(), "Sent.").size(), 1u);
-}
-
-TEST(Transmit, ASentFrameIsRecordedWithTheCycleTime) {
-    test::Rig rig;
-    rig.setFrames({{u"F", frame({"0x10", "CRC_CCITT1(T, 0, 1)", ""})}});
-    test::FakePort& port = rig.add(u"U", test::udpEnvironment({step("1", "F")}));
-    rig.start();
-    rig.cycle();
-    const Bytes expected{0x10, 0xF9, 0xE0};
-    EXPECT_EQ(port.written, std::vector<Bytes>{expected});
-    ASSERT_EQ(rig.pushed.size(), 1u);
-    EXPECT_EQ(rig.pushed[0].data, expected);
-    EXPECT_EQ(rig.pushed[0].time, rig.now());
-    EXPECT_EQ(rig.pushed[0].attribute(), 0u);
-    EXPECT_EQ(rig.stored(u"F"), expected);
-}
-
-TEST(Transmit, FramesBuiltStayReadableUnderTheirNameInLaterCycles) {
-    test::Rig rig;
-    rig.setFrames({{u"F", frame({"0x33"})}});
-    // Sends F once (the first cycle), then reads it back by name.
-    rig.add(u"U", test::udpEnvironment({step("1", "F", "Next"), step("0", "", "", "F[0]", "Next")}));
-    rig.start();
-    rig.cycle();
-    rig.cycle();
-    EXPECT_EQ(matching(rig.checkpoints(), "JumpCondition").back(), "JumpCondition has evaluated. = 51");
+TEST(Cycle, PhasesCheckpointAndTransmitByTheRules) {
+    // clang-format off
+    const Case cases[] = {
+        {.rule = "the checkpoints follow the phases, environments in their order",
+         .envs = {udp({step("0")}), udp({})}, .in = {{1, 2, 3}}, .pushed = {"1 rx 01 02 03", "1 rx 01 02 03"},
+         .only = "", .trace = {"Prepared Times.", "Got TxDs.", "Received 3 bytes.", "Received 3 bytes.",
+                               "Collected All RxDs.", "Start Sequences.", "Start index is 0", kTx + "0",
+                               kJump + "0", "Start index is 0"}},
+        {.rule = "serial passes checkpoint every turn", .envs = {serial(-1, {step("R[0] == 2", "F")})},
+         .in = {{1, 2}}, .sent = {{0x46}}, .pushed = {"1 rx 01", "1 rx 02", "1 tx 46"}, .only = "",
+         .trace = {"Prepared Times.", "Got TxDs.", "Received 2 bytes.", "Collected All RxDs.", "Start Sequences.",
+                   "Charactor timeouted.", kTx + "0", "Detected Rx Frame.", kJump + "0", kTx + "1",
+                   "Detected Rx Frame.", "Ready to send.", "Sent.", kJump + "1"}},
+        {.rule = "the times: in the first cycle SinceLast is SinceStart and LastSinceStart 0",
+         .envs = {udp({step("0", "", "", "SinceStart * 1000 + SinceLast * 1000 + LastSinceStart")})},  // left to right
+         .cycles = 2, .only = "Jump", .trace = {kJump + "10010000", kJump + "20010010"}},
+        {.rule = "frames handed over are used from the next cycle", .envs = {udp({step("1", "F")})}, .cycles = 3,
+         .sent = {{0x46}, {2, 3}}, .pushed = {"1 tx 46", "2 tx 02 03"},
+         .before = [](int cycle, test::Rig& rig, test::FakePort&) {
+             cycle > 1 ? rig.setFrames(cycle == 2 ? FrameMap{{u"F", frame({"2", "3"})}} : FrameMap{}) : void();
+         }},
+        {.rule = "an empty frame is written and timed", .envs = {udp({step("1", "Empty", "", "SinceLastTx")})},
+         .cycles = 2, .sent = {{}, {}}, .pushed = {"1 tx", "2 tx"}, .only = "Jump",
+         .trace = {kJump + "10", kJump + "10"}},
+        {.rule = "a frame sent stays readable under its name in later cycles",
+         .envs = {udp({step("1", "Crc", "Next"), step("0", "", "", "Crc[2]", "Next")})}, .cycles = 2,
+         .sent = {{0x10, 0xF9, 0xE0}}, .pushed = {"1 tx 10 f9 e0"}, .only = "Jump",
+         .trace = {kJump + "1", kJump + "224"}},
+        {.rule = "replies go to the last sender, and to no address before anyone sent",
+         .envs = {udp({step("1", "F")})}, .in = {{}, {1}}, .cycles = 3, .sent = {{0x46}, {0x46}, {0x46}},
+         .pushed = {"1 tx 46", "2 rx 01", "2 tx 46", "3 tx 46"},
+         .before = [](int cycle, test::Rig&, test::FakePort& port) {
+             port.sender.bytes[2] = cycle >= 2 ? std::uint8_t{0x13} : std::uint8_t{0};
+             EXPECT_TRUE(cycle < 4 || (port.destinations == std::vector<SocketAddress>{{}, port.sender, port.sender}));
+         }},
+    };
+    // clang-format on
+    std::ranges::for_each(cases, run);
 }
 
 }  // namespace

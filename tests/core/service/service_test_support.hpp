@@ -3,23 +3,31 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "../project/temp_folder.hpp"
 #include "core/expression/compile_expression.hpp"
 #include "core/ports/port.hpp"
+#include "core/ports/udp_socket.hpp"
 #include "core/project/project.hpp"
 #include "core/service/cycle.hpp"
 #include "core/service/service_runtime.hpp"
 #include "core/text/text_conversion.hpp"
+#include "core/traffic/extra_block.hpp"
 
 namespace orvalix::test {
 
@@ -27,83 +35,59 @@ using Bytes = std::vector<std::uint8_t>;
 
 // A cell text that does not compile: its program stays empty and evaluates to -1.
 inline constexpr std::string_view kBroken = "1 +";
+inline constexpr std::uint32_t kLoopback = 0x7F000001;
+inline constexpr std::uint64_t kStart = 133'000'000'000'000'000;  // some FILETIME in 2022
+inline constexpr std::uint64_t kCycle = 100'000;                    // 10 ms
 
 inline CompiledExpression compiled(std::string_view text) {
     CompiledExpression expression;
-    if (text.empty()) {
-        return expression;
-    }
-    const int status = compileExpression(text, expression);
-    if (text == kBroken) {
-        EXPECT_NE(status, 0);
-    } else {
-        EXPECT_EQ(status, 0) << text;
-    }
+    EXPECT_EQ(text.empty() || compileExpression(text, expression) == 0, text != kBroken) << text;
     return expression;
 }
 
 // A sequence row: label, transmit condition, frame, jump condition, jump target.
 inline SequenceStep step(std::string_view tx, std::string_view frame = "", std::string_view target = "",
                          std::string_view jump = "", std::string_view label = "") {
-    SequenceStep row;
-    row.cells = {toWide(label), toWide(tx), toWide(frame), toWide(jump), toWide(target)};
-    row.txCondition = compiled(tx);
-    row.jumpCondition = compiled(jump);
-    return row;
+    return {{toWide(label), toWide(tx), toWide(frame), toWide(jump), toWide(target)}, compiled(tx), compiled(jump)};
 }
 
 inline NamedCondition named(std::string_view name, std::string_view condition, std::string_view mark = "",
                             std::string_view trigger = "") {
-    NamedCondition row;
-    row.cells = {toWide(name), toWide(condition), toWide(mark), toWide(trigger)};
-    row.condition = compiled(condition);
-    row.markCondition = compiled(mark);
-    row.triggerCondition = compiled(trigger);
-    return row;
+    return {{toWide(name), toWide(condition), toWide(mark), toWide(trigger)},
+            compiled(condition), compiled(mark), compiled(trigger)};
 }
 
 inline FrameDefinition frame(const std::vector<std::string_view>& rows) {
     FrameDefinition definition;
-    for (const std::string_view row : rows) {
-        definition.push_back(compiled(row));
-    }
+    std::ranges::transform(rows, std::back_inserter(definition), compiled);
     return definition;
 }
 
-// An environment table: a header row, then one row per setting with its value in column 2.
-inline PortSettings settingsOf(const std::vector<std::u16string>& values) {
-    PortSettings settings;
-    settings.table.push_back({u"Item", u"Description", u"Value"});
-    for (const std::u16string& value : values) {
-        settings.table.push_back({u"setting", u"", value});
-    }
-    return settings;
+// An environment table: a header row, then settings 0 to 14 in column 2 (port, record count,
+// record length, ...; 14 is a serial port's character time-out).
+inline Environment environment(std::u16string port, std::vector<SequenceStep> sequence,
+                               std::vector<NamedCondition> conditions) {
+    Environment result{{}, std::move(sequence), std::move(conditions)};
+    result.port.table = {{}, {u"", u"", std::move(port)}, {u"", u"", u"100"}, {u"", u"", u"64"}};
+    result.port.table.resize(16, {u"", u"", u""});
+    return result;
 }
 
-inline constexpr std::uint32_t kLoopback = 0x7F000001;
-
-inline PortSettings udpSettings(std::uint16_t localPort) {
-    PortSettings settings =
-        settingsOf({toWide("127.0.0.1:" + std::to_string(localPort)), u"100", u"64", u"0", u"0"});
-    settings.localEndpointValid = true;
-    settings.localAddress = kLoopback;
-    settings.localPort = localPort;
-    return settings;
+inline Environment serial(int characterTimeoutMs, std::vector<SequenceStep> sequence,
+                          std::vector<NamedCondition> conditions = {}) {
+    Environment result = environment(u"COM1", std::move(sequence), std::move(conditions));
+    result.port.table[15][2] = toWide(std::to_string(characterTimeoutMs));
+    return result;
 }
 
-inline Environment serialEnvironment(int characterTimeoutMs, std::vector<SequenceStep> sequence,
-                                     std::vector<NamedCondition> conditions = {}) {
-    std::vector<std::u16string> values(15);
-    values[0] = u"COM1";
-    values[1] = u"100";
-    values[2] = u"64";
-    values[14] = toWide(std::to_string(characterTimeoutMs));
-    return Environment{settingsOf(values), std::move(sequence), std::move(conditions)};
-}
-
-inline Environment udpEnvironment(std::vector<SequenceStep> sequence, std::vector<NamedCondition> conditions = {},
-                                  std::uint16_t localPort = 5000) {
-    return Environment{udpSettings(localPort), std::move(sequence), std::move(conditions)};
+inline Environment udp(std::vector<SequenceStep> sequence, std::vector<NamedCondition> conditions = {},
+                       std::uint16_t localPort = 5000) {
+    Environment result = environment(toWide("127.0.0.1:" + std::to_string(localPort)), std::move(sequence),
+                                     std::move(conditions));
+    result.port.localEndpointValid = true;
+    result.port.localAddress = kLoopback;
+    result.port.localPort = localPort;
+    return result;
 }
 
 // Stands in for an open port: delivers one queued chunk per read and keeps what is written.
@@ -114,20 +98,17 @@ struct FakePort {
     SocketAddress sender;
     bool writesCompleteAtOnce = true;
     bool writeInFlight = false;
+    bool keepWrites = true;  // without it writes are only counted: a stand-in that allocates nothing
+    std::size_t writeCount = 0;
     std::vector<Bytes> written;
     std::vector<SocketAddress> destinations;
-
-    // Without it, writes are only counted (a stand-in that allocates nothing).
-    bool keepWrites = true;
-    std::size_t writeCount = 0;
 
     std::size_t read(std::span<std::uint8_t> buffer, std::uint32_t& statusOut, SocketAddress& senderOut) {
         if (incoming.empty()) {
             return 0;
         }
-        const Bytes& chunk = incoming.front();
-        const std::size_t count = std::min(chunk.size(), buffer.size());
-        std::copy_n(chunk.begin(), count, buffer.begin());
+        const std::size_t count = std::min(incoming.front().size(), buffer.size());
+        std::copy_n(incoming.front().begin(), count, buffer.begin());
         incoming.pop_front();
         statusOut = status;
         senderOut = sender;
@@ -145,118 +126,134 @@ struct FakePort {
     void complete() { writeInFlight = false; }
 };
 
-struct Pushed {
-    std::u16string environment;
-    Bytes data;
-    std::uint64_t time = 0;
-    Bytes extra;
-
-    std::uint32_t attribute() const {
-        return extra.size() < 4 ? 0
-                                : static_cast<std::uint32_t>(extra[0] | (extra[1] << 8) | (extra[2] << 16) |
-                                                             (static_cast<std::uint32_t>(extra[3]) << 24));
+// The checkpoint texts of a dumped trace file, oldest first.
+inline std::vector<std::string> checkpointsIn(const std::filesystem::path& file) {
+    std::ifstream stream(file);
+    std::vector<std::string> texts;
+    std::string line;
+    std::getline(stream, line);  // the frequency line
+    while (std::getline(stream, line)) {
+        texts.push_back(line.substr(line.find(",,") + 2));
     }
-    bool received() const { return (attribute() & 0x80000000u) != 0; }
-};
+    return texts;
+}
 
-inline constexpr std::uint64_t kStart = 133'000'000'000'000'000;  // some FILETIME in 2022
-inline constexpr std::uint64_t kCycle = 100'000;                    // 10 ms
+inline std::vector<std::string> matching(std::vector<std::string> texts, std::string_view prefix) {
+    std::erase_if(texts, [&](const std::string& text) { return !text.starts_with(prefix); });
+    return texts;
+}
+
+// A traffic record as "rx", "tx" or else its attribute word, its bytes, then " m<k>" and " t<k>"
+// for each named condition k whose mark and trigger bit it carries.
+inline std::string describeRecord(const Environment& settings, std::span<const std::uint8_t> data,
+                                  std::span<const std::uint8_t> extra) {
+    const std::uint32_t word = attribute(extra);
+    std::array<char, 12> hex{};
+    std::snprintf(hex.data(), hex.size(), "%08lx", static_cast<unsigned long>(word));
+    std::string text = word == 0 ? "tx" : word == 0x80000000u ? "rx" : hex.data();
+    for (const std::uint8_t byte : data) {
+        std::snprintf(hex.data(), hex.size(), " %02x", static_cast<unsigned>(byte));
+        text += hex.data();
+    }
+    const std::size_t count = settings.namedConditions.size();
+    for (std::size_t k = 0; k < count; ++k) {
+        text += (markBit(extra, count, k) ? " m" + std::to_string(k) : "") +
+                (triggerBit(extra, count, k) ? " t" + std::to_string(k) : "");
+    }
+    return text;
+}
 
 // A service runtime over fake ports, without thread, timer or lock: cycles are run by hand.
 class Rig {
 public:
-    Rig()
-        : runtime_(std::make_unique<ServiceRuntime>(ServiceLinks{
-              [this] { return frames_; },
-              [this](std::u16string_view environment, std::span<const std::uint8_t> data, std::uint64_t time,
-                     std::span<const std::uint8_t> extra) {
-                  ++pushCount;
-                  if (keepPushes) {
-                      pushed.push_back({std::u16string(environment), Bytes(data.begin(), data.end()), time,
-                                        Bytes(extra.begin(), extra.end())});
-                  }
-              }})) {}
+    Rig() : runtime_(std::make_unique<ServiceRuntime>(ServiceLinks{[this] { return frames_; }, pushLink()})) {}
 
     // Environments are visited in the order they are added.
-    FakePort& add(std::u16string name, Environment environment) {
-        runtime_->environments.insert_or_assign(name, std::move(environment));
-        ports_.push_back(std::make_unique<FakePort>());
-        names_.push_back(std::move(name));
-        return *ports_.back();
+    FakePort& add(std::u16string name, Environment settings) {
+        const auto entry = runtime_->environments.insert_or_assign(std::move(name), std::move(settings)).first;
+        fakes_.push_back(std::make_unique<FakePort>());
+        ports_.push_back({entry->first, PortLink(*fakes_.back())});
+        return *fakes_.back();
     }
-
     void setFrames(FrameMap frames) { frames_ = std::make_shared<const FrameMap>(std::move(frames)); }
 
     // Prepares the environments and the clock, as start-up does once the ports are open.
-    void start(std::uint64_t startTime = kStart) {
-        std::vector<EnvironmentPort> ports;
-        for (std::size_t i = 0; i < names_.size(); ++i) {
-            ports.push_back({names_[i], PortLink(*ports_[i])});
-        }
-        prepareEnvironments(*runtime_, ports);
-        startClock(*runtime_, startTime);
-        now_ = startTime;
+    void start() {
+        prepareEnvironments(*runtime_, ports_);
+        startClock(*runtime_, kStart);
     }
-
-    // The next cycle, one period after the previous one.
     void cycle(std::uint64_t elapsed = kCycle) {
         now_ += elapsed;
+        ++cycles_;
         runCycle(*runtime_, now_);
     }
 
-    ServiceRuntime& runtime() { return *runtime_; }
     EnvironmentRuntime& environment(std::size_t i) { return runtime_->perEnvironment.at(i); }
-    std::uint64_t now() const { return now_; }
-
-    Bytes stored(std::u16string_view name) const {
-        const auto found = runtime_->namedStore.find(name);
-        if (found == runtime_->namedStore.end()) {
-            return {};
-        }
-        return Bytes(found->second.data.begin(), found->second.data.begin() + found->second.length);
-    }
 
     // The checkpoint texts recorded so far, oldest first; the trace is emptied.
     std::vector<std::string> checkpoints() {
         TempFolder folder;
-        const std::filesystem::path file = folder.path() / "trace.csv";
-        EXPECT_TRUE(runtime_->trace.dumpToFile(file));
-        return checkpointsIn(file);
+        EXPECT_TRUE(runtime_->trace.dumpToFile(folder.path() / "trace.csv"));
+        return checkpointsIn(folder.path() / "trace.csv");
     }
 
-    static std::vector<std::string> checkpointsIn(const std::filesystem::path& file) {
-        std::ifstream stream(file);
-        std::vector<std::string> texts;
-        std::string line;
-        std::getline(stream, line);  // the frequency line
-        while (std::getline(stream, line)) {
-            const auto separator = line.find(",,");
-            texts.push_back(separator == std::string::npos ? line : line.substr(separator + 2));
-        }
-        return texts;
-    }
-
-    std::vector<Pushed> pushed;
-    // Without it, pushes are only counted.
-    bool keepPushes = true;
+    // Each record pushed, which must carry its cycle's time: the cycle's number (from 1) and
+    // the record as described by describeRecord.
+    std::vector<std::string> pushed;
+    bool keepPushes = true;  // without it pushes are only counted
     std::size_t pushCount = 0;
 
 private:
+    decltype(ServiceLinks::pushTraffic) pushLink() {
+        return [this](std::u16string_view name, std::span<const std::uint8_t> data, std::uint64_t time,
+                      std::span<const std::uint8_t> extra) {
+            ++pushCount;
+            EXPECT_EQ(time, now_);
+            if (keepPushes) {
+                const Environment& settings = runtime_->environments.find(name)->second;
+                pushed.push_back(std::to_string(cycles_) + ' ' + describeRecord(settings, data, extra));
+            }
+        };
+    }
+
     std::shared_ptr<const FrameMap> frames_ = std::make_shared<const FrameMap>();
     std::unique_ptr<ServiceRuntime> runtime_;
-    std::vector<std::unique_ptr<FakePort>> ports_;
-    std::vector<std::u16string> names_;
+    std::vector<std::unique_ptr<FakePort>> fakes_;
+    std::vector<EnvironmentPort> ports_;
     std::uint64_t now_ = kStart;
+    int cycles_ = 0;
 };
 
-inline std::vector<std::string> matching(const std::vector<std::string>& texts, std::string_view prefix) {
-    std::vector<std::string> found;
-    for (const std::string& text : texts) {
-        if (text.starts_with(prefix)) {
-            found.push_back(text);
+// The far end of the wire: a loopback socket.
+class Peer {
+public:
+    std::uint16_t port() const { return socket_.localPort(); }
+
+    // Sends the request (if any), then waits about `waitMs` for a datagram; all that up to `tries`
+    // times, since requests sent before the service listens are lost.
+    std::optional<Bytes> ask(std::uint16_t port, const Bytes& request, int tries = 100, int waitMs = 100) {
+        std::array<std::uint8_t, 256> buffer{};
+        SocketAddress sender;
+        for (int attempt = 0; attempt < tries; ++attempt) {
+            if (!request.empty()) {
+                socket_.send(request, ipv4SocketAddress(kLoopback, port));
+            }
+            for (int i = 0; i < waitMs; ++i) {
+                if (!socket_.readable()) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                } else if (const auto count = socket_.receive(buffer, sender)) {
+                    return Bytes(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(*count));
+                }
+            }
         }
+        return std::nullopt;
     }
-    return found;
-}
+
+private:
+    UdpSocket socket_ = UdpSocket::bind(kLoopback, 0).value();
+};
+
+// A loopback port that nothing uses now.
+inline std::uint16_t freeUdpPort() { return Peer().port(); }
 
 }  // namespace orvalix::test

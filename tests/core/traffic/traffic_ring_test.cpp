@@ -2,179 +2,141 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <random>
+#include <tuple>
+#include <utility>
 #include <vector>
+
+#include "core/traffic/traffic_store.hpp"
+#include "traffic_test_support.hpp"
 
 namespace orvalix {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using test::Bytes;
 
 struct Read {
-    std::int32_t length = 0;
-    Bytes data;
-    std::uint64_t time = 0;
-    Bytes extra;
+    Bytes data, extra;
+    std::uint64_t time = 0xDEAD;
 };
 
+// Reads into buffers larger than needed and checks that nothing past the record was written.
 Read readAt(TrafficRing& ring, std::int32_t index) {
-    Read read;
-    Bytes data(static_cast<std::size_t>(ring.maxLength()) + 8, 0xEE);
-    Bytes extra(static_cast<std::size_t>(ring.extraSize()), 0xEE);
-    read.time = 0xDEAD;
-    read.length = ring.read(index, data, read.time, extra);
-    data.resize(static_cast<std::size_t>(std::max(read.length, std::int32_t{0})));
-    read.data = data;
-    read.extra = extra;
+    Read read{Bytes(static_cast<std::size_t>(ring.maxLength()) + 8, 0xEE),
+              Bytes(static_cast<std::size_t>(ring.extraSize()), 0xEE)};
+    const auto length =
+        static_cast<std::size_t>(std::max(ring.read(index, read.data, read.time, read.extra), 0));
+    EXPECT_TRUE(std::all_of(read.data.begin() + static_cast<std::ptrdiff_t>(length), read.data.end(),
+                            [](std::uint8_t byte) { return byte == 0xEE; }));
+    read.data.resize(length);
     return read;
 }
 
-Bytes record(std::uint8_t n) { return Bytes{n, static_cast<std::uint8_t>(n + 100)}; }
-
-TEST(TrafficRing, AFullRingKeepsTheNewestRecordsFromOldestToNewest) {
-    TrafficRing ring(3, 8, 4);
-    for (std::uint8_t n = 1; n <= 5; ++n) {
-        ring.push(record(n), n, {});
-    }
-    ASSERT_EQ(ring.size(), 3);
-    for (std::int32_t position = 0; position < 3; ++position) {
-        const auto expected = static_cast<std::uint8_t>(position + 3);
-        EXPECT_EQ(readAt(ring, position).data, record(expected)) << position;
-        EXPECT_EQ(readAt(ring, position).time, expected) << position;
-    }
-
-    const Read popped = readAt(ring, -1);
-    EXPECT_EQ(popped.data, record(3));
-    EXPECT_EQ(ring.size(), 2);
-    EXPECT_EQ(readAt(ring, 0).data, record(4));
-    EXPECT_EQ(readAt(ring, 1).data, record(5));
-}
-
-TEST(TrafficRing, APositionAtOrPastTheCountReadsTheNewestWithoutRemovingIt) {
-    TrafficRing ring(5, 8, 4);
-    for (std::uint8_t n = 1; n <= 3; ++n) {
-        ring.push(record(n), n, {});
-    }
-    for (const std::int32_t position : {2, 3, 7, 1000000}) {
-        EXPECT_EQ(readAt(ring, position).data, record(3)) << position;
-    }
-    EXPECT_EQ(ring.size(), 3);
-}
-
-TEST(TrafficRing, DataBeyondTheMaximumLengthIsCut) {
-    TrafficRing ring(2, 4, 4);
-    const Bytes ten{0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
-    EXPECT_EQ(ring.push(ten, 1, {}), 4);
-
-    Bytes out(10, 0xEE);
-    std::uint64_t time = 0;
-    EXPECT_EQ(ring.read(0, out, time, {}), 4);
-    EXPECT_EQ(out, (Bytes{0, 1, 2, 3, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE}));
-}
-
-TEST(TrafficRing, AnEmptyRingReadsNothingAndAZeroTime) {
-    TrafficRing ring(2, 4, 4);
-    for (const std::int32_t index : {-1, 0, 5}) {
-        const Read read = readAt(ring, index);
-        EXPECT_EQ(read.length, 0) << index;
-        EXPECT_EQ(read.time, 0u) << index;
-    }
-    ring.push(record(1), 1, {});
-    readAt(ring, -1);
-    EXPECT_EQ(readAt(ring, -1).time, 0u) << "drained";
-}
-
-TEST(TrafficRing, TimeAndExtraBlockTravelWithTheRecord) {
-    TrafficRing ring(3, 4, 8);
-    const std::uint64_t time = 0x01DA'5432'89AB'CDEFull;
-    ring.push(record(1), time, Bytes{1, 2, 3, 4, 5, 6, 7, 8});
-    ring.push(record(2), 7, Bytes{9, 9});  // short block: the rest is zeros
-    ring.push(record(3), 8, {});           // none: all zeros
-
-    const Read first = readAt(ring, 0);
-    EXPECT_EQ(first.time, time);
-    EXPECT_EQ(first.extra, (Bytes{1, 2, 3, 4, 5, 6, 7, 8}));
-    EXPECT_EQ(readAt(ring, 1).extra, (Bytes{9, 9, 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(readAt(ring, 2).extra, (Bytes(8, 0)));
-}
-
-TEST(TrafficRing, ClearEmptiesTheRingAndItFillsAgain) {
-    TrafficRing ring(3, 4, 4);
-    for (std::uint8_t n = 1; n <= 4; ++n) {
-        ring.push(record(n), n, {});
-    }
-    ring.clear();
-    EXPECT_EQ(ring.size(), 0);
-    EXPECT_EQ(readAt(ring, 0).length, 0);
-    ring.push(record(9), 9, {});
-    EXPECT_EQ(ring.size(), 1);
-    EXPECT_EQ(readAt(ring, 0).data, record(9));
-}
-
-TEST(TrafficRing, SettingsBelowOneKeepNothing) {
+// Record n holds {n, n + 100} at time n with the short extra block {n}.
+TEST(TrafficRing, ReadsTheOldestToTheNewestAndNothingFromAnEmptyRing) {
     struct Case {
-        std::int32_t capacity;
-        std::int32_t maxLength;
+        const char* rule;
+        std::int32_t capacity, maxLength, pushes, index;
+        Bytes data;
+        std::int32_t sizeAfter;
     };
-    const Case cases[] = {{0, 4}, {-1, 4}, {3, 0}, {3, -2}, {0, 0}, {-5, -5}};
+    const Case cases[] = {
+        // clang-format off
+        {"a full ring keeps the newest, position 0 the oldest", 3, 8, 5, 0, {3, 103}, 3},
+        {"the last position is the newest", 3, 8, 5, 2, {5, 105}, 3},
+        {"a negative index takes the oldest out", 3, 8, 5, -1, {3, 103}, 2},
+        {"a position past the count reads the newest and keeps it", 5, 8, 3, 3, {3, 103}, 3},
+        {"far past the count as well", 5, 8, 3, 1000000, {3, 103}, 3},
+        {"data beyond the maximum length is cut", 2, 1, 1, 0, {1}, 1},
+        {"an empty ring reads nothing and time 0", 2, 4, 0, -1, {}, 0},
+        {"nor at a position", 2, 4, 0, 5, {}, 0},
+        {"capacity 0 keeps nothing", 0, 4, 2, 0, {}, 0},
+        {"nor a negative capacity", -1, 4, 2, -1, {}, 0},
+        {"nor maximum length 0", 3, 0, 2, -1, {}, 0},
+        {"nor a negative maximum length", 3, -2, 2, 0, {}, 0},
+        // clang-format on
+    };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.rule);
         TrafficRing ring(c.capacity, c.maxLength, 4);
-        EXPECT_EQ(ring.push(record(1), 1, Bytes{1, 2, 3, 4}), 0) << c.capacity << "/" << c.maxLength;
-        EXPECT_EQ(ring.size(), 0);
-        EXPECT_EQ(ring.capacity(), 0);
-        std::uint64_t time = 5;
-        EXPECT_EQ(ring.read(-1, {}, time, {}), 0);
-        EXPECT_EQ(time, 0u);
-    }
-}
-
-TEST(TrafficRing, NoRecordIsKeptLongerThanTheLargestFrame) {
-    TrafficRing ring(2, 1 << 30, 4);
-    EXPECT_EQ(ring.maxLength(), 16384);
-    const Bytes big(20000, 0x5A);
-    EXPECT_EQ(ring.push(big, 1, {}), 16384);
-}
-
-// Pushes, pops and position reads in a long mixed run agree with a plain queue.
-TEST(TrafficRing, BehavesAsABoundedQueueAcrossManyWraps) {
-    constexpr std::int32_t kCapacity = 5;
-    TrafficRing ring(kCapacity, 3, 4);
-    std::deque<std::pair<Bytes, std::uint64_t>> model;
-    std::mt19937 random(12345);
-    for (std::uint64_t step = 1; step <= 2000; ++step) {
-        const auto choice = random() % 4;
-        if (choice < 2) {
-            const Bytes data(1 + random() % 5, static_cast<std::uint8_t>(step));
-            ring.push(data, step, {});
-            const std::size_t kept = std::min<std::size_t>(data.size(), 3);
-            model.emplace_back(Bytes(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(kept)), step);
-            if (model.size() > kCapacity) {
-                model.pop_front();
-            }
-        } else if (choice == 2) {
-            const Read read = readAt(ring, -1);
-            if (model.empty()) {
-                ASSERT_EQ(read.length, 0) << step;
-            } else {
-                ASSERT_EQ(read.data, model.front().first) << step;
-                ASSERT_EQ(read.time, model.front().second) << step;
-                model.pop_front();
-            }
-        } else {
-            const auto position = static_cast<std::int32_t>(random() % (kCapacity + 2));
-            const Read read = readAt(ring, position);
-            if (model.empty()) {
-                ASSERT_EQ(read.length, 0) << step;
-            } else {
-                const auto& expected = model[std::min(static_cast<std::size_t>(position), model.size() - 1)];
-                ASSERT_EQ(read.data, expected.first) << step;
-                ASSERT_EQ(read.time, expected.second) << step;
-            }
+        for (std::uint8_t n = 1; n <= c.pushes; ++n) ring.push(Bytes{n, std::uint8_t(n + 100)}, n, Bytes{n});
+        const Read read = readAt(ring, c.index);
+        EXPECT_EQ(std::tuple(read.data, read.time, ring.size()),
+                  std::tuple(c.data, c.data.empty() ? 0u : c.data[0], c.sizeAfter));
+        // A short extra block is padded with zeros.
+        if (!c.data.empty()) {
+            EXPECT_EQ(read.extra, (Bytes{c.data[0], 0, 0, 0}));
         }
-        ASSERT_EQ(ring.size(), static_cast<std::int32_t>(model.size())) << step;
     }
+}
+
+TEST(TrafficRing, KeepsTheWholeTimeAndExtraBlockButNoFrameLongerThanTheLargest) {
+    TrafficRing ring(2, 1 << 30, 8);
+    EXPECT_EQ(ring.maxLength(), 16384);
+    const Bytes extra{1, 2, 3, 4, 5, 6, 7, 8};
+    EXPECT_EQ(ring.push(Bytes(20000, 0x5A), 0x01DA'5432'89AB'CDEFull, extra), 16384);
+    const Read read = readAt(ring, 0);
+    EXPECT_EQ(std::tuple(read.data, read.time, read.extra),
+              std::tuple(Bytes(16384, 0x5A), 0x01DA'5432'89AB'CDEFull, extra));
+}
+
+// Pushes, pops and position reads in a long mixed run agree with a plain queue of push
+// times; the record pushed at time t holds 1 + t % 5 bytes t, cut to 3.
+TEST(TrafficRing, BehavesAsABoundedQueueAcrossManyWraps) {
+    TrafficRing ring(5, 3, 4);
+    std::deque<std::uint64_t> model;
+    std::mt19937 random(12345);
+    for (std::uint64_t step = 1; step <= 3000; ++step) {
+        const auto choice = static_cast<std::int32_t>(random() % 16);
+        if (choice < 8) {
+            ring.push(Bytes(1 + step % 5, static_cast<std::uint8_t>(step)), step, {});
+            model.push_back(step);
+            if (model.size() > 5) model.pop_front();
+        } else {
+            const std::int32_t index = choice - 9;  // -1 takes the oldest out
+            const std::uint64_t t =
+                model.empty() ? 0 : model[std::min<std::size_t>(std::max(index, 0), model.size() - 1)];
+            const Read read = readAt(ring, index);
+            ASSERT_EQ(read.time, t) << step;
+            const std::size_t length = t == 0 ? 0 : std::min<std::size_t>(1 + t % 5, 3);
+            ASSERT_EQ(read.data, Bytes(length, std::uint8_t(t))) << step;
+            if (index < 0 && !model.empty()) model.pop_front();
+        }
+        ASSERT_EQ(ring.size(), std::ssize(model)) << step;
+    }
+}
+
+using Popped = std::pair<Bytes, std::uint64_t>;
+
+Popped pop(TrafficStore& store, std::u16string_view name) {
+    Bytes data(64, 0), extra(64, 0);
+    std::uint64_t time = 0xDEAD;
+    data.resize(static_cast<std::size_t>(store.pop(name, data, time, extra)));
+    return {data, time};
+}
+
+// P1 is usable, with room for 2 records of 3 bytes and 9 conditions; P2 has no port name.
+TEST(TrafficStore, OnlyUsableEnvironmentsGetAFreshRingSizedFromTheirSettings) {
+    EnvironmentMap environments{{u"P1", test::makeEnvironment(2, 3, std::vector<std::u16string>(9, u"c"))},
+                                {u"P2", test::makeEnvironment(4, 4)}};
+    environments[u"P2"].port.table[1][2] = u"";
+    TrafficStore store;
+    store.prepare(environments);
+    EXPECT_EQ(store.ring(u"P2"), nullptr);
+    ASSERT_NE(store.ring(u"P1"), nullptr);
+    EXPECT_EQ(store.ring(u"P1")->extraSize(), 8);
+    for (const std::uint64_t time : {10u, 11u}) store.push(u"P1", Bytes{1, 2, 3, 4, 5}, time, {});
+    store.push(u"P1", {}, 12, {});  // an empty frame is not kept, so 10 is not pushed out
+    EXPECT_EQ(pop(store, u"P1"), (Popped{{1, 2, 3}, 10})) << "the oldest, cut to 3 bytes";
+    for (const std::u16string_view name : {u"P2", u"P3", u""}) {
+        store.push(name, Bytes{1}, 1, {});
+        EXPECT_EQ(pop(store, name), Popped{}) << "nothing for a name without a ring";
+    }
+    store.prepare(environments);
+    EXPECT_EQ(pop(store, u"P1"), Popped{}) << "prepare starts every ring empty";
 }
 
 }  // namespace

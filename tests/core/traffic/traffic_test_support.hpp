@@ -9,81 +9,41 @@
 #include <string>
 #include <vector>
 
-#include "core/platform/local_time.hpp"
 #include "core/project/project.hpp"
+#include "core/text/text_conversion.hpp"
 #include "core/traffic/extra_block.hpp"
+#include "core/traffic/log_files.hpp"
 
 namespace orvalix::test {
 
 using Bytes = std::vector<std::uint8_t>;
 
-inline std::u16string number(int value) {
-    const std::string text = std::to_string(value);
-    return std::u16string(text.begin(), text.end());
-}
-
-// A usable (serial) environment with the history and trigger settings given and one named
-// condition per name.
-inline Environment makeEnvironment(int capacity, int maxLength, int pre = 0, int post = 0,
-                                   const std::vector<std::u16string>& conditionNames = {}) {
+// A usable (serial) environment with the history settings given, pre- and post-trigger
+// counts 0 and one named condition per name.
+inline Environment makeEnvironment(int capacity, int maxLength,
+                                   const std::vector<std::u16string>& conditions = {}) {
     Environment environment;
-    environment.port.table = {
-        {u"Item", u"Description", u"Value"},
-        {u"Port", u"", u"COM3"},
-        {u"Records", u"", number(capacity)},
-        {u"Length", u"", number(maxLength)},
-        {u"Pre", u"", number(pre)},
-        {u"Post", u"", number(post)},
-    };
-    for (const std::u16string& name : conditionNames) {
-        NamedCondition condition;
-        condition.cells = {name, u"1", u"0", u"0"};
-        environment.namedConditions.push_back(condition);
+    environment.port.table = {{u"Item", u"Description", u"Value"},
+                              {u"Port", u"", u"COM3"},
+                              {u"Records", u"", toWide(std::to_string(capacity))},
+                              {u"Length", u"", toWide(std::to_string(maxLength))},
+                              {u"Pre", u"", u"0"},
+                              {u"Post", u"", u"0"}};
+    for (const std::u16string& name : conditions) {
+        environment.namedConditions.emplace_back().cells = {name, u"1", u"0", u"0"};
     }
     return environment;
 }
 
-inline void setPrePost(Environment& environment, int pre, int post) {
-    environment.port.table[4][2] = number(pre);
-    environment.port.table[5][2] = number(post);
-}
-
 // An extra block for n conditions with the attribute and the bits given.
 inline Bytes makeExtra(std::size_t conditionCount, std::uint32_t attributeValue,
-                       const std::vector<std::size_t>& marks = {}, const std::vector<std::size_t>& triggers = {}) {
+                       const std::vector<std::size_t>& marks = {},
+                       const std::vector<std::size_t>& triggers = {}) {
     Bytes extra(extraBlockSize(conditionCount), 0);
     setAttribute(extra, attributeValue);
-    for (const std::size_t i : marks) {
-        setMarkBit(extra, conditionCount, i);
-    }
-    for (const std::size_t i : triggers) {
-        setTriggerBit(extra, conditionCount, i);
-    }
+    for (const std::size_t i : marks) setMarkBit(extra, conditionCount, i);
+    for (const std::size_t i : triggers) setTriggerBit(extra, conditionCount, i);
     return extra;
-}
-
-// The local time of a FILETIME written out field by field, independently of the code under test.
-inline std::string expectedTimeText(std::uint64_t fileTime) {
-    const auto local = platform::toLocalTime(fileTime);
-    if (!local) {
-        return {};
-    }
-    std::ostringstream text;
-    text << std::setfill('0') << std::setw(4) << local->year << '/' << std::setw(2) << local->month << '/'
-         << std::setw(2) << local->day << ' ' << std::setw(2) << local->hour << ':' << std::setw(2) << local->minute
-         << ':' << std::setw(2) << local->second << '.' << std::setw(3) << local->millisecond;
-    return text.str();
-}
-
-inline std::string expectedLine(std::uint64_t fileTime, const Bytes& data, std::uint32_t attributeValue) {
-    std::ostringstream line;
-    line << expectedTimeText(fileTime) << ',' << data.size() << ',' << std::hex << std::setfill('0') << std::setw(8)
-         << attributeValue;
-    for (const std::uint8_t byte : data) {
-        line << ',' << std::setw(2) << static_cast<unsigned>(byte);
-    }
-    line << "\r\n";
-    return line.str();
 }
 
 inline const std::string kBom = "\xEF\xBB\xBF";
@@ -94,9 +54,21 @@ inline std::string readFile(const std::filesystem::path& path) {
 }
 
 // 2024-01-31 23:59:59.007 UTC plus the milliseconds given.
-inline std::uint64_t timeAt(std::uint64_t milliseconds = 0) {
-    constexpr std::uint64_t kBase = 133'512'191'990'070'000ull;
-    return kBase + milliseconds * 10'000;
+inline std::uint64_t timeAt(std::uint64_t ms = 0) { return 133'512'191'990'070'000ull + ms * 10'000; }
+
+// Record n as these tests make it: one data byte n at timeAt(n), received on even n.
+inline Bytes dataOf(int n) { return Bytes{static_cast<std::uint8_t>(n)}; }
+inline std::uint32_t attributeOf(int n) { return n % 2 == 0 ? kReceivedAttribute : 0; }
+
+// The log file of records first to last; the time text is checked on its own (LogFile).
+inline std::string logOf(int first, int last) {
+    std::ostringstream text;
+    text << kBom << std::hex << std::setfill('0');
+    for (int n = first; n <= last; ++n) {
+        text << formatTimeNarrow(timeAt(std::uint64_t(n))) << ",1," << std::setw(8) << attributeOf(n)
+             << ',' << std::setw(2) << n << "\r\n";
+    }
+    return text.str();
 }
 
 }  // namespace orvalix::test

@@ -2,10 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
-#include <initializer_list>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "../project/temp_folder.hpp"
@@ -15,230 +16,109 @@ namespace orvalix {
 namespace {
 
 namespace fs = std::filesystem;
-using test::Bytes;
-using test::expectedLine;
-using test::kBom;
-using test::readFile;
+using test::logOf;
 using test::timeAt;
-
-constexpr std::u16string_view kEnvironment = u"P1";
-
-// Record n: one data byte n, time timeAt(n), received on even n.
-std::uint32_t attributeOf(int n) { return n % 2 == 0 ? kReceivedAttribute : 0; }
-Bytes dataOf(int n) { return Bytes{static_cast<std::uint8_t>(n)}; }
+using Triggers = std::vector<std::size_t>;
 
 class TriggerRecording : public ::testing::Test {
 protected:
-    void setCounts(int pre, int post) { test::setPrePost(environment_, pre, post); }
-
-    // One record through the pump's order: stream first, then the trigger step.
-    std::vector<StartedLog> record(int n, std::vector<std::size_t> triggers = {},
-                                   std::u16string_view environmentName = kEnvironment) {
-        const Bytes extra = test::makeExtra(environment_.namedConditions.size(), attributeOf(n), {}, triggers);
-        stream_.append(dataOf(n), timeAt(n), extra);
+    void setCounts(int pre, int post) {
+        environment_.port.table[4][2] = toWide(std::to_string(pre));
+        environment_.port.table[5][2] = toWide(std::to_string(post));
+    }
+    // Record n (see logOf) through the pump's order: stream first, then the trigger step.
+    // Returns how many files it started; started_ collects them.
+    std::size_t record(int n, const Triggers& triggers = {}, std::u16string_view environment = u"P1") {
+        const test::Bytes extra = test::makeExtra(2, test::attributeOf(n), {}, triggers);
+        stream_.append(test::dataOf(n), timeAt(n), extra);
         stream_.addMarks(timeAt(n), extra);
-        return recorder_.triggerStep(folder_.wide(), environmentName, environment_, stream_, dataOf(n), timeAt(n),
-                                     extra, pending_);
+        const std::vector<StartedLog> logs = recorder_.triggerStep(
+            folder_.wide(), environment, environment_, stream_, test::dataOf(n), timeAt(n), extra, pending_);
+        started_.insert(started_.end(), logs.begin(), logs.end());
+        return logs.size();
     }
-    void endPass() { recorder_.flush(folder_.wide(), kEnvironment, pending_); }
-
-    fs::path logOf(std::u16string_view condition, int n) const {
-        return logPath(folder_.wide(), kEnvironment, condition, timeAt(n));
+    void endPass() { recorder_.flush(folder_.wide(), u"P1", pending_); }
+    fs::path logFile(std::u16string_view condition, int n) const {
+        return logPath(folder_.wide(), u"P1", condition, timeAt(n));
     }
-    static std::string linesOf(std::initializer_list<int> records) {
-        std::string text = kBom;
-        for (const int n : records) {
-            text += expectedLine(timeAt(n), dataOf(n), attributeOf(n));
-        }
-        return text;
-    }
-    std::size_t logCount() const {
-        const fs::path directory = folder_.path() / "Logs" / "P1";
-        if (!fs::is_directory(directory)) {
-            return 0;
-        }
-        return static_cast<std::size_t>(std::distance(fs::directory_iterator(directory), fs::directory_iterator()));
-    }
-    const orvalix::TriggerRecording* running(std::u16string_view condition) const {
-        const auto byEnvironment = recorder_.recordings().find(kEnvironment);
-        if (byEnvironment == recorder_.recordings().end()) {
-            return nullptr;
-        }
-        const auto found = byEnvironment->second.find(condition);
-        return found == byEnvironment->second.end() ? nullptr : &found->second;
-    }
+    std::vector<StartedLog> started_;
 
     test::TempFolder folder_;
-    Environment environment_ = test::makeEnvironment(50, 8, 0, 0, {u"T0", u"T1"});
+    Environment environment_ = test::makeEnvironment(50, 8, {u"T0", u"T1"});
     TrafficStream stream_{environment_};
     TriggerRecorder recorder_;
     PendingLogRecords pending_;
 };
 
-TEST_F(TriggerRecording, ATriggerStartsAFileWithTheRecordsBeforeItAndItself) {
-    setCounts(2, 0);
-    record(1);
-    record(2);
-    record(3);
-    const std::vector<StartedLog> started = record(4, {1});
-    ASSERT_EQ(started.size(), 1u);
-    EXPECT_EQ(started[0].condition, u"T1");
-    EXPECT_EQ(started[0].path, logOf(u"T1", 4));
-    EXPECT_EQ(readFile(logOf(u"T1", 4)), linesOf({2, 3, 4}));
-}
-
-TEST_F(TriggerRecording, PostZeroEndsAtTheNextRecordWhichMayStartAgain) {
-    for (const bool nextTriggers : {false, true}) {
-        SCOPED_TRACE(nextTriggers ? "next record triggers" : "next record is plain");
-        recorder_.clear();
-        stream_.clear();
-        pending_.clear();
+// Steps are records {n, conditions it triggers}; after one pass the started files, in order
+// of starting, are {condition, trigger record, first record, last record}, and no others exist.
+TEST_F(TriggerRecording, FilesHoldThePreTriggerBlockThenPostRecordsUntilTheCountRunsOut) {
+    using Steps = std::vector<std::pair<int, Triggers>>;
+    using Logs = std::vector<std::array<int, 4>>;
+    const std::tuple<const char*, int, int, Steps, Logs> cases[] = {
+        // clang-format off
+        {"pre records, then the trigger", 2, 0, {{1, {}}, {2, {}}, {3, {}}, {4, {1}}}, {{1, 4, 2, 4}}},
+        {"post 0 ends at the next record", 1, 0, {{1, {}}, {2, {0}}, {3, {}}}, {{0, 2, 1, 2}}},
+        {"which may start again", 1, 0, {{1, {}}, {2, {0}}, {3, {0}}}, {{0, 2, 1, 2}, {0, 3, 2, 3}}},
+        {"post 2 takes two, the third may trigger again", 0, 2, {{10, {0}}, {11, {}}, {12, {}}, {13, {0}}},
+         {{0, 10, 10, 12}, {0, 13, 13, 13}}},
+        {"a trigger of a recording condition is ignored", 0, 3, {{1, {0}}, {2, {0}}}, {{0, 1, 1, 2}}},
+        {"a negative post never runs out", 0, -1, {{1, {0}}, {2, {}}, {3, {0}}, {4, {}}}, {{0, 1, 1, 4}}},
+        {"two conditions on one record, in condition order", 1, 0, {{1, {}}, {2, {1, 0}}},
+         {{0, 2, 1, 2}, {1, 2, 1, 2}}},
+        {"pending records are kept per condition and trigger time", 0, 1,
+         {{1, {0}}, {2, {}}, {3, {0}}, {4, {1}}, {5, {}}}, {{0, 1, 1, 2}, {0, 3, 3, 4}, {1, 4, 4, 5}}},
+        // clang-format on
+    };
+    for (const auto& [rule, pre, post, steps, logs] : cases) {
+        SCOPED_TRACE(rule);
         fs::remove_all(folder_.path() / "Logs");
-        setCounts(1, 0);
-
-        record(1);
-        record(2, {0});
-        EXPECT_EQ(running(u"T0")->remaining, 0);
-        const auto started = record(3, nextTriggers ? std::vector<std::size_t>{0} : std::vector<std::size_t>{});
+        stream_.clear();
+        recorder_.clear();
+        setCounts(pre, post);
+        started_.clear();
+        for (const auto& [n, triggers] : steps) record(n, triggers);
         endPass();
-
-        EXPECT_EQ(readFile(logOf(u"T0", 2)), linesOf({1, 2})) << "only the pre-trigger block";
-        EXPECT_EQ(started.size(), nextTriggers ? 1u : 0u);
-        EXPECT_EQ(running(u"T0") != nullptr, nextTriggers);
-        EXPECT_EQ(logCount(), nextTriggers ? 2u : 1u);
-        if (nextTriggers) {
-            EXPECT_EQ(readFile(logOf(u"T0", 3)), linesOf({2, 3}));
+        ASSERT_EQ(started_.size(), logs.size());
+        const fs::directory_iterator files(folder_.path() / "Logs" / "P1");
+        EXPECT_EQ(std::distance(files, fs::directory_iterator()), std::ssize(logs));
+        for (std::size_t i = 0; i < logs.size(); ++i) {
+            const auto [condition, trigger, first, last] = logs[i];
+            EXPECT_EQ(started_[i].condition, condition == 0 ? u"T0" : u"T1");
+            EXPECT_EQ(started_[i].path, logFile(started_[i].condition, trigger));
+            EXPECT_EQ(test::readFile(started_[i].path), logOf(first, last)) << i;
         }
     }
 }
 
-TEST_F(TriggerRecording, PostTwoTakesTwoRecordsAndTheThirdMayTriggerAgain) {
-    setCounts(0, 2);
-    record(10, {0});
-    record(11);
-    record(12);
-    const auto started = record(13, {0});
-    endPass();
-    ASSERT_EQ(started.size(), 1u);
-    EXPECT_EQ(readFile(logOf(u"T0", 10)), linesOf({10, 11, 12}));
-    EXPECT_EQ(readFile(logOf(u"T0", 13)), linesOf({13}));
-}
-
-TEST_F(TriggerRecording, ATriggerOfAConditionAlreadyRecordingIsIgnored) {
-    setCounts(0, 3);
+TEST_F(TriggerRecording, CountsAreReadAtEachTriggerAndARecordingGrowsByOneBlockPerPass) {
     record(1, {0});
-    EXPECT_TRUE(record(2, {0}).empty());
-    EXPECT_EQ(running(u"T0")->triggerTime, timeAt(1));
-    EXPECT_EQ(running(u"T0")->remaining, 2);
-    endPass();
-    EXPECT_EQ(logCount(), 1u);
-    EXPECT_EQ(readFile(logOf(u"T0", 1)), linesOf({1, 2}));
-}
-
-TEST_F(TriggerRecording, ANegativePostCountNeverRunsOut) {
-    setCounts(0, -1);
-    record(1, {0});
-    for (int n = 2; n <= 30; ++n) {
-        record(n, n % 3 == 0 ? std::vector<std::size_t>{0} : std::vector<std::size_t>{});
-    }
-    EXPECT_EQ(running(u"T0")->remaining, -1);
-    endPass();
-    std::string expected = kBom;
-    for (int n = 1; n <= 30; ++n) {
-        expected += expectedLine(timeAt(n), dataOf(n), attributeOf(n));
-    }
-    EXPECT_EQ(readFile(logOf(u"T0", 1)), expected);
-}
-
-TEST_F(TriggerRecording, TwoConditionsTriggeringOnOneRecordWriteTwoFiles) {
-    setCounts(1, 0);
-    record(1);
-    const auto started = record(2, {1, 0});
-    ASSERT_EQ(started.size(), 2u);
-    EXPECT_EQ(started[0].condition, u"T0");
-    EXPECT_EQ(started[1].condition, u"T1");
-    EXPECT_EQ(started[0].path.parent_path(), started[1].path.parent_path());
-    EXPECT_EQ(readFile(logOf(u"T0", 2)), linesOf({1, 2}));
-    EXPECT_EQ(readFile(logOf(u"T1", 2)), linesOf({1, 2}));
-}
-
-TEST_F(TriggerRecording, ARecordingAcrossPassesGrowsByOneBlockPerPassInOrder) {
-    setCounts(0, 4);
-    record(1, {0});
-    record(2);
-    endPass();
-    EXPECT_EQ(readFile(logOf(u"T0", 1)), linesOf({1, 2}));
-    EXPECT_TRUE(pending_.empty());
-    record(3);
-    record(4);
-    endPass();
-    EXPECT_EQ(readFile(logOf(u"T0", 1)), linesOf({1, 2, 3, 4}));
-    record(5);
-    record(6);
-    endPass();
-    EXPECT_EQ(readFile(logOf(u"T0", 1)), linesOf({1, 2, 3, 4, 5}));
-    EXPECT_EQ(running(u"T0"), nullptr);
-}
-
-TEST_F(TriggerRecording, PendingRecordsAreKeptPerConditionAndTriggerTime) {
-    setCounts(0, 1);
-    record(1, {0});
-    record(2);  // takes the last record of the first recording
-    record(3, {0});
-    record(4, {1});
-    record(5);
-    const std::vector<LogRecord> fromFirst{{timeAt(2), attributeOf(2), dataOf(2)}};
-    const std::vector<LogRecord> fromSecond{{timeAt(4), attributeOf(4), dataOf(4)}};
-    const std::vector<LogRecord> fromThird{{timeAt(5), attributeOf(5), dataOf(5)}};
-    EXPECT_EQ(pending_[u"T0"][timeAt(1)], fromFirst);
-    EXPECT_EQ(pending_[u"T0"][timeAt(3)], fromSecond);
-    EXPECT_EQ(pending_[u"T1"][timeAt(4)], fromThird);
-
-    endPass();
-    EXPECT_EQ(readFile(logOf(u"T0", 1)), linesOf({1, 2}));
-    EXPECT_EQ(readFile(logOf(u"T0", 3)), linesOf({3, 4}));
-    EXPECT_EQ(readFile(logOf(u"T1", 4)), linesOf({4, 5}));
-}
-
-TEST_F(TriggerRecording, CountsAreReadFromTheEnvironmentAtEachTrigger) {
-    setCounts(0, 0);
-    record(1, {0});
-    setCounts(2, 1);
+    setCounts(1, 4);
     record(2, {0});
-    record(3);
-    endPass();
-    EXPECT_EQ(readFile(logOf(u"T0", 1)), linesOf({1}));
-    EXPECT_EQ(readFile(logOf(u"T0", 2)), linesOf({1, 2, 3}));
+    EXPECT_EQ(test::readFile(logFile(u"T0", 1)), logOf(1, 1)) << "pre 0 and post 0 when it started";
+    for (const int last : {3, 5, 7}) {
+        record(last);
+        endPass();
+        EXPECT_EQ(test::readFile(logFile(u"T0", 2)), logOf(1, std::min(last, 6)));
+        record(last + 1);
+    }
+    EXPECT_FALSE(recorder_.recordings().at(u"P1").contains(u"T0")) << "an ended recording is dropped";
 }
 
-TEST_F(TriggerRecording, ClearEndsEveryRecording) {
-    setCounts(0, -1);
-    record(1, {0, 1});
-    recorder_.clear();
-    EXPECT_TRUE(recorder_.recordings().empty());
-    EXPECT_EQ(record(2, {0}).size(), 1u);
-    EXPECT_TRUE(pending_.empty()) << "no recording took the record";
-}
-
-TEST_F(TriggerRecording, EnvironmentsRecordSeparately) {
-    setCounts(0, -1);
-    record(1, {0});
-    record(2, {}, u"P2");
-    EXPECT_TRUE(pending_.empty());
-    EXPECT_EQ(running(u"T0")->remaining, -1);
-}
-
-TEST_F(TriggerRecording, AnUnwritableLogFolderLosesTheWritesButTheRecordingRuns) {
+TEST_F(TriggerRecording, AnUnwritableLogFolderLosesTheWritesButRecordingsRunUntilCleared) {
     folder_.write(u"Logs", "not a folder");
-    setCounts(1, 1);
-    const auto started = record(1, {0});
-    ASSERT_EQ(started.size(), 1u);
-    EXPECT_TRUE(started[0].path.empty());
+    setCounts(1, -1);
+    ASSERT_EQ(record(1, {0, 1}), 2u);
+    EXPECT_TRUE(started_[0].path.empty());
     record(2);
-    EXPECT_EQ(running(u"T0")->remaining, 0);
+    record(3, {}, u"P2");  // another environment feeds no recording of P1
+    const std::vector<LogRecord> pendingOfT0{{timeAt(2), test::attributeOf(2), test::dataOf(2)}};
+    EXPECT_EQ(pending_[u"T0"][timeAt(1)], pendingOfT0);
     endPass();
-    EXPECT_TRUE(fs::is_regular_file(folder_.path() / "Logs"));
-    EXPECT_TRUE(pending_.empty());
+    EXPECT_TRUE(pending_.empty() && fs::is_regular_file(folder_.path() / "Logs"));
+    recorder_.clear();
+    EXPECT_EQ(record(4, {0}), 1u) << "T0 starts again";
+    EXPECT_TRUE(pending_.empty()) << "no recording took the record";
 }
 
 }  // namespace
