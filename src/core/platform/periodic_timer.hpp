@@ -27,7 +27,7 @@ public:
 
 private:
     std::intptr_t handle_ = -1;
-    bool highResolution_ = false;
+    [[maybe_unused]] bool highResolution_ = false;  // read by the Windows timer only
 };
 
 }  // namespace orvalix::platform

@@ -1,9 +1,9 @@
 #include "core/platform/periodic_timer.hpp"
 
-#include <cstdio>
 #include <stdexcept>
 #include <string>
 
+#include "core/platform/win32/system_message.hpp"
 #include "core/platform/win32/windows_headers.hpp"
 
 #ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
@@ -16,22 +16,8 @@ namespace {
 using win32::fromHandle;
 using win32::toHandle;
 
-// The system's own text for the error, line break included, or the number in hexadecimal
-// when the system has none.
-std::string systemMessage(DWORD error) {
-    char text[512] = {};
-    const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                          error, 0, text, static_cast<DWORD>(sizeof text), nullptr);
-    if (length > 0) {
-        return std::string(text, length);
-    }
-    char number[16] = {};
-    std::snprintf(number, sizeof number, "%lx", static_cast<unsigned long>(error));
-    return number;
-}
-
 [[noreturn]] void throwLastError() {
-    throw std::runtime_error(systemMessage(::GetLastError()));
+    throw std::runtime_error(win32::systemMessage(::GetLastError()));
 }
 
 }  // namespace
@@ -54,7 +40,7 @@ PeriodicTimer::PeriodicTimer(std::chrono::milliseconds period) {
     if (!::SetWaitableTimer(timer, &dueTime, periodMilliseconds, nullptr, nullptr, FALSE)) {
         const DWORD error = ::GetLastError();
         ::CloseHandle(timer);
-        throw std::runtime_error(systemMessage(error));
+        throw std::runtime_error(win32::systemMessage(error));
     }
     handle_ = fromHandle(timer);
 }

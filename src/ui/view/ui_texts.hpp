@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace orvalix::ui {
+
+// The user-facing texts of the desktop application that follow the user's language.
+// The menu and the folder dialog's title exist in Japanese only and live in the resources.
+struct UiTexts {
+    std::u16string_view timeColumn;
+    std::u16string_view lengthColumn;
+    std::u16string_view nameColumn;
+    std::u16string_view attributeColumn;
+    std::u16string_view offsetColumn;
+    std::u16string_view exitPrompt;
+};
+
+const UiTexts& uiTexts(bool japanese);
+
+// The folder dialog's title (one language only).
+inline constexpr std::u16string_view kFolderDialogTitle = u"データフォルダを選択してください";
+
+}  // namespace orvalix::ui

@@ -1,0 +1,322 @@
+#include "ui/win32/main_window.hpp"
+
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include "core/platform/user_language.hpp"
+#include "core/text/text_conversion.hpp"
+#include "ui/view/command_ids.hpp"
+#include "ui/view/menu_state.hpp"
+#include "ui/view/ui_texts.hpp"
+#include "ui/view/window_texts.hpp"
+#include "ui/win32/about_dialog.hpp"
+#include "ui/win32/version_info.hpp"
+
+namespace Orvalix {
+namespace {
+
+using orvalix::ui::fromWide;
+using orvalix::ui::wide;
+
+constexpr DWORD kStillActive = 259;
+
+bool pathExists(const std::u16string& path) {
+    return !path.empty() && ::PathFileExistsW(wide(path));
+}
+
+// Preselects the current data folder when the folder dialog opens.
+int CALLBACK folderDialogCallback(HWND dialog, UINT message, LPARAM, LPARAM data) {
+    if (message == BFFM_INITIALIZED) {
+        ::SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, data);
+    }
+    return 0;
+}
+
+}  // namespace
+
+void showErrorBox(orvalix::ExecutionTrace& trace, HWND owner, const std::string& text) {
+    trace.record(text);
+    const std::u16string message = orvalix::toWide(text);
+    const std::u16string caption = orvalix::ui::productName();
+    ::MessageBoxW(owner, wide(message), wide(caption), MB_ICONERROR);
+}
+
+MainWindow::MainWindow(orvalix::ExecutionTrace& trace)
+    : trace_(trace),
+      session_(trace, *this, orvalix::ServiceOptions{{}, orvalix::platform::userLanguageIsJapanese()}) {}
+
+MainWindow::~MainWindow() {
+    // Children before the frame: destroying an MDI frame that still has children is not safe
+    // everywhere.
+    destroyTrafficWindows();
+    destroy();
+}
+
+void MainWindow::create(HINSTANCE instance) { ulm::Window::create(instance, nullptr, 0, &MainWindow::handleMessage); }
+
+void MainWindow::fillClassInfo(HINSTANCE instance, const wchar_t* className, HWND parent, int iconId, int menuId,
+                               WNDCLASSEXW& info) {
+    ulm::Window::fillClassInfo(instance, className, parent, iconId, menuId, info);
+    info.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_APPWORKSPACE + 1));
+}
+
+LRESULT MainWindow::handleMessage(ulm::Window& object, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return static_cast<MainWindow&>(object).onMessage(window, message, wParam, lParam);
+}
+
+LRESULT MainWindow::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        onCreate();
+        return 0;
+    case WM_SIZE:
+        onSize(LOWORD(lParam), HIWORD(lParam));
+        return 0;
+    case WM_CLOSE:
+        onClose();
+        return 0;
+    case WM_DESTROY:
+        ::PostQuitMessage(0);
+        return 0;
+    case WM_TIMER:
+        if (wParam == timerId_) {
+            onTimer();
+        }
+        return 0;
+    case WM_INITMENUPOPUP:
+        if (HIWORD(lParam) == 0) {  // not a system menu
+            onInitMenuPopup(reinterpret_cast<HMENU>(wParam), LOWORD(lParam));
+        }
+        return 0;
+    case WM_COMMAND:
+        if (HIWORD(wParam) <= 1 && onCommand(LOWORD(wParam))) {  // menu or accelerator
+            return 0;
+        }
+        break;
+    default:
+        break;
+    }
+    return ::DefFrameProcW(window, mdiClient_, message, wParam, lParam);
+}
+
+void MainWindow::onCreate() {
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
+    ::InitCommonControlsEx(&controls);
+
+    CLIENTCREATESTRUCT client{nullptr, kMdiClientId + 1};
+    mdiClient_ = ::CreateWindowExW(0, L"MDICLIENT", nullptr,
+                                   WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | MDIS_ALLCHILDSTYLES, 0,
+                                   0, 0, 0, handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kMdiClientId)),
+                                   instance(), &client);
+    if (mdiClient_ == nullptr) {
+        throw ulm::WindowException();
+    }
+    statusBar_ = ::CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0,
+                                   handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kStatusBarId)), instance(),
+                                   nullptr);
+    if (statusBar_ == nullptr) {
+        throw ulm::WindowException();
+    }
+    ::SendMessageW(statusBar_, SB_SIMPLE, TRUE, 0);
+    updateTitle();
+}
+
+void MainWindow::onSize(int width, int height) {
+    RECT status{};
+    const int statusHeight = ::GetWindowRect(statusBar_, &status) ? status.bottom - status.top : 0;
+    ::MoveWindow(mdiClient_, 0, 0, width, height - statusHeight, FALSE);
+    ::SendMessageW(statusBar_, WM_SIZE, 0, 0);
+}
+
+void MainWindow::onClose() {
+    if (session_.runActive()) {
+        const auto texts = orvalix::ui::uiTexts(orvalix::platform::userLanguageIsJapanese());
+        const std::u16string prompt(texts.exitPrompt);
+        const std::u16string caption = orvalix::ui::productName();
+        if (::MessageBoxW(handle(), wide(prompt), wide(caption), MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2) !=
+            IDYES) {
+            return;
+        }
+    }
+    session_.stop();
+    destroyTrafficWindows();
+    destroy();
+}
+
+void MainWindow::onTimer() {
+    // One-shot in effect: armed again only while the run goes on.
+    ::KillTimer(handle(), timerId_);
+    timerId_ = 0;
+    session_.tick();
+    if (session_.pumpArmed()) {
+        armPump();
+    }
+}
+
+void MainWindow::armPump() { timerId_ = ::SetTimer(handle(), kPumpTimer, kPumpPeriodMilliseconds, nullptr); }
+
+void MainWindow::onInitMenuPopup(HMENU popup, int position) {
+    BOOL maximized = FALSE;
+    ::SendMessageW(mdiClient_, WM_MDIGETACTIVE, 0, reinterpret_cast<LPARAM>(&maximized));
+    switch (orvalix::ui::popupAt(position, maximized != FALSE)) {
+    case orvalix::ui::MenuPopup::File:
+        ::EnableMenuItem(popup, orvalix::ui::kCommandOpen,
+                         MF_BYCOMMAND | (session_.runActive() ? MF_GRAYED : MF_ENABLED));
+        break;
+    case orvalix::ui::MenuPopup::Run:
+        ::CheckMenuItem(popup, orvalix::ui::kCommandPause,
+                        MF_BYCOMMAND | (session_.paused() ? MF_CHECKED : MF_UNCHECKED));
+        break;
+    case orvalix::ui::MenuPopup::View:
+        for (int item = ::GetMenuItemCount(popup) - 1; item >= orvalix::ui::kFixedViewItems; --item) {
+            ::DeleteMenu(popup, static_cast<UINT>(item), MF_BYPOSITION);
+        }
+        for (const auto& entry : orvalix::ui::environmentMenuEntries(session_.usableEnvironments())) {
+            if (entry.separator) {
+                ::AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
+            } else {
+                ::AppendMenuW(popup, MF_STRING, static_cast<UINT_PTR>(entry.command), wide(entry.text));
+            }
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+bool MainWindow::onCommand(int command) {
+    using namespace orvalix::ui;
+    switch (command) {
+    case kCommandOpen:
+        chooseFolder();
+        return true;
+    case kCommandExit:
+        ::PostMessageW(handle(), WM_CLOSE, 0, 0);
+        return true;
+    case kCommandStart:
+        start();
+        return true;
+    case kCommandStop:
+        session_.stop();  // the pump's pending tick does the rest
+        return true;
+    case kCommandPause:
+        session_.setPaused(!session_.paused());
+        return true;
+    case kCommandTile:
+        ::TileWindows(mdiClient_, MDITILE_HORIZONTAL | MDITILE_SKIPDISABLED, nullptr, 0, nullptr);
+        return true;
+    case kCommandCascade:
+        ::CascadeWindows(mdiClient_, MDITILE_SKIPDISABLED | MDITILE_ZORDER, nullptr, 0, nullptr);
+        return true;
+    case kCommandAbout:
+        showAboutDialog(instance(), handle());
+        return true;
+    default:
+        break;
+    }
+    if (const auto k = environmentOfCommand(command, session_.usableEnvironments().size())) {
+        showEnvironment(*k);
+        return true;
+    }
+    return false;
+}
+
+void MainWindow::chooseFolder() {
+    const std::u16string title(orvalix::ui::kFolderDialogTitle);
+    const std::u16string current = session_.project().dataFolder;
+    BROWSEINFOW browse{};
+    browse.hwndOwner = handle();
+    browse.lpszTitle = wide(title);
+    browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_UAHINT | BIF_NONEWFOLDERBUTTON;
+    browse.lpfn = &folderDialogCallback;
+    browse.lParam = reinterpret_cast<LPARAM>(wide(current));
+    PIDLIST_ABSOLUTE chosen = ::SHBrowseForFolderW(&browse);
+    if (chosen == nullptr) {
+        return;  // cancelled
+    }
+    wchar_t path[MAX_PATH] = {};
+    const BOOL found = ::SHGetPathFromIDListW(chosen, path);
+    ::CoTaskMemFree(chosen);
+    if (found) {
+        openFolder(fromWide(path));
+    }
+}
+
+void MainWindow::openFolder(std::u16string_view folder) {
+    // The windows go before the streams they show.
+    destroyTrafficWindows();
+    session_.open(folder);  // calls folderOpened, which makes the new windows
+}
+
+void MainWindow::folderOpened(const orvalix::Project&, const std::vector<std::u16string>& usable) {
+    updateTitle();
+    for (const std::u16string& name : usable) {
+        windows_.emplace(name, makeTrafficWindow(name));
+    }
+}
+
+std::unique_ptr<TrafficWindow> MainWindow::makeTrafficWindow(const std::u16string& environment) {
+    auto window = std::make_unique<TrafficWindow>(*session_.stream(environment));
+    window->create(instance(), mdiClient_);
+    ::SetWindowTextW(window->handle(), wide(environment));
+    ::ShowWindow(window->handle(), SW_SHOWDEFAULT);
+    ::UpdateWindow(window->handle());
+    return window;
+}
+
+void MainWindow::destroyTrafficWindows() {
+    for (auto& [name, window] : windows_) {
+        if (::IsWindow(window->handle())) {
+            ::SendMessageW(mdiClient_, WM_MDIDESTROY, reinterpret_cast<WPARAM>(window->handle()), 0);
+        }
+        window->destroy();
+    }
+    windows_.clear();
+}
+
+void MainWindow::start() {
+    if (session_.start() && session_.pumpArmed()) {
+        armPump();
+    }
+}
+
+void MainWindow::showEnvironment(std::size_t k) {
+    const std::u16string& name = session_.usableEnvironments()[k];
+    if (session_.stream(name) == nullptr) {
+        return;
+    }
+    const auto found = windows_.find(name);
+    if (found != windows_.end() && ::IsWindow(found->second->handle())) {
+        ::SetWindowPos(found->second->handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW);
+        return;
+    }
+    // The user closed it: a new window on the same stream shows the whole history at once.
+    if (found != windows_.end()) {
+        found->second->destroy();
+        windows_.erase(found);
+    }
+    windows_.emplace(name, makeTrafficWindow(name));
+}
+
+void MainWindow::updateTitle() {
+    const std::u16string& folder = session_.project().dataFolder;
+    const std::u16string title = orvalix::ui::mainWindowTitle(orvalix::ui::productName(), folder, pathExists(folder));
+    ::SetWindowTextW(handle(), wide(title));
+}
+
+void MainWindow::streamUpdated(std::u16string_view environment, orvalix::TrafficStream&, std::int32_t addedMarks,
+                               std::int32_t appendedRecords) {
+    const auto found = windows_.find(environment);
+    if (found != windows_.end()) {
+        found->second->refresh(addedMarks, appendedRecords);
+    }
+}
+
+void MainWindow::serviceFailed(const std::string& text) {
+    // The session has already put the text into the trace.
+    const std::u16string message = orvalix::toWide(text);
+    const std::u16string caption = orvalix::ui::productName();
+    ::MessageBoxW(handle(), wide(message), wide(caption), MB_ICONERROR);
+}
+
+}  // namespace Orvalix

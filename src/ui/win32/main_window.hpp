@@ -1,0 +1,77 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "core/diagnostics/execution_trace.hpp"
+#include "core/session/session.hpp"
+#include "core/session/traffic_sink.hpp"
+#include "ui/win32/traffic_window.hpp"
+#include "ui/win32/window.hpp"
+
+namespace Orvalix {
+
+// The multiple-document frame: the menu's commands, one traffic window per usable environment
+// and the update pump's timer. The run itself is the session's; this window drives it and is
+// its sink.
+class MainWindow final : public ulm::Window, private orvalix::TrafficSink {
+public:
+    // The trace is the user-interface thread's and must outlive the window.
+    explicit MainWindow(orvalix::ExecutionTrace& trace);
+    ~MainWindow() override;
+
+    void create(HINSTANCE instance);
+    // Loads the folder and makes fresh streams and windows for it.
+    void openFolder(std::u16string_view folder);
+
+    static LRESULT handleMessage(ulm::Window& object, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+protected:
+    void fillClassInfo(HINSTANCE instance, const wchar_t* className, HWND parent, int iconId, int menuId,
+                       WNDCLASSEXW& info) override;
+
+private:
+    LRESULT onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void onCreate();
+    void onSize(int width, int height);
+    void onClose();
+    void onTimer();
+    void onInitMenuPopup(HMENU popup, int position);
+    bool onCommand(int command);
+    void chooseFolder();
+    void start();
+    void showEnvironment(std::size_t k);
+    void updateTitle();
+    void destroyTrafficWindows();
+    std::unique_ptr<TrafficWindow> makeTrafficWindow(const std::u16string& environment);
+    void armPump();
+
+    // TrafficSink: the session's output.
+    void folderOpened(const orvalix::Project& project, const std::vector<std::u16string>& usable) override;
+    void recordPumped(std::u16string_view, const orvalix::Environment&, std::span<const std::uint8_t>,
+                      std::uint64_t, std::span<const std::uint8_t>) override {}
+    void streamUpdated(std::u16string_view environment, orvalix::TrafficStream& stream, std::int32_t addedMarks,
+                       std::int32_t appendedRecords) override;
+    void logFileStarted(std::u16string_view, std::u16string_view, const std::filesystem::path&) override {}
+    void serviceFailed(const std::string& text) override;
+
+    static constexpr int kMdiClientId = 20000;
+    static constexpr int kStatusBarId = 2;
+    static constexpr UINT_PTR kPumpTimer = 1;
+    static constexpr UINT kPumpPeriodMilliseconds = 333;
+
+    orvalix::ExecutionTrace& trace_;
+    HWND mdiClient_ = nullptr;
+    HWND statusBar_ = nullptr;
+    UINT_PTR timerId_ = 0;
+    std::map<std::u16string, std::unique_ptr<TrafficWindow>, std::less<>> windows_;
+    // Last: the session (and with it the service thread) goes before the windows it feeds.
+    orvalix::Session session_;
+};
+
+// Records the text in the trace and shows it with an error icon, captioned with the product name.
+void showErrorBox(orvalix::ExecutionTrace& trace, HWND owner, const std::string& text);
+
+}  // namespace Orvalix
