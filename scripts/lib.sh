@@ -45,6 +45,30 @@ ensure_packages() {
     step "apt-get install ${missing[*]}" "${sudo[@]}" apt-get install -y "${missing[@]}"
 }
 
+# Generates the locales among "$@" (such as ja_JP.UTF-8) that the system lacks. Wine takes the
+# user's language from LANG only when that locale exists.
+ensure_locales() {
+    local missing=() name
+    for name in "$@"; do
+        local short=${name/UTF-8/utf8}
+        if ! locale -a 2>/dev/null | grep -qx "$short"; then
+            missing+=("$name")
+        fi
+    done
+    if ((${#missing[@]} == 0)); then
+        return
+    fi
+    section "Generating locales ${missing[*]}"
+    for name in "${missing[@]}"; do
+        if grep -q "^# *$name UTF-8" /etc/locale.gen; then
+            sed -i "s/^# *$name UTF-8/$name UTF-8/" /etc/locale.gen
+        elif ! grep -q "^$name UTF-8" /etc/locale.gen; then
+            printf '%s UTF-8\n' "$name" >>/etc/locale.gen
+        fi
+    done
+    step "locale-gen" locale-gen
+}
+
 # Prints how long the named stage took; call with the start time from $SECONDS.
 report_time() {
     local name=$1 started=$2

@@ -453,7 +453,10 @@ void TrafficWindow::refresh(std::int32_t addedMarks, std::int32_t appendedRecord
         if (result.selection) {
             selectItem(list, *result.selection);
         }
-        if (result.invalidate) {
+        // Beyond the rows the rule names, repaint whenever the list moved: scrolling blits the
+        // old pixels, and a row repainted only in part would show stale text. Painting is
+        // double-buffered, so a whole repaint does not flicker.
+        if (result.invalidate || added > 0 || newCount != oldCount) {
             ::InvalidateRect(list, nullptr, FALSE);
         }
         return oldCount;
@@ -463,6 +466,8 @@ void TrafficWindow::refresh(std::int32_t addedMarks, std::int32_t appendedRecord
     const std::int32_t oldRecords = refreshOne(recordList_, newRecords, appendedRecords);
     if (followNewestRecord(selectedMark() >= 0, appendedRecords) && newRecords > 0) {
         ::SendMessageW(recordList_, LVM_ENSUREVISIBLE, static_cast<WPARAM>(newRecords - 1), FALSE);
+        // The scroll blitted the old rows; the next paint redraws all of them.
+        ::InvalidateRect(recordList_, nullptr, FALSE);
     }
     if (newRecords < oldRecords) {
         ::InvalidateRect(byteList_, nullptr, FALSE);
