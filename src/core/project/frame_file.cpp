@@ -34,10 +34,12 @@ std::set<std::u16string> collectFrameNames(const EnvironmentMap& environments) {
 std::uint64_t timeDistance(std::uint64_t a, std::uint64_t b) { return a > b ? a - b : b - a; }
 
 // Records the file's time and tells whether the file is to be read. A file whose time
-// cannot be taken is read, and its recorded time stays as it was.
+// cannot be taken (it is gone, for one) is read, and its recorded time is forgotten: a file
+// restored later with its old time must still be read again.
 bool isDueForReading(const std::filesystem::path& path, const std::u16string& frame, FrameFileTimes& fileTimes) {
     const std::optional<std::uint64_t> time = platform::fileLastWriteTime(path);
     if (!time) {
+        fileTimes.erase(frame);
         return true;
     }
     const auto recorded = fileTimes.find(frame);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "core/text/text_conversion.hpp"
+
 namespace orvalix::platform::win32 {
 namespace {
 
@@ -10,6 +12,8 @@ TEST(SystemMessage, AKnownCodeGivesTheSystemsTextWithItsLineBreak) {
     ASSERT_GE(text.size(), 2u);
     EXPECT_NE(text.find_first_not_of("0123456789abcdef"), std::string::npos) << text;
     EXPECT_EQ(text.back(), '\n');
+    // UTF-8 whatever the system's language (a Japanese system's ANSI text would not survive this).
+    EXPECT_EQ(toNarrow(toWide(text)), text);
 }
 
 TEST(SystemMessage, ACodeWithoutTextIsItsLowerCaseHexadecimalWithoutPrefixOrLeadingZeros) {
