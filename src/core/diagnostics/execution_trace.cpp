@@ -10,14 +10,13 @@
 
 namespace orvalix {
 
-// Either a fixed text (length and bytes) or a deferred format with its value.
-struct ExecutionTrace::Slot {
+// Either a fixed text (its length here, its bytes in texts_) or a deferred format with its value.
+struct ExecutionTrace::Entry {
     std::int64_t stamp = 0;
-    bool deferred = false;
     TraceFormat format{"", TraceFormat::Argument::Int32};
     std::int64_t value = 0;
-    std::size_t length = 0;
-    std::array<char, kMaxMessageLength> message{};
+    std::uint32_t length = 0;
+    bool deferred = false;
 };
 
 namespace {
@@ -42,44 +41,60 @@ bool writeText(std::ofstream& file, const char* text, std::size_t length) {
 
 }  // namespace
 
-ExecutionTrace::ExecutionTrace(std::size_t capacity)
-    : slots_(capacity), ticksPerSecond_(platform::performanceFrequency()) {}
+ExecutionTrace::ExecutionTrace(std::size_t capacity, Access access)
+    : shared_(access == Access::AnyThread),
+      entries_(capacity),
+      texts_(capacity),
+      ticksPerSecond_(platform::performanceFrequency()) {}
 
 ExecutionTrace::~ExecutionTrace() = default;
 
-ExecutionTrace::Slot& ExecutionTrace::claimSlot() {
-    Slot& slot = slots_[nextIndex_];
-    nextIndex_ = nextIndex_ + 1 == slots_.size() ? 0 : nextIndex_ + 1;
-    count_ = std::min(count_ + 1, slots_.size());
-    return slot;
+std::unique_lock<std::mutex> ExecutionTrace::guard() const {
+    return shared_ ? std::unique_lock(mutex_) : std::unique_lock<std::mutex>();
+}
+
+std::size_t ExecutionTrace::claimSlot() {
+    const std::size_t index = nextIndex_;
+    nextIndex_ = nextIndex_ + 1 == entries_.size() ? 0 : nextIndex_ + 1;
+    count_ = std::min(count_ + 1, entries_.size());
+    return index;
 }
 
 void ExecutionTrace::record(std::string_view message) {
     const std::int64_t stamp = platform::performanceCounter();
     message = message.substr(0, std::min(message.size(), kMaxMessageLength));
     message = message.substr(0, message.find('\0'));
-    const std::lock_guard lock(mutex_);
-    if (slots_.empty()) {
+    const auto lock = guard();
+    if (entries_.empty()) {
         return;
     }
-    Slot& slot = claimSlot();
-    slot.stamp = stamp;
-    slot.deferred = false;
-    slot.length = message.size();
-    std::memcpy(slot.message.data(), message.data(), message.size());
+    const std::size_t index = claimSlot();
+    Entry& entry = entries_[index];
+    entry.stamp = stamp;
+    entry.deferred = false;
+    entry.length = static_cast<std::uint32_t>(message.size());
+    std::memcpy(texts_[index].data(), message.data(), message.size());
+    latestStamp_ = stamp;
+    stamped_ = true;
 }
 
-void ExecutionTrace::record(const TraceFormat& format, std::int64_t value) {
-    const std::int64_t stamp = platform::performanceCounter();
-    const std::lock_guard lock(mutex_);
-    if (slots_.empty()) {
+void ExecutionTrace::record(const TraceFormat& format, std::int64_t value, Stamp stamp) {
+    const std::int64_t now = stamp == Stamp::Now ? platform::performanceCounter() : 0;
+    const auto lock = guard();
+    if (entries_.empty()) {
         return;
     }
-    Slot& slot = claimSlot();
-    slot.stamp = stamp;
-    slot.deferred = true;
-    slot.format = format;
-    slot.value = value;
+    if (stamp == Stamp::Now) {
+        latestStamp_ = now;
+    } else if (!stamped_) {
+        latestStamp_ = platform::performanceCounter();
+    }
+    stamped_ = true;
+    Entry& entry = entries_[claimSlot()];
+    entry.stamp = latestStamp_;
+    entry.deferred = true;
+    entry.format = format;
+    entry.value = value;
 }
 
 bool ExecutionTrace::dumpToFile(const std::filesystem::path& path) {
@@ -90,7 +105,7 @@ bool ExecutionTrace::dumpToFile(const std::filesystem::path& path) {
     }
     std::int64_t frequency = 0;
     {
-        const std::lock_guard lock(mutex_);
+        const auto lock = guard();
         frequency = ticksPerSecond_;
     }
     std::array<char, 96> line{};
@@ -109,19 +124,19 @@ bool ExecutionTrace::dumpToFile(const std::filesystem::path& path) {
         std::int64_t value = 0;
         {
             // One entry at a time, so that recording goes on while the file is written.
-            const std::lock_guard lock(mutex_);
+            const auto lock = guard();
             if (count_ == 0) {
                 break;
             }
-            const std::size_t oldest = (nextIndex_ + slots_.size() - count_) % slots_.size();
-            const Slot& slot = slots_[oldest];
-            stamp = slot.stamp;
-            deferred = slot.deferred;
-            format = slot.format;
-            value = slot.value;
-            length = slot.length;
+            const std::size_t oldest = (nextIndex_ + entries_.size() - count_) % entries_.size();
+            const Entry& entry = entries_[oldest];
+            stamp = entry.stamp;
+            deferred = entry.deferred;
+            format = entry.format;
+            value = entry.value;
+            length = entry.length;
             if (!deferred) {
-                std::memcpy(message.data(), slot.message.data(), length);
+                std::memcpy(message.data(), texts_[oldest].data(), length);
             }
             --count_;
         }
@@ -143,7 +158,7 @@ bool ExecutionTrace::dumpToFile(const std::filesystem::path& path) {
 }
 
 std::size_t ExecutionTrace::size() const {
-    const std::lock_guard lock(mutex_);
+    const auto lock = guard();
     return count_;
 }
 

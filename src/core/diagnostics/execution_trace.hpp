@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -20,14 +21,20 @@ struct TraceFormat {
 };
 
 // Timestamped checkpoints of one thread in a fixed ring that keeps the newest entries.
-// Every slot is allocated by the constructor; recording never allocates and holds the lock
-// only for the copy into one slot. Safe to use from several threads.
+// Every slot is allocated by the constructor; recording never allocates. A trace shared by
+// threads holds its lock only for the copy into one slot; a trace that one thread alone
+// records, dumps and sizes may do without the lock.
 class ExecutionTrace {
 public:
     static constexpr std::size_t kMaxMessageLength = 256;
 
+    enum class Access { AnyThread, OneThread };
+    // Now reads the clock; Latest takes the newest entry's stamp instead (a fresh reading
+    // when there has been none), for a checkpoint microseconds after the one before it.
+    enum class Stamp { Now, Latest };
+
     // A capacity of 0 keeps nothing.
-    explicit ExecutionTrace(std::size_t capacity);
+    explicit ExecutionTrace(std::size_t capacity, Access access = Access::AnyThread);
     ~ExecutionTrace();
     ExecutionTrace(const ExecutionTrace&) = delete;
     ExecutionTrace& operator=(const ExecutionTrace&) = delete;
@@ -37,7 +44,7 @@ public:
     void record(std::string_view message);
     // A format with its value, formatted when dumped exactly as it would have been now: the
     // value taken as int for Int32, long long for Int64, the text cut to kMaxMessageLength.
-    void record(const TraceFormat& format, std::int64_t value);
+    void record(const TraceFormat& format, std::int64_t value, Stamp stamp = Stamp::Now);
 
     // Writes the frequency line and every entry, oldest first, emptying the trace; entries
     // recorded meanwhile are written too. An entry with an empty message ends the dump.
@@ -48,14 +55,24 @@ public:
     std::size_t size() const;
 
 private:
-    struct Slot;
-    // The slot the next entry goes to, counted in; the lock must be held and a slot exist.
-    Slot& claimSlot();
+    struct Entry;
+    using Text = std::array<char, kMaxMessageLength>;
+
+    // The lock when threads share the trace, else nothing.
+    std::unique_lock<std::mutex> guard() const;
+    // The index the next entry goes to, counted in; the guard must be held and a slot exist.
+    std::size_t claimSlot();
 
     mutable std::mutex mutex_;
-    std::vector<Slot> slots_;
+    bool shared_ = true;
+    // Entries and the texts of fixed-text entries, by the same index: recording a format
+    // touches only its small entry.
+    std::vector<Entry> entries_;
+    std::vector<Text> texts_;
     std::size_t nextIndex_ = 0;
     std::size_t count_ = 0;
+    std::int64_t latestStamp_ = 0;
+    bool stamped_ = false;
     std::int64_t ticksPerSecond_ = 0;
 };
 

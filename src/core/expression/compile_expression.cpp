@@ -141,6 +141,7 @@ int compileExpression(std::string_view text, CompiledExpression& out, CompileDia
         return static_cast<int>(CompileStatus::SyntaxError);
     }
     out.reductions = reducer.takeProgram();
+    flattenProgram(out);
     return static_cast<int>(CompileStatus::Compiled);
 }
 

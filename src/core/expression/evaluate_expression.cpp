@@ -1,5 +1,6 @@
 #include "core/expression/evaluate_expression.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -9,13 +10,10 @@
 #include <string>
 
 #include "core/expression/checksums.hpp"
+#include "core/expression/name_hash.hpp"
 
 namespace orvalix {
 namespace {
-
-// Deeper than any text of the longest readable length can nest; a deeper hand-made program
-// yields -1 as a whole.
-constexpr std::size_t kValueStackCapacity = 1024;
 
 constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
 
@@ -85,39 +83,36 @@ std::int64_t tokenValue(const Reduction& reduction, std::size_t index) {
     return index < reduction.tokens.size() ? reduction.tokens[index].value : -1;
 }
 
-const std::u16string* tokenName(const Reduction& reduction, std::size_t index) {
-    return index < reduction.tokens.size() ? &reduction.tokens[index].name : nullptr;
-}
+using OptionalBytes = std::optional<std::span<const std::uint8_t>>;
 
-// The named bytes, or nothing when the name is missing or unknown.
-std::optional<std::span<const std::uint8_t>> namedBytes(const EvaluationContext& context, const Reduction& reduction,
-                                                        std::size_t index) {
-    const std::u16string* name = tokenName(reduction, index);
-    if (name == nullptr) {
+// The named bytes, or nothing when the name is unknown.
+OptionalBytes bytesOf(const NamedBytes* entry) {
+    if (entry == nullptr) {
         return std::nullopt;
     }
-    const auto found = context.names.find(*name);
-    if (found == context.names.end()) {
-        return std::nullopt;
-    }
-    const NamedBytes& entry = found->second;
-    if (entry.data == nullptr) {
+    if (entry->data == nullptr) {
         return std::span<const std::uint8_t>{};
     }
-    return std::span<const std::uint8_t>(entry.data, entry.length);
+    return std::span<const std::uint8_t>(entry->data, entry->length);
 }
 
-std::int64_t indexedByte(const EvaluationContext& context, const Reduction& reduction, std::int64_t index) {
-    const auto bytes = namedBytes(context, reduction, 0);
+// The bytes of the name in the reduction's token, or nothing when the token is missing.
+OptionalBytes namedBytes(const EvaluationContext& context, const Reduction& reduction, std::size_t index) {
+    if (index >= reduction.tokens.size()) {
+        return std::nullopt;
+    }
+    const std::u16string& name = reduction.tokens[index].name;
+    return bytesOf(context.names.lookup(name, hashName(name)));
+}
+
+std::int64_t indexedByte(const OptionalBytes& bytes, std::int64_t index) {
     if (!bytes || index < 0 || bits(index) >= bytes->size()) {
         return -1;
     }
     return (*bytes)[static_cast<std::size_t>(index)];
 }
 
-std::int64_t rangeFunction(GrammarRuleId rule, const EvaluationContext& context, const Reduction& reduction,
-                           std::int64_t offset, std::int64_t count) {
-    const auto bytes = namedBytes(context, reduction, 2);
+std::int64_t rangeFunction(GrammarRuleId rule, const OptionalBytes& bytes, std::int64_t offset, std::int64_t count) {
     // offset + count <= length, rearranged so that no sum can overflow.
     if (!bytes || offset < 0 || count > static_cast<std::int64_t>(bytes->size()) - offset) {
         return -1;
@@ -138,6 +133,12 @@ std::int64_t rangeFunction(GrammarRuleId rule, const EvaluationContext& context,
     }
 }
 
+std::int64_t timeValue(const EvaluationContext& context, std::int64_t code) {
+    return code >= 0 && bits(code) < context.times.values.size()
+               ? toMilliseconds(context.times.values[static_cast<std::size_t>(code)])
+               : -1;
+}
+
 std::int64_t activityTime(const EvaluationContext& context, bool receive) {
     const auto found = context.activity.find(0);
     if (found == context.activity.end()) {
@@ -146,16 +147,82 @@ std::int64_t activityTime(const EvaluationContext& context, bool receive) {
     return toMilliseconds(receive ? found->second.sinceLastReceive : found->second.sinceLastTransmit);
 }
 
-}  // namespace
+// Names a program reads that are looked up once per evaluation rather than at every reading;
+// programs seldom read more, and the rest are looked up where they are read.
+constexpr std::size_t kNamesLookedUpFirst = 4;
 
-std::int64_t evaluateExpression(const CompiledExpression& expression, const EvaluationContext& context) {
+// The flat form. Flattening made sure that no instruction finds fewer operands than it takes
+// and that the stack never grows past its capacity, so neither is checked here.
+std::int64_t runInstructions(const CompiledExpression& expression, const EvaluationContext& context) {
+    std::array<std::int64_t, kValueStackCapacity> stack;  // only the used part is ever read
+    std::size_t depth = 0;
+    // Every instruction runs, so every name is read: looking each up in advance finds the same.
+    std::array<const NamedBytes*, kNamesLookedUpFirst> firstNames;
+    const std::size_t lookedUp = std::min(expression.names.size(), kNamesLookedUpFirst);
+    for (std::size_t i = 0; i < lookedUp; ++i) {
+        firstNames[i] = context.names.lookup(expression.names[i].text, expression.names[i].hash);
+    }
+    const auto bytesNamedBy = [&](const Instruction& instruction) {
+        const auto place = static_cast<std::size_t>(instruction.code);
+        if (place < kNamesLookedUpFirst) {
+            return bytesOf(firstNames[place]);
+        }
+        const ProgramName& name = expression.names[place];
+        return bytesOf(context.names.lookup(name.text, name.hash));
+    };
+    for (const Instruction& instruction : expression.instructions) {
+        switch (instruction.kind) {
+        case InstructionKind::Push:
+            stack[depth++] = instruction.value;
+            break;
+        case InstructionKind::Operate: {
+            const std::int64_t right = stack[--depth];
+            stack[depth - 1] = applyOperator(instruction.code, stack[depth - 1], right);
+            break;
+        }
+        case InstructionKind::OperateWith:
+            stack[depth - 1] = applyOperator(instruction.code, stack[depth - 1], instruction.value);
+            break;
+        case InstructionKind::OperateUnary:
+            stack[depth - 1] = applyOperator(instruction.code, 0, stack[depth - 1]);
+            break;
+        case InstructionKind::Index:
+            stack[depth - 1] = indexedByte(bytesNamedBy(instruction), stack[depth - 1]);
+            break;
+        case InstructionKind::IndexAt:
+            stack[depth++] = indexedByte(bytesNamedBy(instruction), instruction.value);
+            break;
+        case InstructionKind::Range: {
+            const std::int64_t count = stack[--depth];
+            stack[depth - 1] = rangeFunction(static_cast<GrammarRuleId>(instruction.value),
+                                             bytesNamedBy(instruction), stack[depth - 1], count);
+            break;
+        }
+        case InstructionKind::Time:
+            stack[depth++] = timeValue(context, instruction.value);
+            break;
+        case InstructionKind::SinceLastReceive:
+            stack[depth++] = activityTime(context, true);
+            break;
+        case InstructionKind::SinceLastTransmit:
+            stack[depth++] = activityTime(context, false);
+            break;
+        }
+    }
+    return depth == 0 ? -1 : stack[depth - 1];
+}
+
+// The reductions themselves, for a program without its flat form: every missing operand or
+// token and every overflow is checked as it comes.
+std::int64_t runReductions(const CompiledExpression& expression, const EvaluationContext& context) {
     std::array<std::int64_t, kValueStackCapacity> stack;  // only the used part is ever read
     std::size_t depth = 0;
     const auto pop = [&stack, &depth]() -> std::int64_t { return depth == 0 ? -1 : stack[--depth]; };
 
     for (const Reduction& reduction : expression.reductions) {
         std::int64_t result = 0;
-        switch (static_cast<GrammarRuleId>(reduction.rule)) {
+        const auto rule = static_cast<GrammarRuleId>(reduction.rule);
+        switch (rule) {
         case GrammarRuleId::Number:
             result = tokenValue(reduction, 0);
             break;
@@ -165,7 +232,7 @@ std::int64_t evaluateExpression(const CompiledExpression& expression, const Eval
         case GrammarRuleId::Bcc2: {
             const std::int64_t count = pop();
             const std::int64_t offset = pop();
-            result = rangeFunction(static_cast<GrammarRuleId>(reduction.rule), context, reduction, offset, count);
+            result = rangeFunction(rule, namedBytes(context, reduction, 2), offset, count);
             break;
         }
         case GrammarRuleId::Binary:
@@ -180,15 +247,11 @@ std::int64_t evaluateExpression(const CompiledExpression& expression, const Eval
             result = applyOperator(tokenValue(reduction, 0), 0, pop());
             break;
         case GrammarRuleId::Index:
-            result = indexedByte(context, reduction, pop());
+            result = indexedByte(namedBytes(context, reduction, 0), pop());
             break;
-        case GrammarRuleId::Time: {
-            const std::int64_t code = tokenValue(reduction, 0);
-            result = code >= 0 && bits(code) < context.times.values.size()
-                         ? toMilliseconds(context.times.values[static_cast<std::size_t>(code)])
-                         : -1;
+        case GrammarRuleId::Time:
+            result = timeValue(context, tokenValue(reduction, 0));
             break;
-        }
         case GrammarRuleId::SinceLastRx:
             result = activityTime(context, true);
             break;
@@ -205,6 +268,14 @@ std::int64_t evaluateExpression(const CompiledExpression& expression, const Eval
         stack[depth++] = result;
     }
     return depth == 0 ? -1 : stack[depth - 1];
+}
+
+}  // namespace
+
+std::int64_t evaluateExpression(const CompiledExpression& expression, const EvaluationContext& context) {
+    const bool flat =
+        expression.flattenedReductions != 0 && expression.flattenedReductions == expression.reductions.size();
+    return flat ? runInstructions(expression, context) : runReductions(expression, context);
 }
 
 }  // namespace orvalix

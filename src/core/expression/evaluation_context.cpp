@@ -6,15 +6,38 @@
 
 namespace orvalix {
 
-void setNamedBytes(NamesTable& table, std::u16string_view name, const std::uint8_t* data, std::uint32_t length) {
+void NamesTable::set(std::u16string_view name, const std::uint8_t* data, std::uint32_t length) {
     // Called every cycle for the same few names: reuse the entry rather than rebuild it.
-    if (const auto found = table.find(name); found != table.end()) {
-        found->second.data = data;
-        found->second.length = length;
+    const std::uint32_t hash = hashName(name);
+    if (const std::size_t index = indexOf(name, hash); index != kAbsent) {
+        entries_[index].second.data = data;
+        entries_[index].second.length = length;
         return;
     }
     std::u16string key(name);
-    table.emplace(key, NamedBytes{key, data, length});
+    entries_.emplace_back(key, NamedBytes{key, data, length});
+    if (entries_.size() * 2 <= buckets_.size()) {
+        addToBuckets(entries_.size() - 1, hash);
+        return;
+    }
+    // Regrown to keep the buckets at most half full.
+    buckets_.assign(std::max<std::size_t>(16, buckets_.size() * 2), Bucket{});
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        addToBuckets(i, hashName(entries_[i].first));
+    }
+}
+
+void NamesTable::addToBuckets(std::size_t index, std::uint32_t hash) {
+    const std::size_t mask = buckets_.size() - 1;
+    std::size_t b = hash & mask;
+    while (buckets_[b].place != 0) {
+        b = (b + 1) & mask;
+    }
+    buckets_[b] = Bucket{hash, static_cast<std::uint32_t>(index + 1)};
+}
+
+void setNamedBytes(NamesTable& table, std::u16string_view name, const std::uint8_t* data, std::uint32_t length) {
+    table.set(name, data, length);
 }
 
 void storeNamedBytes(const std::uint8_t* data, std::uint32_t length, std::u16string_view name, NamedStore& store,

@@ -4,10 +4,14 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "core/expression/byte_buffer.hpp"
+#include "core/expression/name_hash.hpp"
 
 namespace orvalix {
 
@@ -30,9 +34,74 @@ struct NamedBytes {
     std::uint32_t length = 0;
 };
 
-// std::less<> lets lookups by u16string_view find entries without building a string.
-using NamesTable = std::map<std::u16string, NamedBytes, std::less<>>;
+// Named bytes by name, read on the per-byte path for every identifier an expression holds.
+// A lookup hashes the name and compares it with one entry, however many names there are, and
+// builds no string. Entries are only ever added (the first time a name is set), so a table
+// allocates nothing once it has seen its names. Iteration is in the order names were added.
+class NamesTable {
+public:
+    using value_type = std::pair<std::u16string, NamedBytes>;
+    using const_iterator = std::vector<value_type>::const_iterator;
+
+    const_iterator begin() const { return entries_.begin(); }
+    const_iterator end() const { return entries_.end(); }
+    std::size_t size() const { return entries_.size(); }
+    bool empty() const { return entries_.empty(); }
+
+    const_iterator find(std::u16string_view name) const {
+        const std::size_t index = indexOf(name, hashName(name));
+        return index == kAbsent ? entries_.end() : entries_.begin() + static_cast<std::ptrdiff_t>(index);
+    }
+    // The entry, or nothing when the name is absent; the hash is hashName(name).
+    const NamedBytes* lookup(std::u16string_view name, std::uint32_t hash) const {
+        const std::size_t index = indexOf(name, hash);
+        return index == kAbsent ? nullptr : &entries_[index].second;
+    }
+    const NamedBytes& at(std::u16string_view name) const {
+        const NamedBytes* entry = lookup(name, hashName(name));
+        if (entry == nullptr) {
+            throw std::out_of_range("no such name");
+        }
+        return *entry;
+    }
+
+    // Makes the name refer to the bytes, adding the entry the first time.
+    void set(std::u16string_view name, const std::uint8_t* data, std::uint32_t length);
+
+private:
+    static constexpr std::size_t kAbsent = static_cast<std::size_t>(-1);
+
+    // Open addressing, at most half full; the hash is kept beside the entry's place so that
+    // a probe touches the bucket array alone until the names are compared.
+    struct Bucket {
+        std::uint32_t hash = 0;
+        std::uint32_t place = 0;  // entry index + 1; 0 when free
+    };
+
+    std::size_t indexOf(std::u16string_view name, std::uint32_t hash) const {
+        if (buckets_.empty()) {
+            return kAbsent;
+        }
+        const std::size_t mask = buckets_.size() - 1;
+        for (std::size_t b = hash & mask;; b = (b + 1) & mask) {
+            const Bucket bucket = buckets_[b];
+            if (bucket.place == 0) {
+                return kAbsent;
+            }
+            if (bucket.hash == hash && std::u16string_view(entries_[bucket.place - 1].first) == name) {
+                return bucket.place - 1;
+            }
+        }
+    }
+
+    void addToBuckets(std::size_t index, std::uint32_t hash);
+
+    std::vector<value_type> entries_;
+    std::vector<Bucket> buckets_;
+};
+
 using ActivityTable = std::map<std::int64_t, PortActivity>;
+// std::less<> lets lookups by u16string_view find entries without building a string.
 using NamedStore = std::map<std::u16string, ByteBuffer, std::less<>>;
 
 struct EvaluationContext {

@@ -34,13 +34,18 @@ std::int32_t runSequence(ServiceRuntime& runtime, EnvironmentRuntime& environmen
     const auto n = static_cast<std::int32_t>(steps.size());
     // A sequence that ran off its end repeats its last step.
     std::int32_t index = std::max(environment.stepIndex < n ? environment.stepIndex : n - 1, 0);
+    // One clock reading per turn: a turn's checkpoints lie microseconds apart, so the rest take
+    // the stamp of the entry before them (a fixed-text checkpoint such as "Sent." reads its own).
+    auto stamp = ExecutionTrace::Stamp::Now;
     if (!reportOnTurn) {
         runtime.trace.record(messages::kStartIndex, index);
+        stamp = ExecutionTrace::Stamp::Latest;
     }
     while (index < n) {
         const SequenceStep& step = steps[static_cast<std::size_t>(index)];
         const std::int64_t tx = evaluateExpression(step.txCondition, runtime.context);
-        runtime.trace.record(messages::kTxConditionEvaluated, tx);
+        runtime.trace.record(messages::kTxConditionEvaluated, tx, stamp);
+        stamp = ExecutionTrace::Stamp::Latest;
 
         const bool frameEnds = reportOnTurn && (tx != 0 || environment.characterTimedOut);
         if (frameEnds && environment.receiveBuffer.length > 0) {
@@ -51,7 +56,7 @@ std::int32_t runSequence(ServiceRuntime& runtime, EnvironmentRuntime& environmen
         const std::int64_t jump = stepJumpConditionText(step).empty()
                                       ? tx
                                       : evaluateExpression(step.jumpCondition, runtime.context);
-        runtime.trace.record(messages::kJumpConditionEvaluated, jump);
+        runtime.trace.record(messages::kJumpConditionEvaluated, jump, stamp);
         if (jump == 0) {
             ++index;
         } else if (const auto target = environment.labelIndex.find(stepJumpTarget(step));

@@ -21,7 +21,9 @@ EnvironmentRuntime::EnvironmentRuntime(std::u16string environmentName, const Env
       extraBlock(extraBlockSize(settings.namedConditions.size())) {}
 
 ServiceRuntime::ServiceRuntime(ServiceLinks serviceLinks)
-    : links(std::move(serviceLinks)), trace(trace_messages::kServiceTraceCapacity) {}
+    : links(std::move(serviceLinks)),
+      // Only the service thread records, dumps or sizes it: no lock per checkpoint.
+      trace(trace_messages::kServiceTraceCapacity, ExecutionTrace::Access::OneThread) {}
 
 void prepareEnvironments(ServiceRuntime& runtime, std::span<const EnvironmentPort> ports) {
     runtime.perEnvironment.clear();

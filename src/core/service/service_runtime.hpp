@@ -82,7 +82,7 @@ struct ServiceRuntime {
     ServiceRuntime& operator=(const ServiceRuntime&) = delete;
 
     ServiceLinks links;
-    ExecutionTrace trace;
+    ExecutionTrace trace;  // the service thread's own
     EnvironmentMap environments;  // copy taken at thread start, never refreshed during the run
     // Opened environments in descending name order, the order of every phase of every cycle.
     // Elements are never added after start-up: the names table points into their buffers.

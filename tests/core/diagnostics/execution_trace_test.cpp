@@ -91,6 +91,42 @@ TEST(ExecutionTrace, MessagesAreCutTo256BytesAndAtTheirFirstNulAndFormatsWriteWh
     EXPECT_EQ(dump(trace), written);
 }
 
+// A checkpoint stamped Latest takes the stamp of the entry before it, or reads the clock when
+// there is none; a trace of one thread writes the same entries as a shared one.
+TEST(ExecutionTrace, LatestStampsRepeatTheEntryBeforeAndOneThreadTracesDumpAlike) {
+    for (const auto access : {ExecutionTrace::Access::AnyThread, ExecutionTrace::Access::OneThread}) {
+        ExecutionTrace trace(8, access);
+        trace.record(trace_messages::kStartIndex, 1, ExecutionTrace::Stamp::Latest);
+        trace.record(trace_messages::kTxConditionEvaluated, 2, ExecutionTrace::Stamp::Latest);
+        const std::int64_t between = platform::performanceCounter();
+        while (platform::performanceCounter() == between) {
+        }
+        trace.record("fixed");
+        trace.record(trace_messages::kJumpConditionEvaluated, 3, ExecutionTrace::Stamp::Latest);
+        trace.record(trace_messages::kJumpConditionEvaluated, 4);
+        const test::TempFolder folder;
+        ASSERT_TRUE(trace.dumpToFile(folder.path() / "t.csv"));
+        std::ifstream file(folder.path() / "t.csv", std::ios::binary);
+        std::vector<long long> stamps;
+        std::vector<std::string> messages;
+        std::string line;
+        std::getline(file, line);
+        while (std::getline(file, line)) {
+            stamps.push_back(std::stoll(line.substr(0, 20)));
+            messages.push_back(line.substr(22));
+        }
+        EXPECT_EQ(messages, (std::vector<std::string>{"Start index is 1", "TxCondition has evaluated. = 2", "fixed",
+                                                      "JumpCondition has evaluated. = 3",
+                                                      "JumpCondition has evaluated. = 4"}));
+        ASSERT_EQ(stamps.size(), 5u);
+        EXPECT_GT(stamps[0], 0);
+        EXPECT_EQ(stamps[1], stamps[0]);
+        EXPECT_GT(stamps[2], stamps[1]);
+        EXPECT_EQ(stamps[3], stamps[2]);
+        EXPECT_GE(stamps[4], stamps[3]);
+    }
+}
+
 TEST(ExecutionTrace, AnEmptyMessageEndsTheDumpAndLeavesLaterEntries) {
     ExecutionTrace trace(8);
     trace.record("before");

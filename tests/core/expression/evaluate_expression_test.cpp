@@ -130,6 +130,51 @@ TEST(EvaluateExpression, ValueStackHoldsTheDeepestNestingOfTheLongestText) {
     EXPECT_EQ(evaluateText(text), static_cast<std::int64_t>(levels + 1));
 }
 
+// Compiled programs run in their flat form (numbers joined to the index or operator that takes
+// them, names looked up once); the same reductions run one by one must give the same values.
+TEST(EvaluateExpression, TheFlatFormGivesWhatTheReductionsGive) {
+    EvaluationContext context = contextWithR();
+    setNamedBytes(context.names, u"Tx", kBytes.data() + 1, 3);
+    for (const char16_t* name : {u"A", u"B", u"C", u"D", u"E"}) setNamedBytes(context.names, name, kBytes.data(), 4);
+    context.times.values = {15000, 25000, 45000};
+    context.activity[0] = PortActivity{55000, 75000};
+    const std::string_view texts[] = {
+        "(R[0] == 0x10) & (R[1] == 32) & (R[3] != 0x40)", "R[R[0] - 15] + Tx[2] * 2", "R[4]", "R[-1] - Q[0]",
+        "1 - 2 - 3", "7 / 0 + 7 % -1", "5 - (3 - 1)", "-R[0] + ~R[1]", "- -5", "1 << 64 | 8 >> 257",
+        "CRC_CCITT1(R, 0, 4) ^ SUM(Tx, 1, 2)", "BCC(R, 1, R[0] - 14) + BCC2(Q, 0, 1)", "CRC_CCITT1(R, 0, -1)",
+        "SinceStart + SinceLast * LastSinceStart", "SinceLastRx - SinceLastTx", "((((1))))",
+        // More names than are looked up ahead of the run.
+        "A[0] + B[1] + C[2] + D[3] + E[0] + R[1] + Tx[0] + Q[0]",
+    };
+    for (const std::string_view text : texts) {
+        CompiledExpression flat;
+        ASSERT_EQ(compileExpression(text, flat), 0) << text;
+        CompiledExpression reductionsOnly{flat.reductions};
+        EXPECT_EQ(evaluateExpression(flat, context), evaluateExpression(reductionsOnly, context)) << text;
+        // A compiled program whose reductions were changed later runs from them.
+        flat.reductions.push_back(num(99));
+        EXPECT_EQ(evaluateExpression(flat, context), 99) << text;
+    }
+}
+
+TEST(NamedBytes, EveryNameSetIsFoundAmongManyAndNoOtherIs) {
+    NamesTable table;
+    std::vector<std::u16string> names;
+    for (int i = 0; i < 300; ++i) names.push_back(u"N" + std::u16string(1, static_cast<char16_t>(u'0' + i % 10)) +
+                                                  std::u16string(static_cast<std::size_t>(i / 10), u'x'));
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        setNamedBytes(table, names[i], kBytes.data(), static_cast<std::uint32_t>(i));
+    }
+    ASSERT_EQ(table.size(), names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        ASSERT_NE(table.find(names[i]), table.end()) << i;
+        EXPECT_EQ(table.find(names[i])->second.length, i);
+    }
+    for (const std::u16string_view absent : {u"", u"N", u"n0", u"N0xxxxxxxxxxxxxxxxxxxxxxxxxxxxxx", u"R"}) {
+        EXPECT_EQ(table.find(absent), table.end());
+    }
+}
+
 TEST(NamedBytes, SetRefersToCallerBytesStoreCopiesAtMostOneFrame) {
     NamesTable table;
     setNamedBytes(table, u"Rx", kBytes.data() + 2, 1);
