@@ -76,7 +76,7 @@ void ConsoleSink::logFileStarted(std::u16string_view environment, std::u16string
                                  const std::filesystem::path& path) {
     console_.out << toNarrow(environment) << " trigger " << toNarrow(condition) << ": ";
     if (path.empty()) {
-        console_.out << "no log file (its folder cannot be made)\n";
+        console_.out << "no log file (it cannot be made)\n";
         return;
     }
     ++totalsOf(environment).logFiles;

@@ -37,11 +37,12 @@ def write_csv(path, rows):
     path.write_bytes("".join(",".join(quote(str(cell)) for cell in row) + "\r\n" for row in rows).encode())
 
 
-def write_device(folder, name, port, steps, named=(), pre=0, post=0, setting9="", later=()):
+def write_device(folder, name, port, steps, named=(), pre=0, post=0, setting9="", later=(), records=100):
     # Settings 0 to 4, four unread rows, setting 9 and then settings 10 onwards.
     write_csv(folder / f"{name}.Environments.csv",
-              [["Setting", "Description", "Value"], ["Port", "", port], ["Records", "", 100], ["RecordLength", "", 64],
-               ["PreTrigger", "", pre], ["PostTrigger", "", post]] + [["(not read)", "", ""]] * 4
+              [["Setting", "Description", "Value"], ["Port", "", port], ["Records", "", records],
+               ["RecordLength", "", 64], ["PreTrigger", "", pre], ["PostTrigger", "", post]]
+              + [["(not read)", "", ""]] * 4
               + [["Setting9", "", setting9]] + [[f"Setting{10 + k}", "", value] for k, value in enumerate(later)])
     write_csv(folder / f"{name}.Sequences.csv", [["Label", "TxCondition", "Frame", "JumpCondition", "Target"], *steps])
     write_csv(folder / f"{name}.Named.csv", [["Name", "Condition", "MarkCondition", "TriggerCondition"], *named])
@@ -49,6 +50,21 @@ def write_device(folder, name, port, steps, named=(), pre=0, post=0, setting9=""
 
 def write_frame(folder, name, *values):
     write_csv(folder / f"{name}.csv", [["Frame", name], ["Offset", "Value"], *enumerate(values)])
+
+
+def write_status_device(folder, name, port, trigger="", pre=0, post=0, records=100, more_named=()):
+    # A device that answers status requests on the port; the named condition StatusRequest marks each request.
+    valid = "(R[0] == 0x02) & (R[1] == 0x53) & (R[3] == 0x03) & (CRC_CCITT1(R, 0, 4) == (R[4] | (R[5] << 8)))"
+    write_device(folder, name, port, [["status", valid, "StatusReply", "", "status"]],
+                 [["StatusRequest", "(R[0] == 0x02) & (R[1] == 0x53)", "", trigger], *more_named], pre, post,
+                 records=records)
+    write_frame(folder, "StatusReply", "0x02", "0x73", "StatusRequest[2]", "0", "0x03", "CRC_CCITT1(T, 0, 5)", "")
+
+
+def free_udp_port():  # a loopback port free now
+    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
 
 
 def cli_path(path):  # a path as the program sees it: under Wine the Unix root is drive Z:
@@ -104,13 +120,8 @@ class E2ETest(unittest.TestCase):
     def status_run(self, *arguments, port=None, trigger="", pre=0, post=0, language="C"):
         # A run of device D1, which answers status requests on the port.
         folder = self.folder()
-        with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as probe:  # a port free now
-            probe.bind(("127.0.0.1", 0))
-            port = port or probe.getsockname()[1]
-        valid = "(R[0] == 0x02) & (R[1] == 0x53) & (R[3] == 0x03) & (CRC_CCITT1(R, 0, 4) == (R[4] | (R[5] << 8)))"
-        write_device(folder, "D1", f"127.0.0.1:{port}", [["status", valid, "StatusReply", "", "status"]],
-                     [["StatusRequest", "(R[0] == 0x02) & (R[1] == 0x53)", "", trigger]], pre, post)
-        write_frame(folder, "StatusReply", "0x02", "0x73", "StatusRequest[2]", "0", "0x03", "CRC_CCITT1(T, 0, 5)", "")
+        port = port or free_udp_port()
+        write_status_device(folder, "D1", f"127.0.0.1:{port}", trigger, pre, post)
         return Run(self, folder, *arguments, language=language), folder, port
 
     def exchange(self, port, data, resend=True, timeout=30):

@@ -49,9 +49,9 @@ void writeRecordLine(std::ostream& file, std::span<const std::uint8_t> data, std
                      std::uint32_t attribute);
 
 // Appends the stream's newest preTriggerCount + 1 records (as far as it holds them).
-// The buffer should hold the stream's maximum record length. A file that cannot be opened
-// loses the write.
-void writePreTrigger(const std::filesystem::path& path, TrafficStream& stream, std::int32_t preTriggerCount,
+// The buffer should hold the stream's maximum record length. False when the file cannot be
+// opened (a name too long for the file system, say): the write is lost.
+bool writePreTrigger(const std::filesystem::path& path, TrafficStream& stream, std::int32_t preTriggerCount,
                      std::span<std::uint8_t> buffer);
 
 // Appends every record with data, in order.

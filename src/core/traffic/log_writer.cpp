@@ -61,7 +61,7 @@ void writeRecordLine(std::ostream& file, std::span<const std::uint8_t> data, std
     write(file, kLineEnd);
 }
 
-void writePreTrigger(const std::filesystem::path& path, TrafficStream& stream, std::int32_t preTriggerCount,
+bool writePreTrigger(const std::filesystem::path& path, TrafficStream& stream, std::int32_t preTriggerCount,
                      std::span<std::uint8_t> buffer) {
     // 64-bit: a count of 2^31 - 1 plus the triggering record does not fit 32 bits.
     std::int64_t want = std::int64_t{preTriggerCount} + 1;
@@ -72,11 +72,11 @@ void writePreTrigger(const std::filesystem::path& path, TrafficStream& stream, s
         start = 0;
     }
     if (want <= 0) {
-        return;
+        return true;
     }
     std::ofstream file = openForAppend(path);
     if (!file) {
-        return;
+        return false;
     }
     for (std::int64_t k = 0; k < want; ++k) {
         std::uint64_t time = 0;
@@ -87,6 +87,7 @@ void writePreTrigger(const std::filesystem::path& path, TrafficStream& stream, s
             writeRecordLine(file, buffer.first(kept), time, attribute);
         }
     }
+    return true;
 }
 
 void appendRecords(const std::filesystem::path& path, std::span<const LogRecord> records) {

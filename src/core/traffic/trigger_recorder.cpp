@@ -55,7 +55,9 @@ std::vector<StartedLog> TriggerRecorder::triggerStep(std::u16string_view dataFol
         if (scratch_.size() < bufferSize) {
             scratch_.resize(bufferSize);
         }
-        writePreTrigger(path, stream, preTriggerCount(environment.port), scratch_);
+        if (!writePreTrigger(path, stream, preTriggerCount(environment.port), scratch_)) {
+            path.clear();  // not a log file to name to the user
+        }
 
         auto byEnvironment = recordings_.find(environmentName);
         if (byEnvironment == recordings_.end()) {

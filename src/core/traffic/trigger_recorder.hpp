@@ -31,7 +31,7 @@ using TriggerRecordings =
 // A log file that a trigger has just started with its pre-trigger block.
 struct StartedLog {
     std::u16string condition;
-    std::filesystem::path path;  // empty when its folder could not be made
+    std::filesystem::path path;  // empty when it or its folder could not be made
 };
 
 // The running trigger recordings of a session. User-interface thread only.

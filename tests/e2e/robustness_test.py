@@ -1,0 +1,277 @@
+#!/usr/bin/env python3
+# Robustness of `orvalix-cli run` against a hostile or failing outside world: floods, odd
+# datagrams, a serial peer that goes away, frame files and log folders that change under the run,
+# condition names that look like paths, and a very large data folder. Linux only (it reads /proc).
+#
+#   robustness_test.py --cli PATH/orvalix-cli [unittest arguments]
+#
+# Every wait is bounded; nothing asserts how fast anything is.
+
+import os, random, re, select, socket, subprocess, sys, time
+from pathlib import Path
+
+sys.dont_write_bytecode = True  # no __pycache__ of the shared helpers in the source tree
+import e2e_test
+from e2e_test import (E2ETest, Run, TIME, free_udp_port, hex_bytes, reply, request, write_device, write_frame,
+                      write_status_device)
+
+# Sends numbered datagrams 'f1 <n, 4 bytes>' to a port as fast as it can until its time is up.
+FLOOD_SENDER = """
+import socket, sys, time
+port, end, n = int(sys.argv[1]), time.monotonic() + float(sys.argv[2]), 0
+with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
+    while time.monotonic() < end:
+        for _ in range(512):
+            n += 1
+            try:
+                s.sendto(b"\\xf1" + n.to_bytes(4, "big"), ("127.0.0.1", port))
+            except OSError:
+                pass
+"""
+
+
+def cpu_seconds(pid):  # user plus system time of the process so far
+    fields = Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def resident_kib(pid):
+    return int(re.search(r"^VmRSS:\s+(\d+) kB", Path(f"/proc/{pid}/status").read_text(), re.MULTILINE)[1])
+
+
+def trace_entries(path):  # (stamp, text) of each entry of a trace file; stamps are CLOCK_MONOTONIC ns
+    return [(int(stamp), text) for stamp, text in re.findall(r"^ *(\d+),,(.*)$", path.read_text("utf-8"), re.MULTILINE)]
+
+
+def counters(output, environment, tag):  # the numbers of the 'tag <n>' datagrams the console shows, in order
+    return [int(number.replace(" ", ""), 16)
+            for number in re.findall(rf"^{environment} {TIME} RX 5 \w+ {tag:02x} ((?:[0-9a-f]{{2}} ?){{4}})",
+                                     output, re.MULTILINE)]
+
+
+class RobustnessTest(E2ETest):
+    def ask(self, port, n, timeout=20):
+        # Sends status request n until its own answer comes (answers to earlier copies are passed over).
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if self.exchange(port, request(n), resend=False, timeout=0.5) == reply(n):
+                return True
+        return False
+
+    def files_under(self, folder):
+        return sorted(path.relative_to(folder).as_posix() for path in folder.rglob("*") if path.is_file())
+
+
+class UdpFlood(RobustnessTest):
+    def test_a_flood_at_one_environment_leaves_the_cycle_the_other_environment_and_memory_alone(self):
+        folder, polled, flooded = self.folder(), free_udp_port(), free_udp_port()
+        write_status_device(folder, "D1", f"127.0.0.1:{polled}")
+        # A history of 3 records: more arrive between two pumps than it holds.
+        write_device(folder, "F1", f"127.0.0.1:{flooded}", [], records=3)
+        run = Run(self, folder, "--for", "120")
+        self.assertTrue(self.ask(polled, 1, timeout=30), run.describe())
+
+        # A burst of 60 numbered datagrams, read one per cycle: the history keeps the newest of them.
+        burst = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        self.addCleanup(burst.close)
+        for n in range(1, 61):
+            burst.sendto(b"\xf2" + n.to_bytes(4, "big"), ("127.0.0.1", flooded))
+        self.assertTrue(run.shows(rf"^F1 {TIME} RX 5 {e2e_test.RX} f2 00 00 00 3c$"), run.describe())
+        shown = counters(run.output(), "F1", 0xF2)
+        self.assertEqual(shown, sorted(set(shown)))
+        self.assertLess(len(shown), 60, "the history never overflowed, so what it keeps was not tried")
+
+        before = resident_kib(run.process.pid)
+        flood_start = time.monotonic_ns()
+        flood = subprocess.Popen([sys.executable, "-c", FLOOD_SENDER, str(flooded), "25"])
+        self.addCleanup(flood.kill)
+        asked = answered = 0
+        while time.monotonic_ns() - flood_start < 19e9:
+            asked += 1
+            answered += self.ask(polled, (asked + 1) % 256)
+            time.sleep(0.2)
+        after = resident_kib(run.process.pid)
+        # Stopped while the flood goes on: the service trace ends inside the flood.
+        stop_sent = time.monotonic_ns()
+        self.assertEqual(run.stop(), 0, run.describe())
+        flood.kill()
+
+        self.assertEqual(answered, asked, "requests to the other environment went unanswered during the flood")
+        self.assertLess(after - before, 64 * 1024, f"resident memory grew from {before} KiB to {after} KiB")
+        flooding = [text for stamp, text in trace_entries(run.trace_dir / "Controller.csv")
+                    if flood_start < stamp < stop_sent]
+        self.assertGreater(flooding.count("Cyclic process started."), 20)
+        self.assertGreater(flooding.count("Received 5 bytes."), 20)
+        shown = counters(run.output(), "F1", 0xF1)
+        self.assertGreater(len(shown), 20)
+        self.assertEqual(shown, sorted(set(shown)), "records shown twice or out of order")
+        self.assertEqual(run.output(1), "")
+
+
+class OddDatagrams(RobustnessTest):
+    def test_empty_oversized_and_many_sender_datagrams_leave_the_replies_intact(self):
+        run, _, port = self.status_run("--for", "120")
+        self.assertTrue(self.ask(port, 1, timeout=30), run.describe())
+        for size in (0, 16385, 30000, 65507, 0):
+            # A valid request at the front: what a truncated datagram would be answered as.
+            self.udp.sendto((request(2) + bytes(size))[:size], ("127.0.0.1", port))
+        self.assertTrue(self.ask(port, 3), run.describe())
+        # Each of 100 senders gets the answer to its own request.
+        senders = [socket.socket(socket.AF_INET, socket.SOCK_DGRAM) for _ in range(100)]
+        for n, sender in enumerate(senders):
+            self.addCleanup(sender.close)
+            sender.sendto(request(n), ("127.0.0.1", port))
+        deadline, answers = time.monotonic() + 30, {}
+        while len(answers) < len(senders) and time.monotonic() < deadline:
+            for sender in select.select(senders, [], [], 0.5)[0]:
+                answers[senders.index(sender)] = sender.recv(65536)
+        self.assertEqual(answers, {n: reply(n) for n in range(len(senders))})
+        self.assertTrue(self.ask(port, 4), run.describe())
+        self.assertEqual(run.stop(), 0, run.describe())
+        self.assertEqual(run.output(1), "")
+
+
+class SerialPeerGone(RobustnessTest):
+    def test_a_serial_peer_that_disappears_leaves_no_busy_loop_and_the_run_goes_on(self):
+        folder, port = self.folder(), free_udp_port()
+        peer_link = folder / "peer"
+        socat = subprocess.Popen(["socat", f"pty,raw,echo=0,link={folder / 'COM1'}",
+                                  f"pty,raw,echo=0,link={peer_link}"], stderr=subprocess.DEVNULL)
+        self.addCleanup(socat.kill)
+        deadline = time.monotonic() + 10
+        while not (peer_link.exists() and (folder / "COM1").exists()) and time.monotonic() < deadline:
+            time.sleep(0.05)
+        write_device(folder, "S1", folder / "COM1", [["ack", "(R[0] == 0x02) & (R[3] == 0x03)", "Ack", "", "ack"]],
+                     setting9="9600", later=["None", "1", "8", "", "50"])
+        write_frame(folder, "Ack", "0x06", "R[2]")
+        write_status_device(folder, "D2", f"127.0.0.1:{port}")
+        run = Run(self, folder, "--for", "120")
+        self.assertTrue(self.ask(port, 1, timeout=30), run.describe())
+        peer = os.open(peer_link, os.O_RDWR | os.O_NOCTTY)
+        self.addCleanup(os.close, peer)
+        for _ in range(20):
+            if os.write(peer, bytes.fromhex("02 41 05 03")) and select.select([peer], [], [], 1)[0]:
+                break
+        self.assertTrue(run.shows(rf"^S1 {TIME} TX 2 {e2e_test.TX} 06 05$"), run.describe())
+
+        socat.kill()
+        socat.wait(10)
+        time.sleep(1)
+        used, start = cpu_seconds(run.process.pid), time.monotonic()
+        for n in range(2, 12):
+            self.assertTrue(self.ask(port, n), run.describe())
+            time.sleep(0.3)
+        # A 10 ms cycle takes a small share of one processor; a loop spinning on the dead line takes all of it.
+        share = (cpu_seconds(run.process.pid) - used) / (time.monotonic() - start)
+        self.assertLess(share, 0.6, f"orvalix-cli used {share:.0%} of a processor after the peer went")
+        self.assertEqual(run.stop(), 0, run.describe())
+        self.assertLines(run.output(), r"  D2: \d+ received, \d+ sent, 1 mark, 1 log file",
+                         r"  S1: 1 received, 1 sent, 0 marks, 0 log files")
+
+
+class FrameFileChurn(RobustnessTest):
+    def test_a_frame_file_deleted_garbled_and_restored_during_a_run_is_used_again(self):
+        run, folder, port = self.status_run("--for", "120")
+        self.assertTrue(self.ask(port, 1, timeout=30), run.describe())
+        frame = folder / "StatusReply.csv"
+        original = frame.read_bytes()
+        # The pump looks at the frame files every 2 s; each state lasts for a few of its looks.
+        garbage = random.Random(7).randbytes(4000)
+        for step, state in enumerate([None, garbage, b"\xff\xfe" + garbage, b'"' * 5000 + b"\r\n,,\0", original]):
+            if state is None:
+                frame.unlink()
+            else:
+                frame.write_bytes(state)
+                later = time.time() + 3 * step  # a time unlike any earlier one
+                os.utime(frame, (later, later))
+            deadline = time.monotonic() + 3
+            while time.monotonic() < deadline:
+                self.exchange(port, request(2), resend=False, timeout=0.25)
+            self.assertIsNone(run.process.poll(), run.describe())
+        self.assertTrue(self.ask(port, 3), run.describe())
+        self.assertEqual(run.stop(), 0, run.describe())
+
+
+class LogFolderBlocked(RobustnessTest):
+    def test_a_log_folder_that_cannot_be_made_loses_the_log_files_only(self):
+        # Tests run as root, which permissions do not stop: a file stands where a folder should be.
+        for blocked in ("Logs", "Logs/D1"):
+            with self.subTest(blocked=blocked):
+                run, folder, port = self.status_run("--for", "120", trigger="1")
+                (folder / blocked).parent.mkdir(exist_ok=True)
+                (folder / blocked).write_bytes(b"not a folder")
+                for n in range(1, 4):
+                    self.assertTrue(self.ask(port, n, timeout=30 if n == 1 else 20), run.describe())
+                self.assertTrue(run.shows(r"^D1 trigger StatusRequest: no log file \(it cannot be made\)$"),
+                                run.describe())
+                self.assertEqual(run.stop(), 0, run.describe())
+                self.assertEqual((folder / blocked).read_bytes(), b"not a folder")
+                self.assertLines(run.output(), rf"D1 {TIME} TX 7 {e2e_test.TX} {hex_bytes(reply(3))}",
+                                 r"  D1: \d+ received, \d+ sent, \d+ marks?, 0 log files")
+                self.assertTrue((run.trace_dir / "Controller.csv").is_file())
+                self.assertTrue((run.trace_dir / "Primary.csv").is_file())
+
+
+class PathLikeNames(RobustnessTest):
+    def test_names_that_look_like_paths_give_log_files_inside_the_environment_log_folder(self):
+        root = self.folder()
+        folder, port = root / "data", free_udp_port()
+        folder.mkdir()
+        requested = "(R[0] == 0x02) & (R[1] == 0x53)"
+        # The last is longer than a file name may be: no log file, and the console says so.
+        names = ["../escape", "..\\up", "a/../../b", "..", "/abs", "C:\\x", ".\\", "L" * 300]
+        write_status_device(folder, "D1", f"127.0.0.1:{port}", more_named=[[name, requested] for name in names])
+        before = set(self.files_under(root))
+        run = Run(self, folder, "--for", "120")
+        self.assertTrue(self.ask(port, 1, timeout=30), run.describe())
+        self.assertEqual(run.stop(), 0, run.describe())
+        self.assertLines(run.output(), f"D1 trigger {'L' * 300}: no log file \\(it cannot be made\\)")
+        created = [name for name in self.files_under(root) if name not in before]
+        stamp = r"-\d{8}_\d{6}_\d{3}\.log"
+        expected = ["StatusRequest", ".._escape", ".._up", "a_.._.._b", "__", "_abs", "C__x", "._"]
+        self.assertEqual(len(created), len(expected), created)
+        for condition in expected:
+            pattern = re.escape(f"data/Logs/D1/{condition}") + stamp
+            self.assertTrue(any(re.fullmatch(pattern, name) for name in created), (pattern, created))
+
+
+class LargeFolder(RobustnessTest):
+    ENVIRONMENTS, STEPS = 500, 20
+
+    def test_a_folder_of_500_environments_and_10000_steps_loads_checks_and_runs(self):
+        folder = self.folder()
+        self.udp.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4 << 20)
+        sink = f"127.0.0.1:{self.udp.getsockname()[1]}"
+        # Each environment on a port of its own choosing; it sends a ping a second to the test.
+        steps = [[f"s{k}", f"R[0] == {k + 1}", "Ping", "", ""] for k in range(self.STEPS - 1)]
+        steps.append(["poll", "SinceLastTx >= 1000", "Ping", "1", "s0"])
+        for k in range(self.ENVIRONMENTS):
+            write_device(folder, f"E{k:03}", "127.0.0.1:0", steps, setting9=sink)
+        write_frame(folder, "Ping", "0x50", "R[0]")
+
+        started = time.monotonic()
+        check = subprocess.run(e2e_test.CLI + ["check", str(folder)], capture_output=True, text=True, timeout=180)
+        checked = time.monotonic()
+        self.assertEqual(check.returncode, 0, check.stdout + check.stderr)
+        self.assertIn(f"({self.ENVIRONMENTS} environments, {self.ENVIRONMENTS * self.STEPS} steps", check.stdout)
+
+        run = Run(self, folder, "--quiet", "--for", "15")
+        self.assertTrue(run.shows(r"^Running for", timeout=120), run.describe())
+        loaded = time.monotonic()
+        senders, deadline = set(), time.monotonic() + 14
+        while len(senders) < self.ENVIRONMENTS and time.monotonic() < deadline:
+            if select.select([self.udp], [], [], 0.5)[0]:
+                data, sender = self.udp.recvfrom(65536)
+                senders.add(sender)
+        print(f"\nlarge folder: check {checked - started:.2f} s, run started after {loaded - checked:.2f} s, "
+              f"{len(senders)} environments heard", file=sys.stderr)
+        self.assertEqual(len(senders), self.ENVIRONMENTS)
+        self.assertEqual(run.stop(None), 0, run.describe())
+        # Every environment sent; what each received is up to whoever else uses loopback ports.
+        summary = re.findall(r"^  (E\d{3}): \d+ received, (\d+) sent", run.output(), re.MULTILINE)
+        self.assertEqual(len(summary), self.ENVIRONMENTS, run.output()[-2000:])
+        self.assertEqual([name for name, sent in summary if sent == "0"], [])
+
+
+if __name__ == "__main__":
+    e2e_test.main()
