@@ -153,7 +153,7 @@ TEST_F(SerialPtyTest, ReadTakesAllQueuedBytesInOrderAndNeverMoreThanTheBufferHol
             const ssize_t put = ::write(peer_, sent.data() + written, sent.size() - written);
             written += static_cast<std::size_t>(std::max<ssize_t>(put, 0));
             const std::size_t count = port.read(buffer, status = 0xFFFFFFFF, sender);
-            EXPECT_TRUE(count <= bufferSize && (count == 0 || status == 0)) << count << " bytes, " << status;
+            EXPECT_TRUE(count <= buffer.size() && (count == 0 || status == 0)) << count << " bytes, " << status;
             reads += count > 0 ? 1 : 0;
             got.insert(got.end(), buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(count));
             return got.size() >= sent.size();

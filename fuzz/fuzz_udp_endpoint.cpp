@@ -1,0 +1,18 @@
+// Feeds an environment's endpoint cell ("host:port") to parseUdpEndpoint: UTF-8 text, or
+// UTF-16LE units after an FF FE mark (lone surrogates included). Host names are resolved
+// offline (see offline_host_resolver.cpp).
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "core/ports/udp_endpoint.hpp"
+#include "fuzz_input.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::u16string text = orvalix::fuzz::decodeLikeDataFile(orvalix::fuzz::asText({data, size}));
+    orvalix::UdpEndpoint endpoint{0x01020304, 1234};
+    if (orvalix::parseUdpEndpoint(text, endpoint) != 0) {
+        orvalix::fuzz::require(endpoint.address == 0 && endpoint.port == 0, "a failed parse clears the endpoint");
+    }
+    return 0;
+}
