@@ -1,40 +1,13 @@
 #include <benchmark/benchmark.h>
 
-#include <atomic>
 #include <cstdint>
 #include <cstdlib>
-#include <new>
 #include <string_view>
 #include <vector>
 
+#include "allocation_counter.hpp"
 #include "core/expression/compile_expression.hpp"
 #include "core/expression/evaluate_expression.hpp"
-
-// Every heap allocation in this executable is counted, so that a benchmark can show that
-// evaluation allocates nothing.
-namespace {
-std::atomic<std::uint64_t> allocationCount{0};
-}  // namespace
-
-void* operator new(std::size_t size) {
-    allocationCount.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return ::operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    allocationCount.fetch_add(1, std::memory_order_relaxed);
-    return std::malloc(size == 0 ? 1 : size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return ::operator new(size, tag); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace orvalix {
 namespace {
@@ -57,11 +30,11 @@ std::vector<std::uint8_t> frameBytes(std::size_t count) {
 
 // Runs one evaluation per iteration and reports allocations per evaluation.
 void runEvaluation(benchmark::State& state, const CompiledExpression& program, const EvaluationContext& context) {
-    const std::uint64_t before = allocationCount.load(std::memory_order_relaxed);
+    const std::uint64_t before = bench::allocationCount();
     for (auto _ : state) {
         benchmark::DoNotOptimize(evaluateExpression(program, context));
     }
-    const std::uint64_t allocations = allocationCount.load(std::memory_order_relaxed) - before;
+    const std::uint64_t allocations = bench::allocationCount() - before;
     state.counters["allocs_per_eval"] =
         benchmark::Counter(static_cast<double>(allocations), benchmark::Counter::kAvgIterations);
 }
@@ -85,17 +58,6 @@ void BM_EvaluateByteAccessChain(benchmark::State& state) {
     runEvaluation(state, program, context);
 }
 BENCHMARK(BM_EvaluateByteAccessChain);
-
-void BM_EvaluateCrc(benchmark::State& state) {
-    const auto count = static_cast<std::size_t>(state.range(0));
-    const std::vector<std::uint8_t> frame = frameBytes(count);
-    EvaluationContext context;
-    setNamedBytes(context.names, u"Rx", frame.data(), static_cast<std::uint32_t>(frame.size()));
-    const CompiledExpression program = compileOrDie("CRC_CCITT1(Rx, 0, " + std::to_string(count) + ")");
-    runEvaluation(state, program, context);
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(count));
-}
-BENCHMARK(BM_EvaluateCrc)->Arg(64)->Arg(1024);
 
 void BM_CompileTypicalCondition(benchmark::State& state) {
     constexpr std::string_view text = "(Rx[0] == 0x02) & (Rx[1] == 0x31) & (SUM(Rx, 0, Rx[2] + 3) == Rx[Rx[2] + 3])";
