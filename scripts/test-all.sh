@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: the native Debug build, the same under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the Windows cross build under Wine, and builds the benchmarks.
+# UndefinedBehaviorSanitizer, the fuzzers for a bounded time (ORVALIX_FUZZ_SECONDS per
+# target), the Windows cross build under Wine, and builds the benchmarks.
 # Meant for a fresh Debian 12 machine as root; installs what is missing. Safe to repeat.
 set -euo pipefail
 
@@ -11,7 +12,10 @@ cd -- "$ORVALIX_ROOT"
 exec </dev/null
 
 ensure_packages cmake ninja-build g++ libgtest-dev libgmock-dev googletest libbenchmark-dev \
-    g++-mingw-w64-x86-64 wine wine64 socat python3
+    libmuparser-dev g++-mingw-w64-x86-64 wine wine64 socat python3 clang-14 libclang-rt-14-dev \
+    xvfb xdotool imagemagick fonts-ipafont-gothic locales
+# The desktop application's tests run once in Japanese and once in English.
+ensure_locales ja_JP.UTF-8 en_US.UTF-8
 
 wine_run=$ORVALIX_ROOT/cmake/wine-run.sh
 windows_build=$ORVALIX_ROOT/build/windows
@@ -38,6 +42,11 @@ native_stage() {
 native_stage debug
 native_stage asan
 
+# The parsers and loaders under libFuzzer, a bounded time per target.
+started=$SECONDS
+step "fuzz" bash scripts/fuzz.sh "${ORVALIX_FUZZ_SECONDS:-45}"
+report_time "fuzz" "$started"
+
 # The two threads meet in the service and the pump: their tests, and the real orvalix-cli
 # end to end, under ThreadSanitizer.
 started=$SECONDS
@@ -48,7 +57,7 @@ step "build tsan" cmake --build --preset tsan -j"$ORVALIX_JOBS" --target \
     orvalix_service_tests orvalix_session_tests orvalix-cli FbiHdlc
 section "tsan: test"
 step "test tsan" ctest --preset tsan -j"$ORVALIX_JOBS" --output-on-failure \
-    -L 'orvalix_service_tests|orvalix_session_tests|e2e'
+    -L 'orvalix_service_tests|orvalix_session_tests|e2e' -LE robustness
 report_time "tsan" "$started"
 
 started=$SECONDS
