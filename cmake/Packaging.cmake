@@ -1,6 +1,6 @@
 # The Windows package: one folder with Orvalix.exe, orvalix-cli.exe and the virtual HDLC board
 # library (FbiHdlc.dll, which the program finds beside itself), plus the example data folders.
-#   cmake --build --preset windows --target package   ->  build/windows/Orvalix-<version>-win64.zip
+#   cmake --build --preset windows-release --target package  ->  build/windows-release/Orvalix-<version>-win64.zip
 install(TARGETS Orvalix orvalix-cli RUNTIME DESTINATION .)
 install(TARGETS FbiHdlc RUNTIME DESTINATION . LIBRARY DESTINATION .)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION examples
