@@ -1,16 +1,12 @@
 #pragma once
 
-// The Windows headers as the user interface needs them: Unicode, common controls, shell.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
+// The Windows headers as the user interface needs them: the platform's, in Unicode, and the
+// common controls.
 #ifndef UNICODE
 #define UNICODE
 #endif
-#include <windows.h>
+#include "core/platform/win32/windows_headers.hpp"
+
 #include <commctrl.h>
 
 #include <string>
