@@ -59,7 +59,9 @@ public:
     void recordPumped(std::u16string_view, const Environment&, std::span<const std::uint8_t>, std::uint64_t,
                       std::span<const std::uint8_t>) override {}
     void streamUpdated(std::u16string_view, TrafficStream&, std::int32_t, std::int32_t) override {}
-    void logFileStarted(std::u16string_view, std::u16string_view, const std::filesystem::path&) override {}
+    void logFileStarted(std::u16string_view, const StartedLog&) override {}
+    void logFileStopped(std::u16string_view, const StoppedLog&) override {}
+    void recordingsRefused(std::u16string_view, std::size_t) override {}
     void serviceFailed(const std::string&) override {}
 };
 
@@ -156,8 +158,9 @@ std::int32_t pumpPass(ExecutionTrace& trace, TrafficSink& sink, std::mutex& serv
         sink.recordPumped(kEnvironmentName, environment, record, time, extra);
         trace.record(messages::kUpdateTransferred);
         for (const StartedLog& log : recorder.triggerStep(dataFolder, kEnvironmentName, environment, stream,
-                                                          record, time, extra, pending)) {
-            sink.logFileStarted(kEnvironmentName, log.condition, log.path);
+                                                          record, time, extra, pending)
+                                         .started) {
+            sink.logFileStarted(kEnvironmentName, log);
         }
         trace.record(messages::kUpdateSavedToDisk);
     }
@@ -165,7 +168,7 @@ std::int32_t pumpPass(ExecutionTrace& trace, TrafficSink& sink, std::mutex& serv
         sink.streamUpdated(kEnvironmentName, stream, marks, appended);
     }
     trace.record(messages::kUpdateUpdatedWindow);
-    recorder.flush(dataFolder, kEnvironmentName, pending);
+    recorder.flush(kEnvironmentName, pending);
     trace.record(messages::kUpdateSavedAfterTrigger);
     return appended;
 }

@@ -1,6 +1,7 @@
 #include "cli/console_sink.hpp"
 
 #include "cli/record_line.hpp"
+#include "core/session/run_notices.hpp"
 #include "core/text/text_conversion.hpp"
 #include "core/traffic/extra_block.hpp"
 
@@ -72,15 +73,21 @@ void ConsoleSink::streamUpdated(std::u16string_view, TrafficStream&, std::int32_
     console_.out.flush();
 }
 
-void ConsoleSink::logFileStarted(std::u16string_view environment, std::u16string_view condition,
-                                 const std::filesystem::path& path) {
-    console_.out << toNarrow(environment) << " trigger " << toNarrow(condition) << ": ";
-    if (path.empty()) {
-        console_.out << "no log file (it cannot be made)\n";
-        return;
+void ConsoleSink::logFileStarted(std::u16string_view environment, const StartedLog& log) {
+    if (!log.path.empty()) {
+        ++totalsOf(environment).logFiles;
     }
-    ++totalsOf(environment).logFiles;
-    console_.out << "log file " << displayPath(path) << "\n";
+    console_.out << startedLogNotice(environment, log) << "\n";
+}
+
+void ConsoleSink::logFileStopped(std::u16string_view environment, const StoppedLog& log) {
+    ++totalsOf(environment).logFilesStopped;
+    console_.out << stoppedLogNotice(environment, log) << "\n";
+}
+
+void ConsoleSink::recordingsRefused(std::u16string_view environment, std::size_t refused) {
+    totalsOf(environment).recordingsRefused += static_cast<std::int64_t>(refused);
+    console_.out << refusedRecordingsNotice(environment, refused) << "\n";
 }
 
 void ConsoleSink::serviceFailed(const std::string& text) {
@@ -96,8 +103,15 @@ void ConsoleSink::printSummary() const {
     for (const std::u16string& name : order_) {
         const EnvironmentTotals& totals = totals_.at(name);
         console_.out << "  " << toNarrow(name) << ": " << totals.received << " received, " << totals.sent
-                     << " sent, " << plural(totals.marks, "mark") << ", " << plural(totals.logFiles, "log file")
-                     << "\n";
+                     << " sent, " << plural(totals.marks, "mark") << ", " << plural(totals.logFiles, "log file");
+        // Only what went wrong is added, so a clean run's summary reads as it always did.
+        if (totals.logFilesStopped > 0) {
+            console_.out << " (" << totals.logFilesStopped << " stopped by a failed write)";
+        }
+        if (totals.recordingsRefused > 0) {
+            console_.out << ", " << plural(totals.recordingsRefused, "recording") << " refused";
+        }
+        console_.out << "\n";
     }
     console_.out.flush();
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <map>
 #include <span>
 #include <string>
@@ -19,6 +18,8 @@ struct EnvironmentTotals {
     std::int64_t sent = 0;
     std::int64_t marks = 0;
     std::int64_t logFiles = 0;
+    std::int64_t logFilesStopped = 0;
+    std::int64_t recordingsRefused = 0;
 };
 
 // The run command's view of the session: a header when the folder opens, one line per
@@ -34,8 +35,9 @@ public:
                       std::span<const std::uint8_t> extra) override;
     void streamUpdated(std::u16string_view environment, TrafficStream& stream, std::int32_t addedMarks,
                        std::int32_t appendedRecords) override;
-    void logFileStarted(std::u16string_view environment, std::u16string_view condition,
-                        const std::filesystem::path& path) override;
+    void logFileStarted(std::u16string_view environment, const StartedLog& log) override;
+    void logFileStopped(std::u16string_view environment, const StoppedLog& log) override;
+    void recordingsRefused(std::u16string_view environment, std::size_t refused) override;
     void serviceFailed(const std::string& text) override;
 
     void printSummary() const;

@@ -90,18 +90,40 @@ TEST(ConsoleSink, SummaryCountsDirectionsMarksAndLogFilesPerEnvironment) {
                                                {0U, {}}, {kReceivedAttribute | 0x02, {1}}}) {
             sink.recordPumped(u"D1", kSinkEnvironment, Bytes{1, 2}, kTime, extraBlock(2, attribute, marks));
         }
-        sink.logFileStarted(u"D1", u"Alarm", "/data/Logs/D1/Alarm-20240131_210000_000.log");
-        sink.logFileStarted(u"D1", u"Alarm", {});
+        const std::filesystem::path log = "/data/Logs/D1/Alarm-20240131_210000_000.log";
+        sink.logFileStarted(u"D1", StartedLog{u"Alarm", log, {}});
+        sink.logFileStarted(u"D1", StartedLog{u"Alarm", {}, {}});
+        sink.logFileStarted(u"D1", StartedLog{u"Alarm", {}, std::make_error_code(std::errc::filename_too_long)});
         sink.printSummary();
         const std::string text = out.str();
         EXPECT_TRUE(text.starts_with("Data folder: /data\n  D1: serial COM7\n")) << text;
         EXPECT_NE(text.find("D1 trigger Alarm: log file /data/Logs/D1/Alarm-20240131_210000_000.log\n"),
                   std::string::npos) << text;
         EXPECT_NE(text.find("Alarm: no log file (it cannot be made)\n"), std::string::npos);
+        EXPECT_NE(text.find("Alarm: no log file (it cannot be made: File name too long)\n"), std::string::npos);
         EXPECT_TRUE(text.ends_with("Summary:\n  D1: 2 received, 1 sent, 3 marks, 1 log file\n")) << text;
         EXPECT_EQ(text.find(" RX 2 ") == std::string::npos, quiet) << text;
     }
     EXPECT_EQ(err.str(), "");
+}
+
+TEST(ConsoleSink, StoppedLogFilesAndRefusedRecordingsAreLinesAndCountedInTheSummary) {
+    std::ostringstream out, err;
+    ConsoleSink sink({out, err}, true);
+    sink.folderOpened(sinkProject(), {u"D1"});
+    const std::filesystem::path log = "/data/Logs/D1/Alarm-20240131_210000_000.log";
+    sink.logFileStarted(u"D1", StartedLog{u"Alarm", log, {}});
+    sink.logFileStopped(u"D1", StoppedLog{u"Alarm", log, 7, std::make_error_code(std::errc::no_space_on_device)});
+    sink.recordingsRefused(u"D1", 936);
+    sink.printSummary();
+    EXPECT_EQ(out.str(),
+              "Data folder: /data\n  D1: serial COM7\n"
+              "D1 trigger Alarm: log file /data/Logs/D1/Alarm-20240131_210000_000.log\n"
+              "D1 trigger Alarm: log file /data/Logs/D1/Alarm-20240131_210000_000.log stopped after 7 records: "
+              "No space left on device\n"
+              "D1 trigger: 936 recordings refused: one record starts at most 64 log files\n"
+              "Summary:\n  D1: 0 received, 0 sent, 0 marks, 1 log file (1 stopped by a failed write), "
+              "936 recordings refused\n");
 }
 
 TEST(ConsoleSink, ServiceErrorGoesToTheErrorStreamOnOneLine) {

@@ -225,7 +225,7 @@ class PathLikeNames(RobustnessTest):
         run = Run(self, folder, "--for", "120")
         self.assertTrue(self.ask(port, 1, timeout=30), run.describe())
         self.assertEqual(run.stop(), 0, run.describe())
-        self.assertLines(run.output(), f"D1 trigger {'L' * 300}: no log file \\(it cannot be made\\)")
+        self.assertLines(run.output(), f"D1 trigger {'L' * 300}: no log file \\(it cannot be made: File name too long\\)")
         created = [name for name in self.files_under(root) if name not in before]
         stamp = r"-\d{8}_\d{6}_\d{3}\.log"
         expected = ["StatusRequest", ".._escape", ".._up", "a_.._.._b", "__", "_abs", "C__x", "._"]

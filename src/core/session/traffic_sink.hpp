@@ -1,13 +1,13 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/project/project.hpp"
+#include "core/traffic/trigger_recorder.hpp"
 
 namespace orvalix {
 
@@ -28,9 +28,12 @@ public:
     // Once per environment and tick when records or marks were added (the window refresh).
     virtual void streamUpdated(std::u16string_view environment, TrafficStream& stream, std::int32_t addedMarks,
                                std::int32_t appendedRecords) = 0;
-    // A trigger recording started a log file.
-    virtual void logFileStarted(std::u16string_view environment, std::u16string_view condition,
-                                const std::filesystem::path& path) = 0;
+    // A trigger started a recording, with its log file or the reason it has none.
+    virtual void logFileStarted(std::u16string_view environment, const StartedLog& log) = 0;
+    // A recording stopped because its log file could not take a write (a full disk).
+    virtual void logFileStopped(std::u16string_view environment, const StoppedLog& log) = 0;
+    // One record triggered more recordings than may start at once; these many were refused.
+    virtual void recordingsRefused(std::u16string_view environment, std::size_t refused) = 0;
     // The service ended by itself with an error text (shown once).
     virtual void serviceFailed(const std::string& text) = 0;
 };

@@ -44,9 +44,16 @@ void updateTraffic(const PumpParts& parts, std::u16string_view name, const Envir
         parts.trace.record(messages::kUpdateTransferred);
         // The record is already the stream's newest: a new log file starts with it.
         if (stream != nullptr) {
-            for (const StartedLog& log : parts.recorder.triggerStep(parts.dataFolder, name, environment, *stream,
-                                                                    record, time, extra, pending)) {
-                parts.sink.logFileStarted(name, log.condition, log.path);
+            const TriggerOutcome outcome = parts.recorder.triggerStep(parts.dataFolder, name, environment, *stream,
+                                                                      record, time, extra, pending);
+            for (const StartedLog& log : outcome.started) {
+                parts.sink.logFileStarted(name, log);
+            }
+            for (const StoppedLog& log : outcome.stopped) {
+                parts.sink.logFileStopped(name, log);
+            }
+            if (outcome.refused > 0) {
+                parts.sink.recordingsRefused(name, outcome.refused);
             }
         }
         parts.trace.record(messages::kUpdateSavedToDisk);
@@ -56,7 +63,9 @@ void updateTraffic(const PumpParts& parts, std::u16string_view name, const Envir
         parts.sink.streamUpdated(name, *stream, marks, appended);
     }
     parts.trace.record(messages::kUpdateUpdatedWindow);
-    parts.recorder.flush(parts.dataFolder, name, pending);
+    for (const StoppedLog& log : parts.recorder.flush(name, pending)) {
+        parts.sink.logFileStopped(name, log);
+    }
     parts.trace.record(messages::kUpdateSavedAfterTrigger);
 }
 

@@ -2,6 +2,7 @@
 #include <exception>
 #include <system_error>
 
+#include "core/text/text_conversion.hpp"
 #include "core/traffic/log_files.hpp"
 
 namespace orvalix {
@@ -64,6 +65,13 @@ std::filesystem::path logPath(std::u16string_view dataFolder, std::u16string_vie
     } catch (const std::exception&) {
         return {};  // a folder name that has no form in the file system's encoding
     }
+}
+
+std::filesystem::path numberedLogPath(const std::filesystem::path& path, int n) {
+    std::filesystem::path numbered = path;
+    numbered.replace_filename(path.stem().u16string() + u"-" + toWide(std::to_string(n)) +
+                              path.extension().u16string());
+    return numbered;
 }
 
 }  // namespace orvalix

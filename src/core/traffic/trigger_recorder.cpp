@@ -1,6 +1,6 @@
 #include "core/traffic/trigger_recorder.hpp"
 
-#include <algorithm>
+#include <utility>
 
 #include "core/project/port_settings_access.hpp"
 #include "core/traffic/extra_block.hpp"
@@ -15,13 +15,39 @@ std::u16string_view conditionName(const NamedCondition& condition) {
 
 }  // namespace
 
-std::vector<StartedLog> TriggerRecorder::triggerStep(std::u16string_view dataFolder,
-                                                     std::u16string_view environmentName,
-                                                     const Environment& environment, TrafficStream& stream,
-                                                     std::span<const std::uint8_t> data, std::uint64_t time,
-                                                     std::span<const std::uint8_t> extra,
-                                                     PendingLogRecords& pending) {
-    std::vector<StartedLog> started;
+TriggerRecorder::TriggerRecorder(AppendBytes append) : append_(std::move(append)) {}
+
+void TriggerRecorder::clear() {
+    recordings_.clear();
+    files_.clear();
+}
+
+std::filesystem::path TriggerRecorder::unusedPath(const std::filesystem::path& path) const {
+    std::filesystem::path candidate = path;
+    for (int n = 2; files_.contains(candidate); ++n) {
+        candidate = numberedLogPath(path, n);
+    }
+    return candidate;
+}
+
+void TriggerRecorder::stopRecording(std::u16string_view environmentName, std::u16string_view condition,
+                                    const std::filesystem::path& path) {
+    const auto byEnvironment = recordings_.find(environmentName);
+    if (byEnvironment == recordings_.end()) {
+        return;
+    }
+    const auto recording = byEnvironment->second.find(condition);
+    // An ended recording may already have made way for a new one of the same condition.
+    if (recording != byEnvironment->second.end() && recording->second.path == path) {
+        byEnvironment->second.erase(recording);
+    }
+}
+
+TriggerOutcome TriggerRecorder::triggerStep(std::u16string_view dataFolder, std::u16string_view environmentName,
+                                            const Environment& environment, TrafficStream& stream,
+                                            std::span<const std::uint8_t> data, std::uint64_t time,
+                                            std::span<const std::uint8_t> extra, PendingLogRecords& pending) {
+    TriggerOutcome outcome;
     const std::size_t conditionCount = environment.namedConditions.size();
     for (std::size_t i = 0; i < conditionCount; ++i) {
         const std::u16string_view name = conditionName(environment.namedConditions[i]);
@@ -32,12 +58,17 @@ std::vector<StartedLog> TriggerRecorder::triggerStep(std::u16string_view dataFol
             if (recording != running->second.end()) {
                 TriggerRecording& state = recording->second;
                 if (state.remaining != 0) {
-                    auto byName = pending.find(name);
-                    if (byName == pending.end()) {
-                        byName = pending.emplace(std::u16string(name), PendingLogRecords::mapped_type{}).first;
+                    if (!state.path.empty() && !data.empty()) {
+                        auto byName = pending.find(name);
+                        if (byName == pending.end()) {
+                            byName = pending.emplace(std::u16string(name), PendingLogRecords::mapped_type{}).first;
+                        }
+                        PendingLog& log = byName->second[state.triggerTime];
+                        if (log.path.empty()) {
+                            log.path = state.path;
+                        }
+                        log.block.add(data, time, attribute(extra));
                     }
-                    byName->second[state.triggerTime].push_back(
-                        LogRecord{time, attribute(extra), std::vector<std::uint8_t>(data.begin(), data.end())});
                     if (state.remaining > 0) {
                         --state.remaining;
                     }
@@ -50,13 +81,32 @@ std::vector<StartedLog> TriggerRecorder::triggerStep(std::u16string_view dataFol
         if (!triggerBit(extra, conditionCount, i)) {
             continue;
         }
-        std::filesystem::path path = logPath(dataFolder, environmentName, name, time);
-        const auto bufferSize = static_cast<std::size_t>(stream.ring().maxLength());
-        if (scratch_.size() < bufferSize) {
-            scratch_.resize(bufferSize);
+        if (outcome.started.size() == kMaxLogFilesPerRecord) {
+            ++outcome.refused;
+            continue;
         }
-        if (!writePreTrigger(path, stream, preTriggerCount(environment.port), scratch_)) {
-            path.clear();  // not a log file to name to the user
+        std::filesystem::path path = logPath(dataFolder, environmentName, name, time);
+        if (!path.empty()) {
+            path = unusedPath(path);
+            const auto bufferSize = static_cast<std::size_t>(stream.ring().maxLength());
+            if (scratch_.size() < bufferSize) {
+                scratch_.resize(bufferSize);
+            }
+            const LogWrite written =
+                appendBlock(path, preTriggerBlock(stream, preTriggerCount(environment.port), scratch_), append_);
+            if (written.error) {
+                // No recording: the next trigger tries again, when there may be room.
+                if (written.recordsWritten == 0) {
+                    outcome.started.push_back(StartedLog{std::u16string(name), {}, written.error});
+                } else {
+                    files_.emplace(path, written.recordsWritten);
+                    outcome.started.push_back(StartedLog{std::u16string(name), path, {}});
+                    outcome.stopped.push_back(
+                        StoppedLog{std::u16string(name), std::move(path), written.recordsWritten, written.error});
+                }
+                continue;
+            }
+            files_.emplace(path, written.recordsWritten);
         }
 
         auto byEnvironment = recordings_.find(environmentName);
@@ -64,20 +114,27 @@ std::vector<StartedLog> TriggerRecorder::triggerStep(std::u16string_view dataFol
             byEnvironment = recordings_.emplace(std::u16string(environmentName), TriggerRecordings::mapped_type{}).first;
         }
         byEnvironment->second.insert_or_assign(std::u16string(name),
-                                               TriggerRecording{time, postTriggerCount(environment.port)});
-        started.push_back(StartedLog{std::u16string(name), std::move(path)});
+                                               TriggerRecording{time, postTriggerCount(environment.port), path});
+        outcome.started.push_back(StartedLog{std::u16string(name), std::move(path), {}});
     }
-    return started;
+    return outcome;
 }
 
-void TriggerRecorder::flush(std::u16string_view dataFolder, std::u16string_view environmentName,
-                            PendingLogRecords& pending) {
+std::vector<StoppedLog> TriggerRecorder::flush(std::u16string_view environmentName, PendingLogRecords& pending) {
+    std::vector<StoppedLog> stopped;
     for (const auto& [name, byTriggerTime] : pending) {
-        for (const auto& [triggerTime, records] : byTriggerTime) {
-            appendRecords(logPath(dataFolder, environmentName, name, triggerTime), records);
+        for (const auto& [triggerTime, log] : byTriggerTime) {
+            const LogWrite written = appendBlock(log.path, log.block, append_);
+            std::size_t& records = files_[log.path];
+            records += written.recordsWritten;
+            if (written.error) {
+                stopRecording(environmentName, name, log.path);
+                stopped.push_back(StoppedLog{name, log.path, records, written.error});
+            }
         }
     }
     pending.clear();
+    return stopped;
 }
 
 }  // namespace orvalix

@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 
 #include "core/platform/user_language.hpp"
+#include "core/session/run_notices.hpp"
 #include "core/text/text_conversion.hpp"
 #include "ui/view/command_ids.hpp"
 #include "ui/view/menu_state.hpp"
@@ -310,6 +311,21 @@ void MainWindow::streamUpdated(std::u16string_view environment, orvalix::Traffic
     if (found != windows_.end()) {
         found->second->refresh(addedMarks, appendedRecords);
     }
+}
+
+void MainWindow::logFileStopped(std::u16string_view environment, const orvalix::StoppedLog& log) {
+    showStatus(orvalix::stoppedLogNotice(environment, log));
+}
+
+void MainWindow::recordingsRefused(std::u16string_view environment, std::size_t refused) {
+    showStatus(orvalix::refusedRecordingsNotice(environment, refused));
+}
+
+void MainWindow::showStatus(const std::string& text) {
+    trace_.record(text);
+    const std::u16string status = orvalix::toWide(text);
+    // The bar is in simple mode: its one part is SB_SIMPLEID.
+    ::SendMessageW(statusBar_, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(wide(status)));
 }
 
 void MainWindow::serviceFailed(const std::string& text) {

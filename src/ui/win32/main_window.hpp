@@ -54,8 +54,12 @@ private:
                       std::uint64_t, std::span<const std::uint8_t>) override {}
     void streamUpdated(std::u16string_view environment, orvalix::TrafficStream& stream, std::int32_t addedMarks,
                        std::int32_t appendedRecords) override;
-    void logFileStarted(std::u16string_view, std::u16string_view, const std::filesystem::path&) override {}
+    void logFileStarted(std::u16string_view, const orvalix::StartedLog&) override {}
+    void logFileStopped(std::u16string_view environment, const orvalix::StoppedLog& log) override;
+    void recordingsRefused(std::u16string_view environment, std::size_t refused) override;
     void serviceFailed(const std::string& text) override;
+    // What the user should know of the run without a box to dismiss: the newest such line.
+    void showStatus(const std::string& text);
 
     static constexpr int kMdiClientId = 20000;
     static constexpr int kStatusBarId = 2;

@@ -34,7 +34,9 @@ struct RecordingSink final : TrafficSink {
                        std::int32_t appended) override {
         updates.push_back(toNarrow(environment) + ": " + std::to_string(marks) + " " + std::to_string(appended));
     }
-    void logFileStarted(std::u16string_view, std::u16string_view, const fs::path&) override {}
+    void logFileStarted(std::u16string_view, const StartedLog&) override {}
+    void logFileStopped(std::u16string_view, const StoppedLog&) override {}
+    void recordingsRefused(std::u16string_view, std::size_t) override {}
     void serviceFailed(const std::string& text) override { failures.push_back(text); }
 
     std::vector<Names> opened;

@@ -35,19 +35,24 @@ TEST(LogFile, ByteOrderMarkOnceThenACrLfLinePerRecordWithDataLocalTimeAndLowerCa
     std::snprintf(name, sizeof name, "%04d%02d%02d_%02d%02d59_007", t.year, t.month, t.day, t.hour, t.minute);
     const test::TempFolder folder;
     const fs::path path = folder.path() / "x.log";
-    appendRecords(path, {});
-    EXPECT_FALSE(fs::exists(path)) << "an empty list makes no file";
-    appendRecords(path, std::vector<LogRecord>{{timeAt(), 0x8000000Cu, {0xFF, 0x00}}, {timeAt(1), 0, {}}});
-    appendRecords(path, std::vector<LogRecord>{{timeAt(2), 0x1F, {0x0A}}});
-    EXPECT_EQ(test::readFile(path),
-              test::kBom + time + "007,2,8000000c,ff,00\r\n" + time + "009,1,0000001f,0a\r\n");
+    EXPECT_EQ(appendBlock(path, LogBlock{}).recordsWritten, 0u);
+    EXPECT_FALSE(fs::exists(path)) << "an empty block makes no file";
+    LogBlock first;
+    first.add(Bytes{0xFF, 0x00}, timeAt(), 0x8000000Cu);
+    first.add(Bytes{0x0A}, timeAt(2), 0x1F);
+    LogBlock second;
+    second.add(Bytes{0x41}, timeAt(3), 0);
+    EXPECT_EQ(appendBlock(path, first).recordsWritten, 2u);
+    EXPECT_FALSE(appendBlock(path, second).error);
+    EXPECT_EQ(test::readFile(path), test::kBom + time + "007,2,8000000c,ff,00\r\n" + time +
+                                        "009,1,0000001f,0a\r\n" + time + "010,1,00000000,41\r\n");
 
     EXPECT_EQ(toNarrow(formatTime(timeAt())), time + std::string("007"));
     EXPECT_EQ(toNarrow(formatCompactTime(timeAt())), name);
     EXPECT_EQ(formatTimeNarrow(timeAt(993)).substr(17), "00.000");
-    std::ostringstream line;
-    writeRecordLine(line, Bytes{}, kNoLocalTime, 0);
-    EXPECT_EQ(line.str(), ",0,00000000\r\n") << "a time without local form leaves its field empty";
+    LogBlock line;
+    line.add(Bytes{}, kNoLocalTime, 0);
+    EXPECT_EQ(line.text(), ",0,00000000\r\n") << "a time without local form leaves its field empty";
     EXPECT_EQ(formatTime(kNoLocalTime) + formatCompactTime(kNoLocalTime), u"");
 }
 
@@ -97,9 +102,53 @@ TEST(WritePreTrigger, WritesTheTriggeringRecordAfterUpToPreEarlierOnesTheStreamS
         }
         const test::TempFolder folder;
         Bytes buffer(4);
-        writePreTrigger(folder.path() / "pre.log", stream, pre, buffer);
+        appendBlock(folder.path() / "pre.log", preTriggerBlock(stream, pre, buffer));
         EXPECT_EQ(test::readFile(folder.path() / "pre.log"), first == 0 ? "" : test::logOf(first, last))
             << "pre " << pre << ", " << held << " held";
+    }
+}
+
+// A file system that takes only the first `room` bytes of a write, as a full disk does.
+AppendBytes fullAfter(std::size_t room) {
+    return [room](const fs::path& path, std::string_view bytes) {
+        if (room > 0) {
+            appendToFile(path, bytes.substr(0, room));
+        }
+        return std::make_error_code(std::errc::no_space_on_device);
+    };
+}
+
+TEST(AppendBlock, AFailedWriteLeavesOnlyWholeRecordsAndNoEmptyNewFile) {
+    LogBlock block;
+    for (int n = 1; n <= 3; ++n) block.add(test::dataOf(n), timeAt(n), test::attributeOf(n));
+    const std::size_t line = block.lineEnds()[0];  // every line here is as long
+    const std::size_t bom = test::kBom.size();
+    const std::tuple<const char*, bool, std::size_t, std::size_t, std::string> cases[] = {
+        // clang-format off
+        {"nothing written: no file", false, 0, 0, ""},
+        {"stopped inside the byte-order mark: no file", false, 2, 0, ""},
+        {"stopped inside the first record: no file", false, bom + 5, 0, ""},
+        {"stopped just after a record keeps it", false, bom + line, 1, test::logOf(1, 1)},
+        {"stopped inside the third record keeps two", false, bom + 2 * line + 1, 2, test::logOf(1, 2)},
+        {"an older file is cut back to where it was", true, 4, 0, test::logOf(7, 7)},
+        {"and keeps the new records that went in whole", true, line + 1, 1,
+         test::logOf(7, 7) + test::logOf(1, 1).substr(bom)},
+        // clang-format on
+    };
+    for (const auto& [rule, older, room, written, content] : cases) {
+        SCOPED_TRACE(rule);
+        const test::TempFolder folder;
+        const fs::path path = folder.path() / "x.log";
+        if (older) {
+            LogBlock seven;
+            seven.add(test::dataOf(7), timeAt(7), test::attributeOf(7));
+            ASSERT_EQ(appendBlock(path, seven).recordsWritten, 1u);
+        }
+        const LogWrite result = appendBlock(path, block, fullAfter(room));
+        EXPECT_EQ(result.recordsWritten, written);
+        EXPECT_EQ(result.error, std::errc::no_space_on_device);
+        EXPECT_EQ(fs::exists(path), !content.empty());
+        EXPECT_EQ(test::readFile(path), content);
     }
 }
 

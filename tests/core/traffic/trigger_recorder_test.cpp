@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <climits>
+#include <cstdint>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -29,24 +32,38 @@ protected:
     // Record n (see logOf) through the pump's order: stream first, then the trigger step.
     // Returns how many files it started; started_ collects them.
     std::size_t record(int n, const Triggers& triggers = {}, std::u16string_view environment = u"P1") {
-        const test::Bytes extra = test::makeExtra(2, test::attributeOf(n), {}, triggers);
+        const test::Bytes extra = test::makeExtra(environment_.namedConditions.size(), test::attributeOf(n), {}, triggers);
         stream_.append(test::dataOf(n), timeAt(n), extra);
         stream_.addMarks(timeAt(n), extra);
-        const std::vector<StartedLog> logs = recorder_.triggerStep(
-            folder_.wide(), environment, environment_, stream_, test::dataOf(n), timeAt(n), extra, pending_);
-        started_.insert(started_.end(), logs.begin(), logs.end());
-        return logs.size();
+        TriggerOutcome outcome = recorder_.triggerStep(folder_.wide(), environment, environment_, stream_,
+                                                       test::dataOf(n), timeAt(n), extra, pending_);
+        started_.insert(started_.end(), outcome.started.begin(), outcome.started.end());
+        stopped_.insert(stopped_.end(), outcome.stopped.begin(), outcome.stopped.end());
+        refused_ += outcome.refused;
+        return outcome.started.size();
     }
-    void endPass() { recorder_.flush(folder_.wide(), u"P1", pending_); }
+    void endPass() {
+        const std::vector<StoppedLog> stopped = recorder_.flush(u"P1", pending_);
+        stopped_.insert(stopped_.end(), stopped.begin(), stopped.end());
+    }
     fs::path logFile(std::u16string_view condition, int n) const {
         return logPath(folder_.wide(), u"P1", condition, timeAt(n));
     }
     std::vector<StartedLog> started_;
+    std::vector<StoppedLog> stopped_;
+    std::size_t refused_ = 0;
+    // Bytes the file system still takes; a write beyond them stops there, as on a full disk.
+    std::size_t room_ = SIZE_MAX;
 
     test::TempFolder folder_;
     Environment environment_ = test::makeEnvironment(50, 8, {u"T0", u"T1"});
     TrafficStream stream_{environment_};
-    TriggerRecorder recorder_;
+    TriggerRecorder recorder_{[this](const fs::path& path, std::string_view bytes) {
+        const std::size_t taken = std::min(room_, bytes.size());
+        room_ -= taken;
+        const std::error_code error = appendToFile(path, bytes.substr(0, taken));
+        return taken < bytes.size() ? std::make_error_code(std::errc::no_space_on_device) : error;
+    }};
     PendingLogRecords pending_;
 };
 
@@ -112,13 +129,74 @@ TEST_F(TriggerRecording, AnUnwritableLogFolderLosesTheWritesButRecordingsRunUnti
     EXPECT_TRUE(started_[0].path.empty());
     record(2);
     record(3, {}, u"P2");  // another environment feeds no recording of P1
-    const std::vector<LogRecord> pendingOfT0{{timeAt(2), test::attributeOf(2), test::dataOf(2)}};
-    EXPECT_EQ(pending_[u"T0"][timeAt(1)], pendingOfT0);
+    EXPECT_TRUE(pending_.empty()) << "nothing gathered for a file that cannot be made";
     endPass();
-    EXPECT_TRUE(pending_.empty() && fs::is_regular_file(folder_.path() / "Logs"));
+    EXPECT_TRUE(stopped_.empty() && fs::is_regular_file(folder_.path() / "Logs"));
+    EXPECT_EQ(record(4, {0}), 0u) << "T0 still records";
     recorder_.clear();
-    EXPECT_EQ(record(4, {0}), 1u) << "T0 starts again";
-    EXPECT_TRUE(pending_.empty()) << "no recording took the record";
+    EXPECT_EQ(record(5, {0}), 1u) << "T0 starts again";
+}
+
+TEST_F(TriggerRecording, AFullDiskStopsTheRecordingWithWholeRecordsAndTheNextTriggerStartsAfresh) {
+    setCounts(1, -1);
+    record(1);
+    ASSERT_EQ(record(2, {0}), 1u);
+    const fs::path first = logFile(u"T0", 2);
+    const std::size_t line = test::logOf(3, 3).size() - test::kBom.size();
+    room_ = 2 * line + 5;  // records 3 and 4, and part of 5
+    for (int n = 3; n <= 6; ++n) record(n);
+    endPass();
+    ASSERT_EQ(stopped_.size(), 1u);
+    EXPECT_EQ(stopped_[0].condition, u"T0");
+    EXPECT_EQ(stopped_[0].path, first);
+    EXPECT_EQ(stopped_[0].records, 4u) << "two pre-trigger records and two of the pass";
+    EXPECT_EQ(stopped_[0].error, std::errc::no_space_on_device);
+    EXPECT_EQ(test::readFile(first), test::logOf(1, 4)) << "cut back to the last whole record";
+    EXPECT_FALSE(recorder_.recordings().at(u"P1").contains(u"T0"));
+
+    record(7);
+    endPass();
+    EXPECT_EQ(stopped_.size(), 1u) << "reported once";
+    room_ = 3;
+    EXPECT_EQ(record(8, {0}), 1u);
+    EXPECT_TRUE(started_.back().path.empty()) << "no room for one record: no file";
+    EXPECT_EQ(started_.back().error, std::errc::no_space_on_device);
+    EXPECT_FALSE(fs::exists(logFile(u"T0", 8)));
+    room_ = SIZE_MAX;
+    EXPECT_EQ(record(9, {0}), 1u) << "room again: the next trigger starts afresh";
+    EXPECT_EQ(test::readFile(logFile(u"T0", 9)), test::logOf(8, 9));
+}
+
+TEST_F(TriggerRecording, TwoRecordingsNeverShareAFile) {
+    environment_ = test::makeEnvironment(50, 8, {u"a:b", u"a?b"});
+    setCounts(0, 0);
+    // Both names clean to a_b, and a recording ended in the same millisecond as a new one starts.
+    ASSERT_EQ(record(1, {0, 1}), 2u);
+    endPass();
+    record(1, {0});
+    const fs::path base = logFile(u"a_b", 1);
+    ASSERT_EQ(started_.size(), 3u);
+    EXPECT_EQ(started_[0].path, base);
+    EXPECT_EQ(started_[1].path, numberedLogPath(base, 2));
+    EXPECT_EQ(started_[2].path, numberedLogPath(base, 3));
+    EXPECT_EQ(numberedLogPath(fs::path("L") / "a_b-T.log", 3), fs::path("L") / "a_b-T-3.log");
+    for (const StartedLog& log : started_) EXPECT_EQ(test::readFile(log.path), test::logOf(1, 1));
+    recorder_.clear();
+    record(1, {1});
+    EXPECT_EQ(started_.back().path, base) << "a new run numbers afresh (and appends, as it always did)";
+}
+
+TEST_F(TriggerRecording, OneRecordStartsAtMostTheLimitOfLogFilesAndCountsTheRest) {
+    std::vector<std::u16string> names;
+    std::vector<std::size_t> all;
+    for (std::size_t i = 0; i < kMaxLogFilesPerRecord + 6; ++i) {
+        names.push_back(u"C" + toWide(std::to_string(i)));
+        all.push_back(i);
+    }
+    environment_ = test::makeEnvironment(50, 8, names);
+    EXPECT_EQ(record(1, all), kMaxLogFilesPerRecord);
+    EXPECT_EQ(refused_, 6u);
+    EXPECT_EQ(started_.back().condition, u"C" + toWide(std::to_string(kMaxLogFilesPerRecord - 1)));
 }
 
 TEST_F(TriggerRecording, AFileNameTheFileSystemRefusesStartsNoLogFile) {

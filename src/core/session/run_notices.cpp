@@ -1,0 +1,42 @@
+#include "core/session/run_notices.hpp"
+
+#include "core/text/text_conversion.hpp"
+
+namespace orvalix {
+namespace {
+
+std::string triggerPrefix(std::u16string_view environment, std::u16string_view condition) {
+    return toNarrow(environment) + " trigger " + toNarrow(condition) + ": ";
+}
+
+}  // namespace
+
+std::string pathText(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+std::string startedLogNotice(std::u16string_view environment, const StartedLog& log) {
+    std::string text = triggerPrefix(environment, log.condition);
+    if (!log.path.empty()) {
+        return text + "log file " + pathText(log.path);
+    }
+    text += "no log file (it cannot be made";
+    if (log.error) {
+        text += ": " + log.error.message();
+    }
+    return text + ")";
+}
+
+std::string stoppedLogNotice(std::u16string_view environment, const StoppedLog& log) {
+    return triggerPrefix(environment, log.condition) + "log file " + pathText(log.path) + " stopped after " +
+           std::to_string(log.records) + (log.records == 1 ? " record: " : " records: ") + log.error.message();
+}
+
+std::string refusedRecordingsNotice(std::u16string_view environment, std::size_t refused) {
+    return toNarrow(environment) + " trigger: " + std::to_string(refused) +
+           (refused == 1 ? " recording" : " recordings") + " refused: one record starts at most " +
+           std::to_string(kMaxLogFilesPerRecord) + " log files";
+}
+
+}  // namespace orvalix

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "core/traffic/trigger_recorder.hpp"
+
+namespace orvalix {
+
+// The one-line texts (UTF-8) that tell the user what happened to a run's log files; the
+// command line prints them and the desktop application shows them in its status bar.
+
+// "D1 trigger Alarm: log file PATH", or "... no log file (it cannot be made[: REASON])".
+std::string startedLogNotice(std::u16string_view environment, const StartedLog& log);
+// "D1 trigger Alarm: log file PATH stopped after N records: REASON"
+std::string stoppedLogNotice(std::u16string_view environment, const StoppedLog& log);
+// "D1 trigger: N recordings refused: one record starts at most 64 log files"
+std::string refusedRecordingsNotice(std::u16string_view environment, std::size_t refused);
+
+// The path as UTF-8 text.
+std::string pathText(const std::filesystem::path& path);
+
+}  // namespace orvalix
