@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -42,7 +43,8 @@ constexpr std::string_view kHelp =
     "  ENVIRONMENT DATE TIME RX|TX LENGTH ATTRIBUTE BYTES... [marks: NAME, ...]\n"
     "\n"
     "Trigger recordings write their log files under FOLDER/Logs, and a line says so.\n"
-    "Ctrl-C, a termination request or the end of --for stops the run; one last pump\n"
+    "Ctrl-C, a termination request, a closed terminal, a standard output that takes no\n"
+    "more (a closed pipe, a full device) or the end of --for stops the run; one last pump\n"
     "follows, then a summary per environment. The traces Primary.csv (this program's\n"
     "pump) and Controller.csv (the service thread) are written to the trace folder.\n"
     "\n"
@@ -53,7 +55,8 @@ constexpr std::string_view kHelp =
     "  --quiet           no line per frame; the header, log file lines and summary stay\n"
     "\n"
     "Exit status: 0 after a normal stop, 1 when the run ended by itself with an error (a\n"
-    "port that cannot be opened; the text goes to the error output), 2 usage error.\n";
+    "port that cannot be opened; the text goes to the error output) or the standard\n"
+    "output failed, 2 usage error.\n";
 
 constexpr OptionSpec kOptions[] = {
     {"--for", true},
@@ -76,22 +79,53 @@ std::filesystem::path pathOf(const std::string& utf8) {
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
+// Standard output that takes no more (a reader that went away, a full device) is a stop
+// request: the run ends in order, and the error output says why.
+class OutputWatch {
+public:
+    explicit OutputWatch(std::ostream& out) : out_(out) {}
+
+    // Call before writing: what fails next is the reason kept.
+    void expectWrites() { errno = 0; }
+    // Flushes; true once a write has failed.
+    bool failed() {
+        if (!failed_) {
+            out_.flush();
+            if (!out_) {
+                failed_ = true;
+                reason_ = errno;
+            }
+        }
+        return failed_;
+    }
+    // " (Broken pipe)", or nothing when the system gave no reason.
+    std::string reason() const {
+        return reason_ == 0 ? std::string{} : " (" + std::generic_category().message(reason_) + ")";
+    }
+
+private:
+    std::ostream& out_;
+    bool failed_ = false;
+    int reason_ = 0;
+};
+
 // Ticks every 333 ms while the pump is armed, as the main window's timer does. A stop
 // request (or the deadline) stops the service at once; the next tick is then the last.
 void pumpUntilEnd(Session& session, const platform::InterruptRequests& interrupts,
-                  std::optional<Clock::time_point> deadline, Console console) {
+                  std::optional<Clock::time_point> deadline, OutputWatch& output) {
     Clock::time_point nextTick = Clock::now() + kTickPeriod;
     bool stopped = false;
     while (session.pumpArmed()) {
         const Clock::time_point now = Clock::now();
-        if (!stopped && (interrupts.requested() || (deadline && now >= *deadline))) {
+        if (!stopped && (interrupts.requested() || (deadline && now >= *deadline) || output.failed())) {
             session.stop();
             stopped = true;
             continue;
         }
         if (now >= nextTick) {
+            output.expectWrites();
             session.tick();
-            console.out.flush();
+            output.failed();
             nextTick = Clock::now() + kTickPeriod;
             continue;
         }
@@ -113,28 +147,38 @@ int runFolder(const std::u16string& folder, const std::filesystem::path& traceFo
     ExecutionTrace trace(trace_messages::kPrimaryTraceCapacity);
     trace.record(trace_messages::kStartApplication);
     ConsoleSink sink(console, quiet);
+    // Before the first line: from here on a closed pipe is a failed write, not the end.
     const platform::InterruptRequests interrupts;
+    OutputWatch output(console.out);
     int status = kExitSuccess;
     {
         Session session(trace, sink, ServiceOptions{traceFolder, platform::userLanguageIsJapanese()});
-        session.open(folder);
+        output.expectWrites();
+        session.open(folder);  // prints the header
+        output.failed();
         if (!session.start()) {
             console.err << "orvalix-cli run: the data folder " << toNarrow(folder) << " is gone\n";
             return kExitFailure;
         }
+        output.expectWrites();
         if (duration) {
             console.out << "Running for " << std::chrono::duration<double>(*duration).count()
                         << " s; Ctrl-C stops the run.\n";
         } else {
             console.out << "Running; Ctrl-C stops the run.\n";
         }
-        console.out.flush();
+        output.failed();
         const std::optional<Clock::time_point> deadline =
             duration ? std::optional(Clock::now() + *duration) : std::nullopt;
-        pumpUntilEnd(session, interrupts, deadline, console);
+        pumpUntilEnd(session, interrupts, deadline, output);
         console.out << (sink.serviceError().empty() ? "Stopped.\n" : "The run ended with an error.\n");
         sink.printSummary();
         status = sink.serviceError().empty() ? kExitSuccess : kExitFailure;
+        if (output.failed()) {
+            console.err << "orvalix-cli run: the standard output takes no more" << output.reason()
+                        << ": the run was stopped\n";
+            status = kExitFailure;
+        }
     }
     const std::filesystem::path primary = traceFolder / pathOf(std::string(trace_messages::kPrimaryTraceFile));
     if (!trace.dumpToFile(primary)) {

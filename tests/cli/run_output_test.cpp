@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <filesystem>
+#include <ostream>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "../core/project/temp_folder.hpp"
+#include "cli/commands.hpp"
 #include "cli/console_sink.hpp"
 #include "cli/record_line.hpp"
 #include "core/traffic/extra_block.hpp"
@@ -124,6 +129,49 @@ TEST(ConsoleSink, StoppedLogFilesAndRefusedRecordingsAreLinesAndCountedInTheSumm
               "D1 trigger: 936 recordings refused: one record starts at most 64 log files\n"
               "Summary:\n  D1: 0 received, 0 sent, 0 marks, 1 log file (1 stopped by a failed write), "
               "936 recordings refused\n");
+}
+
+// Takes `room` bytes, then fails every write, as a pipe whose reader went away does.
+class FullBuffer final : public std::streambuf {
+public:
+    explicit FullBuffer(std::size_t room) : room_(room) {}
+    std::string taken;
+
+protected:
+    int_type overflow(int_type c) override {
+        if (room_ == 0 || traits_type::eq_int_type(c, traits_type::eof())) return traits_type::eof();
+        --room_;
+        taken += traits_type::to_char_type(c);
+        return c;
+    }
+    std::streamsize xsputn(const char* text, std::streamsize count) override {
+        const auto n = std::min<std::streamsize>(count, static_cast<std::streamsize>(room_));
+        taken.append(text, static_cast<std::size_t>(n));
+        room_ -= static_cast<std::size_t>(n);
+        return n;
+    }
+
+private:
+    std::size_t room_;
+};
+
+TEST(RunCommand, AStandardOutputThatTakesNoMoreStopsTheRunInOrderWithStatus1) {
+    const test::TempFolder data, traces;
+    for (const std::size_t room : {std::size_t{0}, std::size_t{20}}) {
+        SCOPED_TRACE(room);
+        FullBuffer buffer(room);
+        std::ostream out(&buffer);
+        std::ostringstream err;
+        const std::vector<std::string> arguments{"run", data.path().string(), "--trace-dir",
+                                                 traces.path().string()};
+        EXPECT_EQ(runCommandLine(arguments, {out, err}), kExitFailure);
+        EXPECT_NE(err.str().find("orvalix-cli run: the standard output takes no more"), std::string::npos)
+            << err.str();
+        EXPECT_EQ(buffer.taken, std::string("Data folder: " + data.path().string()).substr(0, room));
+        EXPECT_TRUE(std::filesystem::is_regular_file(traces.path() / "Primary.csv")) << "the traces are written";
+        EXPECT_TRUE(std::filesystem::is_regular_file(traces.path() / "Controller.csv"));
+        std::filesystem::remove(traces.path() / "Primary.csv");
+    }
 }
 
 TEST(ConsoleSink, ServiceErrorGoesToTheErrorStreamOnOneLine) {

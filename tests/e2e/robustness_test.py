@@ -7,7 +7,7 @@
 #
 # Every wait is bounded; nothing asserts how fast anything is.
 
-import os, random, re, select, socket, subprocess, sys, time
+import os, random, re, select, signal, socket, subprocess, sys, time
 from pathlib import Path
 
 sys.dont_write_bytecode = True  # no __pycache__ of the shared helpers in the source tree
@@ -271,6 +271,88 @@ class LargeFolder(RobustnessTest):
         summary = re.findall(r"^  (E\d{3}): \d+ received, (\d+) sent", run.output(), re.MULTILINE)
         self.assertEqual(len(summary), self.ENVIRONMENTS, run.output()[-2000:])
         self.assertEqual([name for name, sent in summary if sent == "0"], [])
+
+
+class ClosedOutput(RobustnessTest):
+    def test_a_reader_that_goes_away_or_a_full_device_stops_the_run_in_order_with_status_1(self):
+        for target, reason in (("pipe", "Broken pipe"), ("/dev/full", "No space left on device")):
+            with self.subTest(target=target):
+                folder, traces, port = self.folder(), self.folder(), free_udp_port()
+                write_status_device(folder, "D1", f"127.0.0.1:{port}")
+                command = e2e_test.CLI + ["run", str(folder), "--trace-dir", str(traces), "--for", "120"]
+                with open(traces / "stderr.txt", "wb") as err, open(os.devnull if target == "pipe" else target,
+                                                                    "wb") as device:
+                    process = subprocess.Popen(command, stdout=subprocess.PIPE if target == "pipe" else device,
+                                               stderr=err, stdin=subprocess.DEVNULL)
+                self.addCleanup(process.kill)
+                if target == "pipe":
+                    # As `orvalix-cli run FOLDER | head -3`: the header, then the reader is gone.
+                    for _ in range(3):
+                        process.stdout.readline()
+                    process.stdout.close()
+                    for n in range(1, 60):  # traffic makes lines, whose write then fails
+                        if process.poll() is not None:
+                            break
+                        self.exchange(port, request(n), timeout=1)
+                status = process.wait(timeout=60)
+                error = (traces / "stderr.txt").read_text()
+                self.assertEqual(status, 1, error)
+                self.assertIn(f"orvalix-cli run: the standard output takes no more ({reason}): the run was stopped",
+                              error)
+                self.assertTrue((traces / "Controller.csv").is_file(), "the run ended in order")
+                self.assertTrue((traces / "Primary.csv").is_file())
+
+
+class Hangup(RobustnessTest):
+    def test_a_closed_terminal_stops_the_run_like_a_termination_request(self):
+        run, _, port = self.status_run("--for", "120")
+        self.assertTrue(self.ask(port, 1, timeout=30), run.describe())
+        self.assertEqual(run.stop(signal.SIGHUP), 0, run.describe())
+        self.assertLines(run.output(), "Stopped\\.", r"  D1: 1 received, 1 sent, \d+ marks?, \d+ log files?")
+        self.assertTrue((run.trace_dir / "Controller.csv").is_file())
+        self.assertTrue((run.trace_dir / "Primary.csv").is_file())
+
+
+class DiskFull(RobustnessTest):
+    LINE = re.compile(rf"{TIME},(\d+),[0-9a-f]{{8}}((?:,[0-9a-f]{{2}})*)\r\n")
+
+    def test_a_full_disk_stops_the_recording_with_whole_records_and_the_next_starts_when_there_is_room(self):
+        folder, port = self.folder(), free_udp_port()
+        logs = folder / "Logs"
+        logs.mkdir()
+        if os.geteuid() != 0 or subprocess.run(["mount", "-t", "tmpfs", "-o", "size=8k", "tmpfs", str(logs)],
+                                               capture_output=True).returncode != 0:
+            self.skipTest("a small file system to fill needs root and mount")
+        self.addCleanup(subprocess.run, ["umount", "-l", str(logs)])
+        # Odd requests raise the trigger; a recording takes every later record, to the end of the run.
+        write_status_device(folder, "D1", f"127.0.0.1:{port}", trigger="R[2] & 1", post=-1)
+        run = Run(self, folder, "--quiet", "--for", "120")
+        stopped = r"^D1 trigger StatusRequest: log file (\S+) stopped after (\d+) records: No space left on device$"
+        n = 1
+        while not re.search(stopped, run.output(), re.MULTILINE) and n < 400:
+            self.assertTrue(self.ask(port, n % 256, timeout=30 if n == 1 else 20), run.describe())
+            n += 1
+        self.assertTrue(run.shows(stopped), run.describe())
+        path, records = re.search(stopped, run.output(), re.MULTILINE).groups()
+        content = Path(path).read_bytes().decode("utf-8-sig")
+        lines = content.splitlines(keepends=True)
+        self.assertEqual(len(lines), int(records), "the count said is the count written")
+        for line in lines:
+            self.assertRegex(line, self.LINE, "every record whole, each on its own line")
+            self.assertEqual(int(self.LINE.fullmatch(line)[1]), len(self.LINE.fullmatch(line)[2]) // 3)
+
+        # The next trigger finds no room and says so; with room again a new file starts. An even request
+        # before each odd one lets the trigger rise again.
+        self.assertTrue(self.ask(port, 2) and self.ask(port, 3), run.describe())
+        self.assertTrue(run.shows(r"^D1 trigger StatusRequest: no log file \(it cannot be made: No space left "
+                                  r"on device\)$"), run.describe())
+        Path(path).unlink()
+        self.assertTrue(self.ask(port, 4) and self.ask(port, 5), run.describe())
+        self.assertTrue(run.shows(r"^D1 trigger StatusRequest: log file (?!" + re.escape(path) + r"$)\S+$"),
+                        run.describe())
+        self.assertEqual(run.stop(), 0, run.describe())
+        self.assertLines(run.output(), r"  D1: \d+ received, \d+ sent, \d+ marks?, 2 log files "
+                                       r"\(1 stopped by a failed write\)")
 
 
 if __name__ == "__main__":

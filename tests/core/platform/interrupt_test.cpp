@@ -24,19 +24,37 @@ TEST(InterruptRequests, OnlyOneMayLiveAtATime) {
 volatile std::sig_atomic_t earlierHandlerCalls = 0;
 
 TEST(InterruptRequests, ASignalBecomesARequestAndTheEarlierHandlingComesBack) {
-    std::signal(SIGTERM, [](int) { earlierHandlerCalls = earlierHandlerCalls + 1; });
+    // Ctrl-C, a termination request and a closed terminal all ask for the orderly end.
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        std::signal(signal, [](int) { earlierHandlerCalls = earlierHandlerCalls + 1; });
+        earlierHandlerCalls = 0;
+        {
+            const InterruptRequests requests;
+            EXPECT_FALSE(requests.requested());
+            std::raise(signal);
+            EXPECT_TRUE(requests.waitFor(0ms));
+            EXPECT_EQ(earlierHandlerCalls, 0);
+        }
+        EXPECT_FALSE(InterruptRequests{}.requested());  // a new object starts without a request
+        std::raise(signal);
+        EXPECT_EQ(earlierHandlerCalls, 1);
+        std::signal(signal, SIG_DFL);
+    }
+}
+
+TEST(InterruptRequests, AReaderThatGoesAwayIsNoSignalWhileItLives) {
+    std::signal(SIGPIPE, [](int) { earlierHandlerCalls = earlierHandlerCalls + 1; });
     earlierHandlerCalls = 0;
     {
         const InterruptRequests requests;
-        EXPECT_FALSE(requests.requested());
-        std::raise(SIGTERM);
-        EXPECT_TRUE(requests.waitFor(0ms));
+        std::raise(SIGPIPE);  // would end the process were it not ignored
         EXPECT_EQ(earlierHandlerCalls, 0);
+        EXPECT_FALSE(requests.requested()) << "a closed pipe is the writer's to notice, not a stop request";
     }
-    EXPECT_FALSE(InterruptRequests{}.requested());  // a new object starts without a request
-    std::raise(SIGTERM);
+    std::raise(SIGPIPE);
     EXPECT_EQ(earlierHandlerCalls, 1);
-    std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGPIPE, SIG_DFL);
 }
 #endif
 

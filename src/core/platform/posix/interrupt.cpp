@@ -17,7 +17,8 @@ namespace {
 // Signal handlers reach only static storage. Lock-free atomics are safe to touch from one.
 static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
 
-constexpr int kSignals[] = {SIGINT, SIGTERM};
+// A closed terminal (SIGHUP) asks for the same orderly end as Ctrl-C.
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 struct SignalState {
     std::atomic<bool> active{false};
@@ -25,6 +26,7 @@ struct SignalState {
     std::atomic<int> wakeWriteEnd{-1};
     int wakeReadEnd = -1;
     struct sigaction previous[std::size(kSignals)]{};
+    struct sigaction previousPipe {};
 };
 
 constinit SignalState signalState;
@@ -66,10 +68,17 @@ InterruptRequests::InterruptRequests() {
     for (std::size_t i = 0; i < std::size(kSignals); ++i) {
         ::sigaction(kSignals[i], &action, &state.previous[i]);
     }
+    // A reader that goes away (`| head`) must not kill the program before its traces are
+    // written: the write fails instead, and the program decides.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    ::sigaction(SIGPIPE, &ignore, &state.previousPipe);
 }
 
 InterruptRequests::~InterruptRequests() {
     SignalState& state = signalState;
+    ::sigaction(SIGPIPE, &state.previousPipe, nullptr);
     for (std::size_t i = 0; i < std::size(kSignals); ++i) {
         ::sigaction(kSignals[i], &state.previous[i], nullptr);
     }
