@@ -313,6 +313,12 @@ void MainWindow::streamUpdated(std::u16string_view environment, orvalix::Traffic
     }
 }
 
+void MainWindow::logFileStarted(std::u16string_view environment, const orvalix::StartedLog& log) {
+    if (log.path.empty()) {
+        showStatus(orvalix::startedLogNotice(environment, log));  // the recording has no file: say so
+    }
+}
+
 void MainWindow::logFileStopped(std::u16string_view environment, const orvalix::StoppedLog& log) {
     showStatus(orvalix::stoppedLogNotice(environment, log));
 }

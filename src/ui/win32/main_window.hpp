@@ -54,7 +54,7 @@ private:
                       std::uint64_t, std::span<const std::uint8_t>) override {}
     void streamUpdated(std::u16string_view environment, orvalix::TrafficStream& stream, std::int32_t addedMarks,
                        std::int32_t appendedRecords) override;
-    void logFileStarted(std::u16string_view, const orvalix::StartedLog&) override {}
+    void logFileStarted(std::u16string_view environment, const orvalix::StartedLog& log) override;
     void logFileStopped(std::u16string_view environment, const orvalix::StoppedLog& log) override;
     void recordingsRefused(std::u16string_view environment, std::size_t refused) override;
     void serviceFailed(const std::string& text) override;
