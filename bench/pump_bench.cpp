@@ -61,6 +61,8 @@ public:
     void streamUpdated(std::u16string_view, TrafficStream&, std::int32_t, std::int32_t) override {}
     void logFileStarted(std::u16string_view, std::u16string_view, const std::filesystem::path&) override {}
     void serviceFailed(const std::string&) override {}
+    void portLost(std::u16string_view, std::u16string_view, const std::string&) override {}
+    void datagramsDropped(std::u16string_view, std::uint64_t, std::uint64_t) override {}
 };
 
 // A temporary data folder, removed with everything in it at the end.

@@ -36,9 +36,16 @@ struct RecordingSink final : TrafficSink {
     }
     void logFileStarted(std::u16string_view, std::u16string_view, const fs::path&) override {}
     void serviceFailed(const std::string& text) override { failures.push_back(text); }
+    void portLost(std::u16string_view environment, std::u16string_view port, const std::string& reason) override {
+        portEvents.push_back(toNarrow(environment) + " lost " + toNarrow(port) + ": " + reason);
+    }
+    void datagramsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) override {
+        portEvents.push_back(toNarrow(environment) + " dropped " + std::to_string(added) + " of " +
+                             std::to_string(total));
+    }
 
     std::vector<Names> opened;
-    Texts records, updates, failures;
+    Texts records, updates, failures, portEvents;
 };
 
 class SessionTest : public ::testing::Test {
