@@ -7,6 +7,7 @@
 #include "core/text/text_conversion.hpp"
 #include "ui/view/command_ids.hpp"
 #include "ui/view/menu_state.hpp"
+#include "ui/view/status_texts.hpp"
 #include "ui/view/ui_texts.hpp"
 #include "ui/view/window_texts.hpp"
 #include "ui/win32/about_dialog.hpp"
@@ -317,6 +318,22 @@ void MainWindow::serviceFailed(const std::string& text) {
     const std::u16string message = orvalix::toWide(text);
     const std::u16string caption = orvalix::ui::productName();
     ::MessageBoxW(handle(), wide(message), wide(caption), MB_ICONERROR);
+}
+
+void MainWindow::showStatus(const std::u16string& text) {
+    // The status bar shows the latest event only; the trace keeps them all.
+    trace_.record(orvalix::toNarrow(text));
+    ::SendMessageW(statusBar_, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(wide(text)));
+}
+
+void MainWindow::portLost(std::u16string_view environment, std::u16string_view port, const std::string& reason) {
+    showStatus(orvalix::ui::portLostStatus(orvalix::platform::userLanguageIsJapanese(), environment, port,
+                                           orvalix::toWide(reason)));
+}
+
+void MainWindow::datagramsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) {
+    showStatus(orvalix::ui::datagramsDroppedStatus(orvalix::platform::userLanguageIsJapanese(), environment, added,
+                                                   total));
 }
 
 }  // namespace Orvalix

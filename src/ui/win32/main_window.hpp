@@ -56,6 +56,9 @@ private:
                        std::int32_t appendedRecords) override;
     void logFileStarted(std::u16string_view, std::u16string_view, const std::filesystem::path&) override {}
     void serviceFailed(const std::string& text) override;
+    void portLost(std::u16string_view environment, std::u16string_view port, const std::string& reason) override;
+    void datagramsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) override;
+    void showStatus(const std::u16string& text);
 
     static constexpr int kMdiClientId = 20000;
     static constexpr int kStatusBarId = 2;
