@@ -138,7 +138,6 @@ bool deviceGone(DWORD error) {
         case ERROR_GEN_FAILURE:
         case ERROR_OPERATION_ABORTED:
         case ERROR_DEVICE_NOT_CONNECTED:
-        case ERROR_NO_SUCH_DEVICE:
         case ERROR_DEVICE_REMOVED:
             return true;
         default:

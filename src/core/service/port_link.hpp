@@ -10,8 +10,8 @@
 namespace orvalix {
 
 // What the cycle needs of a port, as a non-owning reference to any type with OpenPort's
-// read/write/writeFinished/health. The cycle runs over real ports in a run and over stand-ins in tests;
-// a call costs one indirect call and nothing is allocated.
+// read/write/writeFinished/health. The cycle runs over real ports in a run and over stand-ins
+// in tests; a call costs one indirect call and nothing is allocated.
 class PortLink {
 public:
     template <class Port>

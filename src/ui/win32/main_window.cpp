@@ -276,6 +276,8 @@ void MainWindow::destroyTrafficWindows() {
 }
 
 void MainWindow::start() {
+    // The last run's port events are no news in this one.
+    ::SendMessageW(statusBar_, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(L""));
     if (session_.start() && session_.pumpArmed()) {
         armPump();
     }
