@@ -51,6 +51,7 @@ public:
     }
     void write(std::span<const std::uint8_t>, const SocketAddress&) { ++writes_; }
     bool writeFinished() { return true; }
+    PortHealth health() const { return {}; }
 
 private:
     std::size_t bytesPerRead_;
@@ -102,7 +103,8 @@ void BM_SerialCycle(benchmark::State& state) {
             std::span<const std::uint8_t> extra) {
             const std::lock_guard lock(serviceLock);
             store.push(environment, data, time, extra);
-        }});
+        },
+        [](std::u16string_view, const PortHealth&) {}});
     runtime.environments.emplace(u"S", serialEnvironment(conditionsAndSteps));
     store.prepare(runtime.environments);
     LineRatePort port(bytesPerCycle);

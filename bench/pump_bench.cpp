@@ -63,6 +63,8 @@ public:
     void logFileStopped(std::u16string_view, const StoppedLog&) override {}
     void recordingsRefused(std::u16string_view, std::size_t) override {}
     void serviceFailed(const std::string&) override {}
+    void portLost(std::u16string_view, std::u16string_view, const std::string&) override {}
+    void datagramsDropped(std::u16string_view, std::uint64_t, std::uint64_t) override {}
 };
 
 // A temporary data folder, removed with everything in it at the end.

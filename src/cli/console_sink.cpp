@@ -8,7 +8,8 @@
 namespace orvalix::cli {
 namespace {
 
-std::string plural(std::int64_t count, std::string_view noun) {
+template <typename Count>
+std::string plural(Count count, std::string_view noun) {
     return std::to_string(count) + " " + std::string(noun) + (count == 1 ? "" : "s");
 }
 
@@ -98,18 +99,36 @@ void ConsoleSink::serviceFailed(const std::string& text) {
     console_.err.flush();
 }
 
+void ConsoleSink::portLost(std::u16string_view environment, std::u16string_view port, const std::string& reason) {
+    totalsOf(environment).portLost = true;
+    console_.out << toNarrow(environment) << " port " << toNarrow(port) << " lost: " << reason << "\n";
+    console_.out.flush();
+}
+
+void ConsoleSink::datagramsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) {
+    totalsOf(environment).droppedDatagrams = total;
+    console_.out << toNarrow(environment) << " the system dropped " << plural(added, "datagram") << " (" << total
+                 << " in all): the socket's receive buffer was full\n";
+}
+
 void ConsoleSink::printSummary() const {
     console_.out << "Summary:\n";
     for (const std::u16string& name : order_) {
         const EnvironmentTotals& totals = totals_.at(name);
         console_.out << "  " << toNarrow(name) << ": " << totals.received << " received, " << totals.sent
                      << " sent, " << plural(totals.marks, "mark") << ", " << plural(totals.logFiles, "log file");
-        // Only what went wrong is added, so a clean run's summary reads as it always did.
+        // Only what went wrong is added, so an untroubled run's summary reads as it always did.
         if (totals.logFilesStopped > 0) {
             console_.out << " (" << totals.logFilesStopped << " stopped by a failed write)";
         }
         if (totals.recordingsRefused > 0) {
             console_.out << ", " << plural(totals.recordingsRefused, "recording") << " refused";
+        }
+        if (totals.droppedDatagrams > 0) {
+            console_.out << ", " << plural(totals.droppedDatagrams, "datagram") << " dropped by the system";
+        }
+        if (totals.portLost) {
+            console_.out << ", port lost";
         }
         console_.out << "\n";
     }

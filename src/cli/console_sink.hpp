@@ -20,11 +20,13 @@ struct EnvironmentTotals {
     std::int64_t logFiles = 0;
     std::int64_t logFilesStopped = 0;
     std::int64_t recordingsRefused = 0;
+    bool portLost = false;
+    std::uint64_t droppedDatagrams = 0;
 };
 
 // The run command's view of the session: a header when the folder opens, one line per
-// pumped record (unless quiet), a line per trigger log file, the service's error on the
-// error stream, and the totals for the summary.
+// pumped record (unless quiet), a line per trigger log file, per lost port and per report of
+// dropped datagrams, the service's error on the error stream, and the totals for the summary.
 class ConsoleSink final : public TrafficSink {
 public:
     ConsoleSink(Console console, bool quiet);
@@ -39,6 +41,8 @@ public:
     void logFileStopped(std::u16string_view environment, const StoppedLog& log) override;
     void recordingsRefused(std::u16string_view environment, std::size_t refused) override;
     void serviceFailed(const std::string& text) override;
+    void portLost(std::u16string_view environment, std::u16string_view port, const std::string& reason) override;
+    void datagramsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) override;
 
     void printSummary() const;
 

@@ -43,6 +43,8 @@ constexpr std::string_view kHelp =
     "  ENVIRONMENT DATE TIME RX|TX LENGTH ATTRIBUTE BYTES... [marks: NAME, ...]\n"
     "\n"
     "Trigger recordings write their log files under FOLDER/Logs, and a line says so.\n"
+    "A port that goes away (a device unplugged) gets a line and stays closed while the\n"
+    "run goes on; on Linux, UDP datagrams the system dropped get a line a second.\n"
     "Ctrl-C, a termination request, a closed terminal, a standard output that takes no\n"
     "more (a closed pipe, a full device) or the end of --for stops the run; one last pump\n"
     "follows, then a summary per environment. The traces Primary.csv (this program's\n"

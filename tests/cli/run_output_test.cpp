@@ -174,6 +174,35 @@ TEST(RunCommand, AStandardOutputThatTakesNoMoreStopsTheRunInOrderWithStatus1) {
     }
 }
 
+// Port events print on the way, and the summary names them only where they happened.
+TEST(ConsoleSink, LostPortsAndDroppedDatagramsGetALineEachAndAWordInTheSummary) {
+    std::ostringstream out, err;
+    ConsoleSink sink({out, err}, true);
+    Project project = sinkProject();
+    project.environments[u"F1"] = kSinkEnvironment;
+    project.environments[u"F1"].port = portNamed(u"127.0.0.1:5000", u"", true);
+    project.environments[u"G1"] = project.environments[u"F1"];
+    sink.folderOpened(project, {u"D1", u"F1", u"G1"});
+    sink.portLost(u"D1", u"/dev/ttyUSB0", "Input/output error");
+    sink.datagramsDropped(u"F1", 1, 1);
+    sink.datagramsDropped(u"F1", 5120, 8192);
+    sink.printSummary();
+    const std::string text = out.str();
+    const std::string lines[] = {
+        "D1 port /dev/ttyUSB0 lost: Input/output error\n",
+        "F1 the system dropped 1 datagram (1 in all): the socket's receive buffer was full\n",
+        "F1 the system dropped 5120 datagrams (8192 in all): the socket's receive buffer was full\n",
+        "Summary:\n"
+        "  D1: 0 received, 0 sent, 0 marks, 0 log files, port lost\n"
+        "  F1: 0 received, 0 sent, 0 marks, 0 log files, 8192 datagrams dropped by the system\n"
+        "  G1: 0 received, 0 sent, 0 marks, 0 log files\n",
+    };
+    for (const std::string& line : lines) {
+        EXPECT_NE(text.find(line), std::string::npos) << line << "in\n" << text;
+    }
+    EXPECT_EQ(err.str(), "") << "a lost port is not an error of the run";
+}
+
 TEST(ConsoleSink, ServiceErrorGoesToTheErrorStreamOnOneLine) {
     std::ostringstream out, err;
     ConsoleSink sink({out, err}, false);

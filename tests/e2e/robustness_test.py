@@ -97,6 +97,16 @@ class UdpFlood(RobustnessTest):
         flood.kill()
 
         self.assertEqual(answered, asked, "requests to the other environment went unanswered during the flood")
+        # The socket's buffer overflowed: said at most once a second while it went on, and in the summary.
+        reports = [(int(added), int(total)) for added, total in re.findall(
+            r"^F1 the system dropped (\d+) datagrams? \((\d+) in all\): the socket's receive buffer was full$",
+            run.output(), re.MULTILINE)]
+        self.assertTrue(reports, run.describe())
+        self.assertLessEqual(len(reports), (stop_sent - flood_start) / 1e9 + 2, "more than a report a second")
+        self.assertEqual(sum(added for added, _ in reports), reports[-1][1])
+        self.assertLines(run.output(), rf"  F1: \d+ received, 0 sent, 0 marks, 0 log files, {reports[-1][1]} datagrams "
+                                       r"dropped by the system",
+                         r"  D1: \d+ received, \d+ sent, \d+ marks?, \d+ log files?")
         self.assertLess(after - before, 64 * 1024, f"resident memory grew from {before} KiB to {after} KiB")
         flooding = [text for stamp, text in trace_entries(run.trace_dir / "Controller.csv")
                     if flood_start < stamp < stop_sent]
@@ -132,7 +142,8 @@ class OddDatagrams(RobustnessTest):
 
 
 class SerialPeerGone(RobustnessTest):
-    def test_a_serial_peer_that_disappears_leaves_no_busy_loop_and_the_run_goes_on(self):
+    # socat's end makes the kernel hang up the pty the run holds, as it does the line of an unplugged adapter.
+    def test_a_serial_device_that_vanishes_is_reported_once_and_the_run_goes_on_without_a_busy_loop(self):
         folder, port = self.folder(), free_udp_port()
         peer_link = folder / "peer"
         socat = subprocess.Popen(["socat", f"pty,raw,echo=0,link={folder / 'COM1'}",
@@ -164,9 +175,13 @@ class SerialPeerGone(RobustnessTest):
         # A 10 ms cycle takes a small share of one processor; a loop spinning on the dead line takes all of it.
         share = (cpu_seconds(run.process.pid) - used) / (time.monotonic() - start)
         self.assertLess(share, 0.6, f"orvalix-cli used {share:.0%} of a processor after the peer went")
-        self.assertEqual(run.stop(), 0, run.describe())
+        lost = rf"^S1 port {re.escape(str(folder / 'COM1'))} lost: Input/output error$"
+        self.assertTrue(run.shows(lost), run.describe())
+        self.assertEqual(run.stop(), 0, "a lost port is reported, it does not fail the run\n" + run.describe())
+        self.assertEqual(len(re.findall(lost, run.output(), re.MULTILINE)), 1, run.describe())
         self.assertLines(run.output(), r"  D2: \d+ received, \d+ sent, 1 mark, 1 log file",
-                         r"  S1: 1 received, 1 sent, 0 marks, 0 log files")
+                         r"  S1: 1 received, 1 sent, 0 marks, 0 log files, port lost")
+        self.assertEqual(run.output(1), "")
 
 
 class FrameFileChurn(RobustnessTest):

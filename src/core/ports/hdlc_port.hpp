@@ -28,6 +28,8 @@ public:
     std::size_t read(std::span<std::uint8_t> buffer, std::uint32_t& status, SocketAddress& sender);
     void write(std::span<const std::uint8_t> data, const SocketAddress& destination);
     bool writeFinished();
+    // The board library tells nothing of a board that went away.
+    PortHealth health() const { return {}; }
 
 private:
     void close();

@@ -42,6 +42,10 @@ bool OpenPort::writeFinished() {
     return std::visit([](auto& port) { return port.writeFinished(); }, impl_->port);
 }
 
+PortHealth OpenPort::health() const {
+    return std::visit([](const auto& port) { return port.health(); }, impl_->port);
+}
+
 std::string cantOpenMessage(std::u16string_view portName, bool japanese) {
     if (japanese) {
         return toNarrow(std::u16string(portName) + u" を開けません。");

@@ -29,6 +29,20 @@ inline constexpr std::uint32_t kReceiveParity = 0x0004;    // CE_RXPARITY
 inline constexpr std::uint32_t kReceiveFraming = 0x0008;   // CE_FRAME
 inline constexpr std::uint32_t kReceiveBreak = 0x0010;     // CE_BREAK
 
+// What a port has learned besides its bytes; plain values, so the service thread can copy it
+// every cycle without allocating.
+struct PortHealth {
+    // The system's error number (errno; GetLastError on Windows) once the device has gone away,
+    // such as an unplugged USB adapter; 0 while it is there. The port has closed its handle by
+    // then and reads and writes nothing more.
+    std::uint32_t lostError = 0;
+    // Datagrams the system dropped because the socket's receive buffer was full, since the port
+    // opened, as of the last datagram read. It wraps around; only Linux counts them.
+    std::uint32_t droppedDatagrams = 0;
+
+    friend bool operator==(const PortHealth&, const PortHealth&) = default;
+};
+
 class HdlcLibrary;
 
 // What opening ports needs besides the settings: the board library, loaded at most once
@@ -60,6 +74,8 @@ public:
     // Tests without waiting whether no write is in progress; a true answer consumes the
     // completion, like a test of an auto-reset event. True before the first write.
     bool writeFinished();
+
+    PortHealth health() const;
 
     struct Impl;
     explicit OpenPort(std::unique_ptr<Impl> impl);

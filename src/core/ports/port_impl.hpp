@@ -17,6 +17,7 @@ namespace orvalix {
 //   std::size_t read(std::span<std::uint8_t> buffer, std::uint32_t& status, SocketAddress& sender);
 //   void write(std::span<const std::uint8_t> data, const SocketAddress& destination);
 //   bool writeFinished();
+//   PortHealth health() const;
 // with the meaning OpenPort documents.
 struct OpenPort::Impl {
     std::variant<SerialPort, HdlcPort, UdpPort> port;

@@ -29,9 +29,15 @@ public:
     void write(std::span<const std::uint8_t> data, const SocketAddress& destination);
     // True when no write is in progress; a true answer consumes the completion.
     bool writeFinished();
+    // lostError is set once a call found the device gone; the handle is closed at that moment.
+    PortHealth health() const { return {lostError_, 0}; }
 
 private:
+    // Closes the handle for good: nothing reads or writes a device that went away.
+    void lose(std::uint32_t error);
+
     std::unique_ptr<Native> native_;
+    std::uint32_t lostError_ = 0;
 };
 
 // Opens the port named by the settings with their line settings; nothing when the device

@@ -139,6 +139,12 @@ std::uint32_t receiveErrorFlags(const LineErrorCounts& before, const LineErrorCo
     return flags;
 }
 
+bool serialDeviceGone(int error) {
+    // A hung-up line answers EIO to everything; ENXIO and ENODEV come from a device node whose
+    // driver has let go of it.
+    return error == EIO || error == ENXIO || error == ENODEV;
+}
+
 // One frame at most is on its way: the bytes the kernel has not yet taken wait in
 // sendBuffer, and the completion is signalled once all were taken and the output queue is
 // empty. completionSignalled behaves as an auto-reset event that starts signalled.
@@ -170,8 +176,11 @@ struct SerialPort::Native {
             if (written == 0 || errno == EAGAIN) {
                 return;
             }
-            // The device has gone (EIO, ENXIO) or refuses the bytes: the frame is dropped and
-            // counts as sent, so the port is not left waiting for a completion that cannot come.
+            // The device has gone or refuses the bytes: the frame is dropped and counts as
+            // sent, so the port is not left waiting for a completion that cannot come.
+            if (serialDeviceGone(errno)) {
+                goneError = errno;
+            }
             sendOffset = sendEnd;
         }
     }
@@ -193,6 +202,7 @@ struct SerialPort::Native {
     }
 
     int fd = -1;
+    int goneError = 0;  // what a write learned: the device went away
     std::optional<LineErrorCounts> counts;
     bool completionSignalled = true;
     bool frameInFlight = false;
@@ -206,13 +216,29 @@ SerialPort::SerialPort(SerialPort&& other) noexcept = default;
 SerialPort& SerialPort::operator=(SerialPort&& other) noexcept = default;
 SerialPort::~SerialPort() = default;
 
+void SerialPort::lose(std::uint32_t error) {
+    lostError_ = error;
+    native_.reset();
+}
+
 std::size_t SerialPort::read(std::span<std::uint8_t> buffer, std::uint32_t& status, SocketAddress&) {
     if (!native_) {
         return 0;
     }
+    if (native_->goneError != 0) {
+        lose(static_cast<std::uint32_t>(native_->goneError));
+        return 0;
+    }
     status = native_->takeErrorFlags();
     int queued = 0;
-    if (::ioctl(native_->fd, FIONREAD, &queued) != 0 || queued <= 0) {
+    if (::ioctl(native_->fd, FIONREAD, &queued) != 0) {
+        // Nothing queued reads as 0, not as a failure: only a line that is gone fails here.
+        if (serialDeviceGone(errno)) {
+            lose(static_cast<std::uint32_t>(errno));
+        }
+        return 0;
+    }
+    if (queued <= 0) {
         return 0;
     }
     const std::size_t want = std::min({static_cast<std::size_t>(queued), buffer.size(), kMaxFrameLength});
@@ -220,6 +246,10 @@ std::size_t SerialPort::read(std::span<std::uint8_t> buffer, std::uint32_t& stat
     do {
         got = ::read(native_->fd, buffer.data(), want);
     } while (got < 0 && errno == EINTR);
+    if (got < 0 && serialDeviceGone(errno)) {
+        lose(static_cast<std::uint32_t>(errno));
+        return 0;
+    }
     return got > 0 ? static_cast<std::size_t>(got) : 0;
 }
 

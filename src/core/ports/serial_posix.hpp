@@ -43,4 +43,8 @@ struct LineErrorCounts {
 // so any change counts.
 std::uint32_t receiveErrorFlags(const LineErrorCounts& before, const LineErrorCounts& after);
 
+// Whether a failed call's errno means the device went away (an adapter unplugged, the far end
+// of a pty closed: the kernel hangs the line up), rather than a passing refusal.
+bool serialDeviceGone(int error);
+
 }  // namespace orvalix

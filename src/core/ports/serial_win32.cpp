@@ -126,6 +126,25 @@ bool applyTimeouts(HANDLE file) {
     return SetCommTimeouts(file, &timeouts) != 0;
 }
 
+// The answers of a port whose device went away (a USB adapter unplugged, a driver that let go
+// of it); a refusal that passes, or the ERROR_OPERATION_ABORTED of our own CancelIo after a
+// short read, is none of these where it is asked.
+bool deviceGone(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_ACCESS_DENIED:
+        case ERROR_INVALID_HANDLE:
+        case ERROR_BAD_COMMAND:
+        case ERROR_GEN_FAILURE:
+        case ERROR_OPERATION_ABORTED:
+        case ERROR_DEVICE_NOT_CONNECTED:
+        case ERROR_DEVICE_REMOVED:
+            return true;
+        default:
+            return false;
+    }
+}
+
 // Auto-reset and signalled from the start: the first write finds the port free.
 OwnedHandle signalledAutoResetEvent() { return OwnedHandle(CreateEventW(nullptr, FALSE, TRUE, nullptr)); }
 
@@ -161,6 +180,11 @@ SerialPort::SerialPort(SerialPort&& other) noexcept = default;
 SerialPort& SerialPort::operator=(SerialPort&& other) noexcept = default;
 SerialPort::~SerialPort() = default;
 
+void SerialPort::lose(std::uint32_t error) {
+    lostError_ = error;
+    native_.reset();
+}
+
 std::size_t SerialPort::read(std::span<std::uint8_t> buffer, std::uint32_t& status, SocketAddress&) {
     if (!native_) {
         return 0;
@@ -170,6 +194,9 @@ std::size_t SerialPort::read(std::span<std::uint8_t> buffer, std::uint32_t& stat
     DWORD errors = 0;
     COMSTAT comStat{};
     if (!ClearCommError(file, &errors, &comStat)) {
+        if (const DWORD error = GetLastError(); deviceGone(error)) {
+            lose(error);
+        }
         return 0;
     }
     status = errors;
@@ -187,11 +214,14 @@ std::size_t SerialPort::read(std::span<std::uint8_t> buffer, std::uint32_t& stat
         if (!GetOverlappedResult(file, &overlapped, &got, FALSE)) {
             got = 0;
         }
-    } else if (GetLastError() == ERROR_IO_PENDING) {
+    } else if (const DWORD error = GetLastError(); error == ERROR_IO_PENDING) {
         if (!GetOverlappedResult(file, &overlapped, &got, FALSE)) {
             got = 0;
             pending = GetLastError() == ERROR_IO_INCOMPLETE;
         }
+    } else if (deviceGone(error)) {
+        lose(error);
+        return 0;
     }
     if (got != want) {
         CancelIo(file);

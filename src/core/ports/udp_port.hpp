@@ -18,6 +18,8 @@ public:
     std::size_t read(std::span<std::uint8_t> buffer, std::uint32_t& status, SocketAddress& sender);
     void write(std::span<const std::uint8_t> data, const SocketAddress& destination);
     bool writeFinished();
+    // A socket does not go away; the system's drops are all it has to tell.
+    PortHealth health() const { return {0, socket_.droppedDatagrams()}; }
 
 private:
     UdpSocket socket_;

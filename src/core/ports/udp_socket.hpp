@@ -27,6 +27,10 @@ public:
     bool readable();
     // One datagram, at most buffer.size() bytes; nothing on a receive error.
     std::optional<std::size_t> receive(std::span<std::uint8_t> buffer, SocketAddress& sender);
+    // Datagrams the system dropped for want of room in the receive buffer since the socket was
+    // made, as the last datagram received reported it (it wraps around). Linux only: Winsock
+    // keeps no such count, and this stays 0 there.
+    std::uint32_t droppedDatagrams() const { return droppedDatagrams_; }
     // One datagram; failures are not reported.
     void send(std::span<const std::uint8_t> data, const SocketAddress& destination);
     // The bound port; 0 when it cannot be asked.
@@ -37,6 +41,7 @@ private:
     void close();
 
     std::intptr_t handle_ = -1;
+    std::uint32_t droppedDatagrams_ = 0;
 };
 
 // The sockaddr_in image of an IPv4 address and port.

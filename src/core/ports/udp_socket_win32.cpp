@@ -62,12 +62,14 @@ std::optional<UdpSocket> UdpSocket::bind(std::uint32_t address, std::uint16_t po
     return socket;
 }
 
-UdpSocket::UdpSocket(UdpSocket&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
+UdpSocket::UdpSocket(UdpSocket&& other) noexcept
+    : handle_(std::exchange(other.handle_, -1)), droppedDatagrams_(std::exchange(other.droppedDatagrams_, 0)) {}
 
 UdpSocket& UdpSocket::operator=(UdpSocket&& other) noexcept {
     if (this != &other) {
         close();
         handle_ = std::exchange(other.handle_, -1);
+        droppedDatagrams_ = std::exchange(other.droppedDatagrams_, 0);
     }
     return *this;
 }

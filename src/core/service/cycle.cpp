@@ -33,8 +33,11 @@ void runCycle(ServiceRuntime& runtime, std::uint64_t now) {
     }
     runtime.trace.record(messages::kStartSequences);
 
+    // An environment whose port went away neither evaluates, nor writes, nor reports again.
     for (EnvironmentRuntime& environment : runtime.perEnvironment) {
-        environmentPass(runtime, environment);
+        if (!environment.portLost()) {
+            environmentPass(runtime, environment);
+        }
     }
 }
 

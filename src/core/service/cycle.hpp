@@ -10,7 +10,7 @@ namespace orvalix {
 void prepareTimes(ServiceRuntime& runtime, std::uint64_t now);
 
 // One cycle after its "Cyclic process started." checkpoint: times, frames, the receive phase,
-// then every environment's pass, in the runtime's order.
+// then the pass of every environment whose port is not lost, in the runtime's order.
 void runCycle(ServiceRuntime& runtime, std::uint64_t now);
 
 }  // namespace orvalix

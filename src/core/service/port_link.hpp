@@ -10,8 +10,8 @@
 namespace orvalix {
 
 // What the cycle needs of a port, as a non-owning reference to any type with OpenPort's
-// read/write/writeFinished. The cycle runs over real ports in a run and over stand-ins in tests;
-// a call costs one indirect call and nothing is allocated.
+// read/write/writeFinished/health. The cycle runs over real ports in a run and over stand-ins
+// in tests; a call costs one indirect call and nothing is allocated.
 class PortLink {
 public:
     template <class Port>
@@ -24,7 +24,8 @@ public:
           write_([](void* self, std::span<const std::uint8_t> data, const SocketAddress& destination) {
               static_cast<Port*>(self)->write(data, destination);
           }),
-          writeFinished_([](void* self) { return static_cast<Port*>(self)->writeFinished(); }) {}
+          writeFinished_([](void* self) { return static_cast<Port*>(self)->writeFinished(); }),
+          health_([](const void* self) { return static_cast<const Port*>(self)->health(); }) {}
 
     std::size_t read(std::span<std::uint8_t> buffer, std::uint32_t& status, SocketAddress& sender) const {
         return read_(port_, buffer, status, sender);
@@ -33,12 +34,14 @@ public:
         write_(port_, data, destination);
     }
     bool writeFinished() const { return writeFinished_(port_); }
+    PortHealth health() const { return health_(port_); }
 
 private:
     void* port_;
     std::size_t (*read_)(void*, std::span<std::uint8_t>, std::uint32_t&, SocketAddress&);
     void (*write_)(void*, std::span<const std::uint8_t>, const SocketAddress&);
     bool (*writeFinished_)(void*);
+    PortHealth (*health_)(const void*);
 };
 
 }  // namespace orvalix

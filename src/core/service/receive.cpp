@@ -15,11 +15,30 @@ namespace orvalix {
 
 namespace messages = trace_messages;
 
+namespace {
+
+void watchPort(ServiceRuntime& runtime, EnvironmentRuntime& environment) {
+    const PortHealth health = environment.port.health();
+    if (health == environment.portHealth) {
+        return;
+    }
+    environment.portHealth = health;
+    runtime.links.reportPort(environment.name, health);
+}
+
+}  // namespace
+
 void receivePhase(ServiceRuntime& runtime) {
     for (EnvironmentRuntime& environment : runtime.perEnvironment) {
+        if (environment.portLost()) {
+            environment.received.length = 0;
+            environment.receiveStatus = 0;
+            continue;
+        }
         std::uint32_t status = 0;
         SocketAddress sender;
         const std::size_t count = environment.port.read(environment.received.data, status, sender);
+        watchPort(runtime, environment);
         if (count == 0) {
             environment.received.length = 0;
             environment.receiveStatus = 0;

@@ -9,7 +9,8 @@ namespace orvalix {
 // Names under which expressions read the frame being received and the frame last built.
 inline constexpr std::u16string_view kReceiveName = u"R";
 
-// Reads every opened port once, in the runtime's order, into each environment's read buffer.
+// Reads every opened port once, in the runtime's order, into each environment's read buffer,
+// and reports what a port tells when it changed. A lost port is no longer read.
 void receivePhase(ServiceRuntime& runtime);
 
 // True when no byte came for longer than the limit (100 ns units), compared as signed values.

@@ -35,6 +35,12 @@ ServiceLinks linksTo(SimulationService::Shared& shared) {
             }
             const std::lock_guard lock(shared.lock);
             shared.traffic.push(environment, data, time, extra);
+        },
+        [&shared](std::u16string_view environment, const PortHealth& health) {
+            const std::lock_guard lock(shared.lock);
+            if (const auto entry = shared.portHealth.find(environment); entry != shared.portHealth.end()) {
+                entry->second = health;
+            }
         }};
 }
 
@@ -54,6 +60,11 @@ void startUp(ServiceRuntime& runtime, SimulationService::Shared& shared, PortCon
         ports.push_back(EnvironmentPort{opened.environmentName, PortLink(opened.port)});
     }
     prepareEnvironments(runtime, ports);
+
+    const std::lock_guard lock(shared.lock);
+    for (const OpenedPort& opened : openedPorts) {
+        shared.portHealth.try_emplace(opened.environmentName);
+    }
 }
 
 void closePorts(std::vector<OpenedPort>& openedPorts) {

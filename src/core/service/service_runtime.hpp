@@ -61,10 +61,13 @@ struct EnvironmentRuntime {
     ByteBuffer received;
     std::uint32_t receiveStatus = 0;
     bool characterTimedOut = false;
+    // What the port last told; once it is lost the environment sits out every cycle.
+    PortHealth portHealth;
 
     EnvironmentRuntime(std::u16string environmentName, const Environment& settings, PortLink link);
 
     bool serial() const { return kind == PortKind::Serial; }
+    bool portLost() const { return portHealth.lostError != 0; }
 };
 
 // How the thread reaches the service object; each takes the object's lock for its copy.
@@ -73,6 +76,8 @@ struct ServiceLinks {
     std::function<void(std::u16string_view environment, std::span<const std::uint8_t> data, std::uint64_t time,
                        std::span<const std::uint8_t> extra)>
         pushTraffic;
+    // Called when what the port tells changed: rarely, except for the drop count under a flood.
+    std::function<void(std::u16string_view environment, const PortHealth& health)> reportPort;
 };
 
 // The run-time state of one run of the service thread; nothing outside the thread sees it.

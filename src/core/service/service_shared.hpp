@@ -1,11 +1,13 @@
 #pragma once
 
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 
 #include "core/platform/event.hpp"
+#include "core/ports/port.hpp"
 #include "core/project/project.hpp"
 #include "core/service/simulation_service.hpp"
 #include "core/traffic/traffic_store.hpp"
@@ -16,13 +18,16 @@ namespace orvalix {
 // shared_ptr as well, so a thread given up on by stop() never reaches freed state; the service
 // then continues with a fresh one.
 struct SimulationService::Shared {
-    // Guards environments, frames, lastError and traffic; taken for short copies only.
+    // Guards environments, frames, lastError, traffic and portHealth; taken for short copies only.
     mutable std::mutex lock;
     EnvironmentMap environments;
     // Swapped whole by setFrames; a cycle takes the pointer, never a deep copy.
     std::shared_ptr<const FrameMap> frames = std::make_shared<const FrameMap>();
     std::string lastError;
     TrafficStore traffic;
+    // What each opened port of the run last told, by environment; emptied at start, an entry
+    // per opened port made by the thread's start-up, so that reports allocate nothing.
+    std::map<std::u16string, PortHealth, std::less<>> portHealth;
     // Manual reset; made anew at each start, while no thread uses this object.
     std::optional<platform::Event> stopEvent;
 };

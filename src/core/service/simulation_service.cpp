@@ -73,6 +73,7 @@ int SimulationService::start() {
     {
         const std::lock_guard lock(shared_->lock);
         shared_->lastError.clear();
+        shared_->portHealth.clear();
     }
     try {
         shared_->stopEvent.emplace(platform::Event::Reset::Manual, false);
@@ -126,6 +127,12 @@ std::int32_t SimulationService::popTraffic(std::u16string_view environment, std:
                                            std::uint64_t& time, std::span<std::uint8_t> extra) {
     const std::lock_guard lock(shared_->lock);
     return shared_->traffic.pop(environment, data, time, extra);
+}
+
+PortHealth SimulationService::portHealth(std::u16string_view environment) const {
+    const std::lock_guard lock(shared_->lock);
+    const auto entry = shared_->portHealth.find(environment);
+    return entry == shared_->portHealth.end() ? PortHealth{} : entry->second;
 }
 
 std::shared_ptr<SimulationService::Shared> SimulationService::freshShared(const Shared& previous) {

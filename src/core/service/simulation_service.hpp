@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/ports/port.hpp"
 #include "core/project/project.hpp"
 
 namespace orvalix {
@@ -52,6 +53,10 @@ public:
     // The oldest record of the environment, removed from the store; 0 when none.
     std::int32_t popTraffic(std::u16string_view environment, std::span<std::uint8_t> data, std::uint64_t& time,
                             std::span<std::uint8_t> extra);
+
+    // What the environment's port of the current (or last) run last told; all zero when it
+    // has told nothing or was not opened.
+    PortHealth portHealth(std::u16string_view environment) const;
 
     struct Shared;  // state shared with the service thread
 

@@ -8,6 +8,7 @@
 #include "core/platform/clock.hpp"
 #include "core/project/data_file_path.hpp"
 #include "core/project/loaders.hpp"
+#include "core/session/port_watch.hpp"
 #include "core/session/update_traffic.hpp"
 #include "core/session/usable_environments.hpp"
 #include "core/traffic/trigger_recorder.hpp"
@@ -24,6 +25,13 @@ bool folderExists(std::u16string_view folder) {
     return path && std::filesystem::exists(*path, error);
 }
 
+std::int64_t milliseconds(std::int64_t counter, std::int64_t frequency) {
+    if (frequency <= 0) {
+        return 0;
+    }
+    return counter / frequency * 1000 + counter % frequency * 1000 / frequency;
+}
+
 }  // namespace
 
 struct Session::State {
@@ -37,6 +45,7 @@ struct Session::State {
     // Each stream refers to its environment inside project.
     std::map<std::u16string, std::unique_ptr<TrafficStream>, std::less<>> streams;
     TriggerRecorder recorder;
+    PortWatch portWatch;
     bool pumpArmed = false;
     bool paused = false;
     std::int64_t lastFrameCheck = 0;
@@ -74,6 +83,7 @@ bool Session::start() {
         stream->clear();
     }
     s.recorder.clear();
+    s.portWatch.clear();
     s.service.setEnvironments(s.project.environments);
     s.service.setFrames(s.project.frames);
     // A thread that cannot be made is a run that ended at once with an error: say so, rather
@@ -117,6 +127,13 @@ void Session::tick() {
     }
     s.trace.record(messages::kTickUpdatedTraffics);
 
+    // Paused or not: these are no records. A thread that has ended has told all it will tell.
+    const bool ended = !runActive();
+    for (const std::u16string& name : s.usable) {
+        s.portWatch.look(name, s.project.environments.find(name)->second, s.service.portHealth(name),
+                         milliseconds(now, frequency), ended, s.sink);
+    }
+
     // The counts of 2000 ms; with no counter frequency every positive difference qualifies.
     const std::int64_t threshold = frequency * 2000 / 1000;
     if (now - s.lastFrameCheck > threshold) {
@@ -128,7 +145,7 @@ void Session::tick() {
         s.lastFrameCheck = now;
     }
 
-    if (runActive()) {
+    if (!ended) {
         return;  // armed for the next tick
     }
     // The thread has ended (or there is none): this was the last pump of the run.

@@ -36,6 +36,14 @@ public:
     virtual void recordingsRefused(std::u16string_view environment, std::size_t refused) = 0;
     // The service ended by itself with an error text (shown once).
     virtual void serviceFailed(const std::string& text) = 0;
+    // The environment's port went away during the run (a device unplugged) and stays closed
+    // for the rest of it; port is its name as the settings give it, reason the system's text.
+    // Once per run and environment.
+    virtual void portLost(std::u16string_view environment, std::u16string_view port, const std::string& reason) = 0;
+    // The system dropped datagrams meant for the environment's port because its receive buffer
+    // was full: added since the last call, total since the run started. At most once a second
+    // per environment; the last tick of a run tells what is left.
+    virtual void datagramsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) = 0;
 };
 
 }  // namespace orvalix

@@ -8,6 +8,7 @@
 #include "core/text/text_conversion.hpp"
 #include "ui/view/command_ids.hpp"
 #include "ui/view/menu_state.hpp"
+#include "ui/view/status_texts.hpp"
 #include "ui/view/ui_texts.hpp"
 #include "ui/view/window_texts.hpp"
 #include "ui/win32/about_dialog.hpp"
@@ -276,6 +277,8 @@ void MainWindow::destroyTrafficWindows() {
 }
 
 void MainWindow::start() {
+    // The last run's port events are no news in this one.
+    ::SendMessageW(statusBar_, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(L""));
     if (session_.start() && session_.pumpArmed()) {
         armPump();
     }
@@ -315,23 +318,16 @@ void MainWindow::streamUpdated(std::u16string_view environment, orvalix::Traffic
 
 void MainWindow::logFileStarted(std::u16string_view environment, const orvalix::StartedLog& log) {
     if (log.path.empty()) {
-        showStatus(orvalix::startedLogNotice(environment, log));  // the recording has no file: say so
+        showStatus(orvalix::toWide(orvalix::startedLogNotice(environment, log)));  // the recording has no file: say so
     }
 }
 
 void MainWindow::logFileStopped(std::u16string_view environment, const orvalix::StoppedLog& log) {
-    showStatus(orvalix::stoppedLogNotice(environment, log));
+    showStatus(orvalix::toWide(orvalix::stoppedLogNotice(environment, log)));
 }
 
 void MainWindow::recordingsRefused(std::u16string_view environment, std::size_t refused) {
-    showStatus(orvalix::refusedRecordingsNotice(environment, refused));
-}
-
-void MainWindow::showStatus(const std::string& text) {
-    trace_.record(text);
-    const std::u16string status = orvalix::toWide(text);
-    // The bar is in simple mode: its one part is SB_SIMPLEID.
-    ::SendMessageW(statusBar_, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(wide(status)));
+    showStatus(orvalix::toWide(orvalix::refusedRecordingsNotice(environment, refused)));
 }
 
 void MainWindow::serviceFailed(const std::string& text) {
@@ -339,6 +335,22 @@ void MainWindow::serviceFailed(const std::string& text) {
     const std::u16string message = orvalix::toWide(text);
     const std::u16string caption = orvalix::ui::productName();
     ::MessageBoxW(handle(), wide(message), wide(caption), MB_ICONERROR);
+}
+
+void MainWindow::showStatus(const std::u16string& text) {
+    // The status bar shows the latest event only; the trace keeps them all.
+    trace_.record(orvalix::toNarrow(text));
+    ::SendMessageW(statusBar_, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(wide(text)));
+}
+
+void MainWindow::portLost(std::u16string_view environment, std::u16string_view port, const std::string& reason) {
+    showStatus(orvalix::ui::portLostStatus(orvalix::platform::userLanguageIsJapanese(), environment, port,
+                                           orvalix::toWide(reason)));
+}
+
+void MainWindow::datagramsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) {
+    showStatus(orvalix::ui::datagramsDroppedStatus(orvalix::platform::userLanguageIsJapanese(), environment, added,
+                                                   total));
 }
 
 }  // namespace Orvalix

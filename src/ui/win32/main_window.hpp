@@ -58,8 +58,10 @@ private:
     void logFileStopped(std::u16string_view environment, const orvalix::StoppedLog& log) override;
     void recordingsRefused(std::u16string_view environment, std::size_t refused) override;
     void serviceFailed(const std::string& text) override;
+    void portLost(std::u16string_view environment, std::u16string_view port, const std::string& reason) override;
+    void datagramsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) override;
     // What the user should know of the run without a box to dismiss: the newest such line.
-    void showStatus(const std::string& text);
+    void showStatus(const std::u16string& text);
 
     static constexpr int kMdiClientId = 20000;
     static constexpr int kStatusBarId = 2;

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -86,6 +87,9 @@ protected:
         if (std::system("command -v socat > /dev/null 2>&1") != 0) {
             GTEST_SKIP() << "socat is not installed (apt package socat): no pty pair for the serial tests";
         }
+        startPeer();
+    }
+    void startPeer() {
         std::string program = "socat", first = "pty,raw,echo=0,link=" + path("COM3").string(),
                     second = "pty,raw,echo=0,link=" + path("peer").string();
         char* const argv[] = {program.data(), first.data(), second.data(), nullptr};
@@ -102,13 +106,22 @@ protected:
     void TearDown() override {
         ::close(peer_);
         if (socat_ > 0) {
-            ::kill(socat_, SIGCONT);
-            ::kill(socat_, SIGTERM);
-            ::waitpid(socat_, nullptr, 0);
+            endPeer();
         }
     }
 
     fs::path path(const char* name) const { return folder_.path() / name; }
+    // The far end goes: the kernel hangs up the pty the port holds, as it does the line of an
+    // unplugged USB adapter.
+    void endPeer() {
+        ::kill(socat_, SIGCONT);
+        ::kill(socat_, SIGTERM);
+        ::waitpid(socat_, nullptr, 0);
+        socat_ = -1;
+        // A later peer must not be taken for ready by links this one left.
+        fs::remove(path("COM3"));
+        fs::remove(path("peer"));
+    }
     // Parity None: a pty may refuse even parity at a bit rate outside the table.
     static std::optional<SerialPort> openAt(const fs::path& path, std::u16string bitRate = u"9600") {
         return openSerialPort(serialSettings(toWide(path.string()), {bitRate, u"None"}));
@@ -185,6 +198,33 @@ TEST_F(SerialPtyTest, FrameHeldUpOnTheLineKeepsThePortBusyAndEachCompletionIsCon
     EXPECT_FALSE(port.writeFinished());
     port.write({}, SocketAddress{});
     EXPECT_TRUE(eventually([&] { return port.writeFinished(); })) << "a frame without bytes completes too";
+}
+
+// However the loss is found, it is told with the system's error number, the handle is closed,
+// and the port neither reads nor takes frames any more.
+TEST_F(SerialPtyTest, ADeviceThatGoesAwayIsReportedLostAndThePortClosesForGood) {
+    for (const bool foundByWrite : {false, true}) {
+        SCOPED_TRACE(foundByWrite ? "found by a write" : "found by a read");
+        if (foundByWrite) {
+            startPeer();
+        }
+        SerialPort port = openAt(path("COM3")).value();
+        Bytes buffer(64);
+        std::uint32_t status = 0;
+        SocketAddress sender;
+        EXPECT_EQ(port.read(buffer, status, sender), 0u);
+        EXPECT_EQ(port.health(), PortHealth{}) << "nothing queued is not a device gone";
+        ASSERT_TRUE(port.writeFinished());
+        endPeer();
+        if (foundByWrite) {
+            port.write(test::pattern(10, 1), SocketAddress{});
+        }
+        EXPECT_TRUE(eventually([&] { return port.read(buffer, status, sender) == 0 && port.health().lostError != 0; }));
+        EXPECT_EQ(port.health(), (PortHealth{EIO, 0}));
+        EXPECT_FALSE(port.writeFinished()) << "a lost port takes no more frames";
+        ::close(peer_);
+        peer_ = -1;
+    }
 }
 
 TEST_F(SerialPtyTest, OpenFailsForMissingBusyOrNonSerialDevicesButTakesAnyBitRate) {

@@ -80,6 +80,35 @@ TEST_F(UdpPortTest, EachReadTakesOneDatagramAndItsSenderEvenAfterSendsNobodyTook
     EXPECT_TRUE(sender == before && status == 7U) << "reading nothing leaves sender and status alone";
 }
 
+// Linux counts the datagrams a full receive buffer turned away and hands the count over with
+// the next datagram it keeps; Winsock counts none.
+TEST_F(UdpPortTest, DatagramsTheSystemDroppedAreCountedWithTheNextOneRead) {
+#ifndef __linux__
+    GTEST_SKIP() << "only Linux counts the datagrams it drops";
+#endif
+    const std::uint16_t localPort = test::freeUdpPort();
+    OpenPort port = openPort(test::udpSettings(localPort), context_).value();
+    EXPECT_EQ(port.health(), PortHealth{});
+    UdpSocket equipment = peer();
+    const SocketAddress ours = ipv4SocketAddress(kLoopback, localPort);
+    // The receive buffer (some 200 KiB) holds a few hundred small datagrams; nobody reads meanwhile.
+    constexpr std::size_t kSent = 5000;
+    for (std::size_t n = 0; n < kSent; ++n) equipment.send(bytesOf("x"), ours);
+    std::size_t kept = 0;
+    SocketAddress sender;
+    std::uint32_t status = 0;
+    while (port.read(buffer_, status, sender) > 0) ++kept;
+    // Those kept came before the drops; the count rides on the next datagram that finds room.
+    equipment.send(bytesOf("last"), ours);
+    Bytes got;
+    while ((got = readArrived(port, sender)) == bytesOf("x")) ++kept;  // late ones, should the system lag
+    EXPECT_EQ(got, bytesOf("last"));
+    const std::uint32_t dropped = port.health().droppedDatagrams;
+    EXPECT_GT(dropped, 0u) << kept << " kept";
+    EXPECT_LE(dropped, kSent - kept);
+    EXPECT_EQ(port.health().lostError, 0u) << "a socket is never lost";
+}
+
 // A port or address in the wrong byte order would miss the socket.
 TEST_F(UdpPortTest, ReplyGoesToTheConfiguredRemoteEndpointElseTheLastSender) {
     for (const bool remoteConfigured : {false, true}) {

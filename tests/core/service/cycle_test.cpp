@@ -207,5 +207,47 @@ TEST(Cycle, PhasesCheckpointAndTransmitByTheRules) {
     std::ranges::for_each(cases, run);
 }
 
+// Environment B sends F and A sends G in every cycle in which their pass runs; B's port tells
+// told[k] from cycle k + 1 on.
+TEST(PortHealth, ChangesAreReportedOnceAndALostPortSitsOutTheRestOfTheRun) {
+    struct HealthCase {
+        const char* rule;
+        std::vector<PortHealth> told;
+        std::vector<std::string> reports;
+        std::size_t reads;  // of B's port over four cycles
+        std::vector<std::string> pushed;
+    };
+    const std::vector<std::string> allSent = {"1 tx 46", "1 tx 47", "2 tx 46", "2 tx 47",
+                                              "3 tx 46", "3 tx 47", "4 tx 46", "4 tx 47"};
+    // clang-format off
+    const HealthCase cases[] = {
+        {"a port with nothing to tell is reported never", {{}, {}, {}, {}}, {}, 4, allSent},
+        {"a lost port is reported once, then neither read nor written; the other environment goes on",
+         {{}, {5, 0}, {5, 0}, {5, 0}}, {"2 B lost 5 dropped 0"}, 2, {"1 tx 46", "1 tx 47", "2 tx 47", "3 tx 47", "4 tx 47"}},
+        {"the drop count is reported when it changes, not in every cycle",
+         {{0, 3}, {0, 3}, {0, 7}, {0, 7}}, {"1 B lost 0 dropped 3", "3 B lost 0 dropped 7"}, 4, allSent},
+        {"a port lost after drops keeps its count in the report",
+         {{0, 3}, {0, 3}, {6, 3}, {6, 3}}, {"1 B lost 0 dropped 3", "3 B lost 6 dropped 3"}, 3,
+         {"1 tx 46", "1 tx 47", "2 tx 46", "2 tx 47", "3 tx 47", "4 tx 47"}},
+    };
+    // clang-format on
+    for (const HealthCase& c : cases) {
+        SCOPED_TRACE(c.rule);
+        test::Rig rig;
+        rig.setFrames({{u"F", frame({"0x46"})}, {u"G", frame({"0x47"})}});
+        test::FakePort& b = rig.add(u"B", udp({step("1", "F")}));
+        test::FakePort& a = rig.add(u"A", udp({step("1", "G")}));
+        rig.start();
+        for (const PortHealth& told : c.told) {
+            b.told = told;
+            rig.cycle();
+        }
+        EXPECT_EQ(rig.reports, c.reports);
+        EXPECT_EQ(b.readCount, c.reads);
+        EXPECT_EQ(a.readCount, c.told.size());
+        EXPECT_EQ(rig.pushed, c.pushed);
+    }
+}
+
 }  // namespace
 }  // namespace orvalix

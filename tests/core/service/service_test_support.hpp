@@ -102,8 +102,11 @@ struct FakePort {
     std::size_t writeCount = 0;
     std::vector<Bytes> written;
     std::vector<SocketAddress> destinations;
+    PortHealth told;  // what health() answers
+    std::size_t readCount = 0;
 
     std::size_t read(std::span<std::uint8_t> buffer, std::uint32_t& statusOut, SocketAddress& senderOut) {
+        ++readCount;
         if (incoming.empty()) {
             return 0;
         }
@@ -123,6 +126,7 @@ struct FakePort {
         writeInFlight = !writesCompleteAtOnce;
     }
     bool writeFinished() { return !writeInFlight; }
+    PortHealth health() const { return told; }
     void complete() { writeInFlight = false; }
 };
 
@@ -166,7 +170,8 @@ inline std::string describeRecord(const Environment& settings, std::span<const s
 // A service runtime over fake ports, without thread, timer or lock: cycles are run by hand.
 class Rig {
 public:
-    Rig() : runtime_(std::make_unique<ServiceRuntime>(ServiceLinks{[this] { return frames_; }, pushLink()})) {}
+    Rig()
+        : runtime_(std::make_unique<ServiceRuntime>(ServiceLinks{[this] { return frames_; }, pushLink(), reportLink()})) {}
 
     // Environments are visited in the order they are added.
     FakePort& add(std::u16string name, Environment settings) {
@@ -202,8 +207,16 @@ public:
     std::vector<std::string> pushed;
     bool keepPushes = true;  // without it pushes are only counted
     std::size_t pushCount = 0;
+    // Each port report: the cycle's number, the environment, the lost error and the drop count.
+    std::vector<std::string> reports;
 
 private:
+    decltype(ServiceLinks::reportPort) reportLink() {
+        return [this](std::u16string_view name, const PortHealth& health) {
+            reports.push_back(std::to_string(cycles_) + ' ' + toNarrow(name) + " lost " +
+                              std::to_string(health.lostError) + " dropped " + std::to_string(health.droppedDatagrams));
+        };
+    }
     decltype(ServiceLinks::pushTraffic) pushLink() {
         return [this](std::u16string_view name, std::span<const std::uint8_t> data, std::uint64_t time,
                       std::span<const std::uint8_t> extra) {

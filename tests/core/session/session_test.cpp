@@ -38,9 +38,16 @@ struct RecordingSink final : TrafficSink {
     void logFileStopped(std::u16string_view, const StoppedLog&) override {}
     void recordingsRefused(std::u16string_view, std::size_t) override {}
     void serviceFailed(const std::string& text) override { failures.push_back(text); }
+    void portLost(std::u16string_view environment, std::u16string_view port, const std::string& reason) override {
+        portEvents.push_back(toNarrow(environment) + " lost " + toNarrow(port) + ": " + reason);
+    }
+    void datagramsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) override {
+        portEvents.push_back(toNarrow(environment) + " dropped " + std::to_string(added) + " of " +
+                             std::to_string(total));
+    }
 
     std::vector<Names> opened;
-    Texts records, updates, failures;
+    Texts records, updates, failures, portEvents;
 };
 
 class SessionTest : public ::testing::Test {
@@ -204,6 +211,35 @@ TEST_F(SessionTest, ServiceErrorIsReportedOnceAndDisarmsThePumpUntilTheNextStart
     EXPECT_EQ(sink_.failures.size(), 1u);
     session_.stop();
     ticks(100);
+}
+
+// The drop count travels from the socket through the service thread to the pump and the sink.
+// It rides on the datagrams that find room, so those are sent until one does.
+TEST_F(SessionTest, DatagramsTheSystemDroppedReachTheSinkOnceTheServiceReadsALaterOne) {
+#ifndef __linux__
+    GTEST_SKIP() << "only Linux counts the datagrams it drops";
+#endif
+    writeEchoDevice();
+    startAndAwaitHello();
+    UdpSocket burst = UdpSocket::bind(test::kLoopback, 0).value();
+    const SocketAddress c1 = ipv4SocketAddress(test::kLoopback, otherPort_);
+    for (int n = 0; n < 5000; ++n) {
+        burst.send(Bytes{0x42}, c1);  // C1 reads one a cycle: its buffer overflows
+    }
+    for (int wait = 0; wait < 600 && sink_.portEvents.empty(); ++wait) {  // bounded: a broken path fails
+        burst.send(Bytes{0x43}, c1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        session_.tick();
+    }
+    ASSERT_FALSE(sink_.portEvents.empty());
+    const std::string& first = sink_.portEvents[0];
+    EXPECT_TRUE(first.starts_with("C1 dropped ")) << first;
+    const std::string count = first.substr(first.rfind(' ') + 1);
+    EXPECT_EQ(first, "C1 dropped " + count + " of " + count);
+    EXPECT_GT(std::stoul(count), 0u);
+    session_.stop();
+    ticks(3);
+    EXPECT_FALSE(session_.pumpArmed());
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "ui/view/command_line_folder.hpp"
 #include "ui/view/menu_state.hpp"
+#include "ui/view/status_texts.hpp"
 #include "ui/view/traffic_columns.hpp"
 #include "ui/view/window_texts.hpp"
 
@@ -33,6 +34,20 @@ TEST(UiTexts, ColumnTitlesAndExitPromptFollowTheUserLanguage) {
     EXPECT_EQ(titlesOf(byteListColumns(english)),
               (Titles{u"Ofs", u"0", u"1", u"2", u"3", u"4", u"5", u"6", u"7"}));
     EXPECT_EQ(english.exitPrompt, u"Communication is in progress. Sure to Exit?");
+}
+
+TEST(StatusTexts, PortEventsNameTheEnvironmentAndFollowTheUserLanguage) {
+    const std::pair<std::u16string, std::u16string> cases[] = {
+        {portLostStatus(false, u"S1", u"COM3", u"Input/output error"), u"S1: port COM3 lost: Input/output error"},
+        {portLostStatus(true, u"S1", u"COM3", u"デバイスが削除されました"),
+         u"S1: ポート COM3 が失われました: デバイスが削除されました"},
+        {datagramsDroppedStatus(false, u"F1", 5120, 8192),
+         u"F1: the system dropped 5120 datagrams (8192 in all): the receive buffer was full"},
+        {datagramsDroppedStatus(false, u"F1", 1, 1), u"F1: the system dropped 1 datagram (1 in all): the receive buffer was full"},
+        {datagramsDroppedStatus(true, u"F1", 5120, 8192),
+         u"F1: 受信バッファが一杯のため、システムがデータグラムを 5120 個破棄しました (計 8192 個)"},
+    };
+    for (const auto& [text, expected] : cases) EXPECT_EQ(text, expected);
 }
 
 TEST(TrafficColumns, WidthIsTheMeasuredOrFallbackWidthPlusPaddingExceptForTheFixedNameColumn) {

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace orvalix::ui {
+
+// The main window's status bar: the latest port event of the run, in the user's language.
+
+// "S1: port COM3 lost: <reason>"; the port stays closed for the rest of the run.
+std::u16string portLostStatus(bool japanese, std::u16string_view environment, std::u16string_view port,
+                              std::u16string_view reason);
+
+// "F1: the system dropped 5120 datagrams (8192 in all): the receive buffer was full"
+std::u16string datagramsDroppedStatus(bool japanese, std::u16string_view environment, std::uint64_t added,
+                                      std::uint64_t total);
+
+}  // namespace orvalix::ui
