@@ -28,10 +28,16 @@ bool folderExists(std::u16string_view folder) {
 
 struct Session::State {
     State(ExecutionTrace& traceIn, TrafficSink& sinkIn, ServiceOptions options)
-        : trace(traceIn), sink(sinkIn), service(std::move(options)) {}
+        : trace(traceIn),
+          sink(sinkIn),
+          ringMemoryLimit(options.maxRingMemory),
+          japanese(options.japanese),
+          service(std::move(options)) {}
 
     ExecutionTrace& trace;
     TrafficSink& sink;
+    std::uint64_t ringMemoryLimit;
+    bool japanese;
     Project project;
     std::vector<std::u16string> usable;
     // Each stream refers to its environment inside project.
@@ -59,7 +65,7 @@ void Session::open(std::u16string_view dataFolder) {
     s.usable = usableEnvironmentNames(s.project.environments);
     for (const std::u16string& name : s.usable) {
         const Environment& environment = s.project.environments.find(name)->second;
-        s.streams.emplace(name, std::make_unique<TrafficStream>(environment));  // made reset
+        s.streams.emplace(name, std::make_unique<TrafficStream>(environment, s.ringMemoryLimit));  // made reset
     }
     s.sink.folderOpened(s.project, s.usable);
 }
@@ -74,6 +80,15 @@ bool Session::start() {
         stream->clear();
     }
     s.recorder.clear();
+    // A history that cannot be kept fails the run before the service makes its own rings.
+    for (const std::u16string& name : s.usable) {
+        if (const auto& refusal = stream(name)->refusal()) {
+            const std::string text = ringRefusalMessage(name, *refusal, s.japanese);
+            s.trace.record(text);
+            s.sink.serviceFailed(text);
+            return true;
+        }
+    }
     s.service.setEnvironments(s.project.environments);
     s.service.setFrames(s.project.frames);
     // A thread that cannot be made is a run that ended at once with an error: say so, rather
