@@ -7,15 +7,10 @@
 namespace orvalix::cli {
 
 std::optional<std::uint64_t> parseByteCount(std::string_view text) {
-    unsigned shift = 0;
-    if (!text.empty()) {
-        switch (text.back()) {
-        case 'k': case 'K': shift = 10; break;
-        case 'm': case 'M': shift = 20; break;
-        case 'g': case 'G': shift = 30; break;
-        default: break;
-        }
-    }
+    // K, M and G stand for the first three powers of 1024: a shift by 10, 20 or 30 bits.
+    constexpr std::string_view kUnits = "KkMmGg";
+    const std::size_t unit = text.empty() ? std::string_view::npos : kUnits.find(text.back());
+    const unsigned shift = unit == std::string_view::npos ? 0 : 10 * static_cast<unsigned>(unit / 2 + 1);
     const std::string_view digits = shift == 0 ? text : text.substr(0, text.size() - 1);
     // from_chars would take a leading minus sign; only digits are a count.
     if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos) {

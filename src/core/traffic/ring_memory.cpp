@@ -24,13 +24,15 @@ std::uint64_t ringMemory(std::int32_t capacity, std::int32_t maxLength, std::int
         return 0;
     }
     // At most 2^31 slots of less than 2^32 bytes each: the product stays below 2^63.
-    const auto length = static_cast<std::uint64_t>(std::min(maxLength, static_cast<std::int32_t>(kMaxFrameLength)));
+    const auto length =
+        static_cast<std::uint64_t>(std::min(maxLength, static_cast<std::int32_t>(kMaxFrameLength)));
     const auto extra = static_cast<std::uint64_t>(std::max(extraSize, std::int32_t{0}));
     return static_cast<std::uint64_t>(capacity) * (kSlotHeaderSize + extra + length);
 }
 
 std::uint64_t ringMemory(const Environment& environment) {
-    return ringMemory(recordCapacity(environment.port), maxRecordLength(environment.port), extraSizeOf(environment));
+    return ringMemory(recordCapacity(environment.port), maxRecordLength(environment.port),
+                      extraSizeOf(environment));
 }
 
 std::unique_ptr<TrafficRing> makeEnvironmentRing(const Environment& environment, std::uint64_t limit,

@@ -204,5 +204,41 @@ TEST_F(SessionTest, ServiceErrorIsReportedOnceAndDisarmsThePumpUntilTheNextStart
     ticks(100);
 }
 
+// The session's own history ring is checked at Start, before the service makes its rings: a
+// refusal goes to the sink as a failed run, with no thread and no port opened.
+TEST_F(SessionTest, AHistoryAboveTheMemoryLimitFailsStartWithTheTextAndOpensNothing) {
+    const std::uint16_t port = test::freeUdpPort();
+    writeEnvironment(u"A1", test::freeUdpPort(), 50);  // 50 records of 12 + 4 + 64 bytes: 4000
+    writeEnvironment(u"B1", port, 100);                // 8000
+    struct Case {
+        const char* rule;
+        std::uint64_t limit;
+        Texts failures;
+    };
+    const Case cases[] = {
+        {"every history fits", 8000, {}},
+        {"B1 needs one byte more than the limit", 7999,
+         {"Can't make the traffic history of B1: recordCapacity 100 and maxRecordLength 64 need 8000 bytes, "
+          "more than the limit of 7999 bytes"}},
+        {"the first in map order is told", 3999,
+         {"Can't make the traffic history of A1: recordCapacity 50 and maxRecordLength 64 need 4000 bytes, "
+          "more than the limit of 3999 bytes"}},
+    };
+    for (const Case& c : cases) {
+        RecordingSink sink;
+        Session session(trace_, sink, ServiceOptions{traces_.path(), false, c.limit});
+        session.open(data_.wide());
+        ASSERT_TRUE(session.start()) << c.rule;
+        EXPECT_EQ(sink.failures, c.failures) << c.rule;
+        EXPECT_EQ(session.pumpArmed(), c.failures.empty()) << c.rule;
+        EXPECT_EQ(session.runActive(), c.failures.empty()) << c.rule;
+        if (!c.failures.empty()) {
+            EXPECT_TRUE(UdpSocket::bind(test::kLoopback, port)) << c.rule << ": B1's port stays closed";
+            EXPECT_EQ(countOf(c.failures[0]), 1) << c.rule << ": the text is in the trace";
+        }
+        session.stop();
+    }
+}
+
 }  // namespace
 }  // namespace orvalix
