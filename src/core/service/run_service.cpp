@@ -46,7 +46,8 @@ void startUp(ServiceRuntime& runtime, SimulationService::Shared& shared, PortCon
         // A run whose traffic would be lost without a word does not start, like one whose
         // port cannot be opened.
         if (const auto& refused = shared.traffic.refused()) {
-            throw std::runtime_error(ringRefusalMessage(refused->environment, refused->refusal, portContext.japanese));
+            throw std::runtime_error(
+                ringRefusalMessage(refused->environment, refused->refusal, portContext.japanese));
         }
         runtime.environments = shared.environments;
     }
