@@ -80,10 +80,17 @@ bool Session::start() {
         stream->clear();
     }
     s.recorder.clear();
-    // A history that cannot be kept fails the run before the service makes its own rings.
+    // A history above the limit is refused by the service as well (it has the same limit and
+    // settings), which ends the run as a port that cannot be opened does. One whose memory could
+    // not be had at open gets another try; failing again, it fails the run here.
     for (const std::u16string& name : s.usable) {
-        if (const auto& refusal = stream(name)->refusal()) {
-            const std::string text = ringRefusalMessage(name, *refusal, s.japanese);
+        TrafficStream& history = *stream(name);
+        const auto memoryMissing = [&history] { return history.refusal() && !history.refusal()->overLimit; };
+        if (memoryMissing()) {
+            history.reset();
+        }
+        if (memoryMissing()) {
+            const std::string text = ringRefusalMessage(name, *history.refusal(), s.japanese);
             s.trace.record(text);
             s.sink.serviceFailed(text);
             return true;
