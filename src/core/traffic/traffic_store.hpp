@@ -20,7 +20,7 @@ namespace orvalix {
 class TrafficStore {
 public:
     // Drops every ring, then makes one for each usable environment; a ring above the limit, or
-    // one whose buffer cannot be made, keeps nothing and is told by refusal().
+    // one whose buffer cannot be made, keeps nothing and is told by refused().
     void prepare(const EnvironmentMap& environments, std::uint64_t ringMemoryLimit = kDefaultRingMemoryLimit);
 
     // The first environment, in map order, whose ring was refused at the last prepare, and why.
