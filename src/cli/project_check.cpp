@@ -16,6 +16,7 @@
 #include "core/text/csv_reader.hpp"
 #include "core/text/text_conversion.hpp"
 #include "core/text/text_split.hpp"
+#include "core/traffic/extra_block.hpp"
 #include "core/traffic/log_files.hpp"
 #include "core/traffic/ring_memory.hpp"
 
@@ -179,19 +180,17 @@ private:
                     " files ending in .Environments.csv (a name is the text before the first dot): its steps "
                     "and named conditions are loaded " + std::to_string(count) + " times over");
         }
+        PortSettings settings;
         if (file.read) {
-            Environment environment;
-            readEnvironmentFile(folder_, name, environment.port);
-            for (std::size_t i = 0; i < count; ++i) {
-                readNamedFile(folder_, name, environment.namedConditions);
-            }
-            checkPort(file, environment.port);
-            if (isUsable(environment.port)) {
-                checkHistoryMemory(file, environment);
-            }
+            readEnvironmentFile(folder_, name, settings);
+            checkPort(file, settings);
         }
         checkSequence(name);
-        checkNamedConditions(name);
+        // Each file that names the environment loads its named conditions once more.
+        const std::size_t conditionCount = checkNamedConditions(name) * count;
+        if (file.read && isUsable(settings)) {
+            checkHistoryMemory(file, settings, conditionCount);
+        }
     }
 
     void checkNumber(const CsvFile& file, const PortSettings& settings, const NumericSetting& numeric) {
@@ -238,14 +237,15 @@ private:
                 " at character " + std::to_string(at + 1) + ": " + consequence);
     }
 
-    void checkHistoryMemory(const CsvFile& file, const Environment& environment) {
-        const std::uint64_t bytes = ringMemory(environment);
+    void checkHistoryMemory(const CsvFile& file, const PortSettings& settings, std::size_t conditionCount) {
+        const std::int32_t capacity = recordCapacity(settings);
+        const std::uint64_t bytes = ringMemory(capacity, maxRecordLength(settings),
+                                               static_cast<std::int32_t>(extraBlockSize(conditionCount)));
         if (bytes <= kLargeRingMemory) {
             return;
         }
-        const std::int32_t capacity = recordCapacity(environment.port);
         const std::string clamped =
-            maxRecordLength(environment.port) > static_cast<std::int32_t>(kMaxFrameLength)
+            maxRecordLength(settings) > static_cast<std::int32_t>(kMaxFrameLength)
                 ? "; a length above " + std::to_string(kMaxFrameLength) + " counts as " +
                       std::to_string(kMaxFrameLength)
                 : "";
@@ -383,16 +383,19 @@ private:
         }
     }
 
-    void checkNamedConditions(const std::u16string& name) {
+    // Returns the number of named conditions the file gives.
+    std::size_t checkNamedConditions(const std::u16string& name) {
         const CsvFile file = readDataFile(name + std::u16string(kNamedFileSuffix), false);
         // Log file key -> the first condition that gives it, and its line.
         std::map<std::u16string, std::pair<std::u16string, std::size_t>> logNames;
+        std::size_t conditions = 0;
         for (std::size_t index = 1; index < file.parse.table.size(); ++index) {
             const CsvRow& row = file.parse.table[index];
             if (isCommentRow(row)) {
                 continue;
             }
             ++report_.summary.namedConditions;
+            ++conditions;
             const std::size_t line = file.lineOf(index);
             const std::u16string conditionName = cell(row, 0);
             checkName(file.path, line, 1, "condition name", conditionName);
@@ -406,6 +409,7 @@ private:
             checkExpressionCell(file, line, row, 2, "mark condition", EmptyCell::Allowed);
             checkExpressionCell(file, line, row, 3, "trigger condition", EmptyCell::Allowed);
         }
+        return conditions;
     }
 
     // Log files are named after their condition, cleaned of what file systems refuse: two names
