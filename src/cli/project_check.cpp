@@ -228,13 +228,16 @@ private:
             return;
         }
         const auto at = static_cast<std::size_t>(found - text.begin());
+        // Characters, not UTF-16 units: the second half of a pair is no character of its own.
+        const auto character = static_cast<std::size_t>(
+            std::count_if(text.begin(), found, [](char16_t c) { return c < 0xDC00 || c > 0xDFFF; }) + 1);
         const std::string consequence =
             *found == u'\0' ? "the name ends there wherever it is shown or handed to the system, where it "
                               "reads as " + inQuotes(text.substr(0, at))
                             : "no one sees it in the name, and file names on Windows cannot hold it";
         add(path, line, column, Severity::Error,
             std::string(what) + " " + visibleInQuotes(text) + " holds the control character " + codePoint(*found) +
-                " at character " + std::to_string(at + 1) + ": " + consequence);
+                " at character " + std::to_string(character) + ": " + consequence);
     }
 
     void checkHistoryMemory(const CsvFile& file, const PortSettings& settings, std::size_t conditionCount) {

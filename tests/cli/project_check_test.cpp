@@ -120,10 +120,12 @@ TEST(ProjectCheck, ControlCharactersInNamesAreErrorsThatShowTheCharacter) {
                     {"U1.Sequences.csv", 2, 3, 'W', "has no readable file"}});
     expectFindings("a tab, DEL and a C1 control in condition names; printable names pass",
                    {{u"U1.Environments.csv", environmentFile(kPort)},
-                    {u"U1.Named.csv", "N,C,M,T\n\tPing,1,,\nPi\x7Fng,1,,\nPi\xC2\x85ng,1,,\n応答 1,1,,\n"}},
+                    {u"U1.Named.csv",
+                     "N,C,M,T\n\tPing,1,,\nPi\x7Fng,1,,\nPi\xC2\x85ng,1,,\n応答 1,1,,\n𝄞\x02,1,,\n"}},
                    {{"U1.Named.csv", 2, 1, 'E', "\"<U+0009>Ping\" holds the control character U+0009 at character 1"},
                     {"U1.Named.csv", 3, 1, 'E', "U+007F at character 3"},
-                    {"U1.Named.csv", 4, 1, 'E', "U+0085 at character 3"}});
+                    {"U1.Named.csv", 4, 1, 'E', "U+0085 at character 3"},
+                    {"U1.Named.csv", 6, 1, 'E', "\"𝄞<U+0002>\" holds the control character U+0002 at character 2"}});
 }
 
 TEST(ProjectCheck, AnExpressionOfTheReadLengthOrMoreIsTooLong) {
