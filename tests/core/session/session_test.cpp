@@ -212,22 +212,26 @@ TEST_F(SessionTest, AHistoryAboveTheMemoryLimitEndsTheRunWithTheTextAndOpensNoth
     struct Case {
         const char* rule;
         std::uint64_t limit;
+        bool japanese;
         std::string failure;
     };
     const Case cases[] = {
-        {"every history fits", 8000, ""},
-        {"B1 needs one byte more than the limit", 7999,
+        {"every history fits", 8000, false, ""},
+        {"B1 needs one byte more than the limit", 7999, false,
          "Can't make the traffic history of B1: recordCapacity 100 and maxRecordLength 64 need 8000 bytes, "
          "more than the limit of 7999 bytes"},
-        {"the first in map order is told", 3999,
+        {"the first in map order is told", 3999, false,
          "Can't make the traffic history of A1: recordCapacity 50 and maxRecordLength 64 need 4000 bytes, "
          "more than the limit of 3999 bytes"},
+        {"in the user's language", 3999, true,
+         "A1 の通信履歴を確保できません。recordCapacity 50、maxRecordLength 64 には 4000 "
+         "バイトが必要で、上限の 3999 バイトを超えています。"},
     };
     for (const Case& c : cases) {
         const test::TempFolder traces;
         RecordingSink sink;
         {
-            Session session(trace_, sink, ServiceOptions{traces.path(), false, c.limit});
+            Session session(trace_, sink, ServiceOptions{traces.path(), c.japanese, c.limit});
             session.open(data_.wide());
             ASSERT_TRUE(session.start()) << c.rule;
             for (int wait = 0; wait < 200 && session.runActive(); ++wait) {  // a run that works goes on
@@ -238,7 +242,8 @@ TEST_F(SessionTest, AHistoryAboveTheMemoryLimitEndsTheRunWithTheTextAndOpensNoth
             EXPECT_EQ(session.pumpArmed(), c.failure.empty()) << c.rule;
         }
         const Texts controller = test::checkpointsIn(traces.path() / trace_messages::kServiceTraceFile);
-        EXPECT_EQ(std::ranges::count(controller, trace_messages::kOpenedPorts), c.failure.empty() ? 1 : 0) << c.rule;
+        EXPECT_EQ(std::ranges::count(controller, trace_messages::kOpenedPorts), c.failure.empty() ? 1 : 0)
+            << c.rule << ": a refused run opens no port";
         if (!c.failure.empty()) {
             EXPECT_EQ(std::ranges::count(controller, c.failure), 1) << c.rule;
             EXPECT_EQ(countOf(c.failure), 1) << c.rule << ": in the user-interface trace too";
