@@ -24,9 +24,16 @@ void checkParse(std::u16string_view text, const orvalix::CsvParse& parse) {
         require(parse.rowLines[r] > previousLine && parse.rowLines[r] <= lineFeeds, "row lines rise within the text");
         previousLine = parse.rowLines[r];
     }
+    if (parse.openQuote.line != 0) {
+        require(parse.unterminatedLastRow, "a quote left open leaves the last row undelivered");
+        require(parse.openQuote.line <= lineFeeds + 1 && parse.openQuote.line > previousLine,
+                "a quote left open lies after the last delivered row");
+        require(parse.openQuote.cell >= 1 && parse.openQuote.character >= 1, "places count from 1");
+    }
     if (text.find(u'"') != std::u16string_view::npos) {
         return;
     }
+    require(parse.openQuote.line == 0, "quote-free text: no quote left open");
     // Without quotes a row is a line and a cell is what lies between commas.
     std::vector<std::u16string> lines;
     orvalix::splitText(text, u"\n", lines);

@@ -17,7 +17,11 @@ constexpr std::string_view kHelp =
     "expressions that do not compile, unreadable or missing files, unusable ports,\n"
     "settings that hold no number or no known keyword, jump targets without a label,\n"
     "steps whose frame has no file, duplicate labels, last lines without a line feed,\n"
-    "traffic history sizes below 1. Row and column 0 stand for the whole file.\n"
+    "quotes never closed, control characters in port, frame and condition names,\n"
+    "expressions too long to be read whole, condition names that give one log file\n"
+    "name, traffic history sizes below 1, and histories above 64 MiB (a warning) or\n"
+    "above the 1 GiB that a run allows (an error). Row and column 0 stand for the\n"
+    "whole file.\n"
     "\n"
     "Exit status: 0 no finding, 1 at least one finding, 2 usage error.\n";
 

@@ -6,6 +6,7 @@
 #include <set>
 #include <tuple>
 
+#include "cli/check_names.hpp"
 #include "core/expression/compile_expression.hpp"
 #include "core/ports/setting_keywords.hpp"
 #include "core/project/loaders.hpp"
@@ -15,6 +16,9 @@
 #include "core/text/csv_reader.hpp"
 #include "core/text/text_conversion.hpp"
 #include "core/text/text_split.hpp"
+#include "core/traffic/extra_block.hpp"
+#include "core/traffic/log_files.hpp"
+#include "core/traffic/ring_memory.hpp"
 
 namespace orvalix::cli {
 namespace {
@@ -53,6 +57,9 @@ constexpr NumericSetting kHdlcNumbers[] = {{9, "bit rate"}, {15, "board paramete
 constexpr std::size_t kSettingColumn = 3;  // 1-based column of setting values
 
 bool isEmptyLine(const CsvRow& row) { return row.size() == 1 && row[0].empty(); }
+
+// A history above this is allowed but worth a word: each environment keeps it twice.
+constexpr std::uint64_t kLargeRingMemory = std::uint64_t{64} << 20;
 
 class FolderChecker {
 public:
@@ -113,7 +120,12 @@ private:
         }
         file.read = true;
         file.parse = parseCsvText(text);
-        if (file.parse.unterminatedLastRow) {
+        if (const CsvParse::Place& quote = file.parse.openQuote; quote.line != 0) {
+            add(file.path, quote.line, quote.cell, Severity::Error,
+                "the quote at character " + std::to_string(quote.character) +
+                    " of this line is never closed: everything after it belongs to one cell that the end of "
+                    "the file cuts off, so this row and every line below it are ignored");
+        } else if (file.parse.unterminatedLastRow) {
             const auto lastLine = static_cast<std::size_t>(std::count(text.begin(), text.end(), u'\n')) + 1;
             add(file.path, lastLine, 0, Severity::Warning,
                 "the last line has no line feed and is ignored; end it with a line feed");
@@ -135,15 +147,25 @@ private:
             }
             return false;
         }
+        const std::string narrow = toNarrow(text);
+        // The compiler reads up to the first NUL and at most kMaxExpressionLength bytes.
+        const std::size_t length = std::min(narrow.find('\0'), narrow.size());
         CompiledExpression compiled;
         CompileDiagnostic diagnostic;
-        if (compileExpression(toNarrow(text), compiled, diagnostic) != 0) {
-            const std::string consequence = whenEmpty == EmptyCell::GivesByteFF
-                                                ? "it gives the byte ff"
-                                                : "it evaluates to -1 and counts as holding";
+        const bool compiles = compileExpression(narrow, compiled, diagnostic) == 0;
+        const std::string failure = whenEmpty == EmptyCell::GivesByteFF ? "it gives the byte ff"
+                                                                         : "it evaluates to -1 and counts as holding";
+        if (length >= kMaxExpressionLength) {
+            const std::string result =
+                compiles ? "only what comes before is evaluated" : "that part does not compile, so " + failure;
+            add(file.path, line, column + 1, Severity::Error,
+                std::string(what) + " is too long: " + std::to_string(length) + " bytes, and an expression is "
+                "read up to " + std::to_string(kMaxExpressionLength) + " (the token still open there is "
+                "dropped); " + result);
+        } else if (!compiles) {
             add(file.path, line, column + 1, Severity::Error,
                 std::string(what) + " " + inQuotes(text) + " does not compile: " +
-                    describeCompileFailure(diagnostic) + "; " + consequence);
+                    describeCompileFailure(diagnostic) + "; " + failure);
         }
         return true;
     }
@@ -158,13 +180,17 @@ private:
                     " files ending in .Environments.csv (a name is the text before the first dot): its steps "
                     "and named conditions are loaded " + std::to_string(count) + " times over");
         }
+        PortSettings settings;
         if (file.read) {
-            PortSettings settings;
             readEnvironmentFile(folder_, name, settings);
             checkPort(file, settings);
         }
         checkSequence(name);
-        checkNamedConditions(name);
+        // Each file that names the environment loads its named conditions once more.
+        const std::size_t conditionCount = checkNamedConditions(name) * count;
+        if (file.read && isUsable(settings)) {
+            checkHistoryMemory(file, settings, conditionCount);
+        }
     }
 
     void checkNumber(const CsvFile& file, const PortSettings& settings, const NumericSetting& numeric) {
@@ -193,8 +219,57 @@ private:
         }
     }
 
+    // Reports the first control character of a cell that names something: it cannot be seen,
+    // and a NUL cuts the name short wherever it is handed to the system.
+    void checkName(const std::string& path, std::size_t line, std::size_t column, std::string_view what,
+                   std::u16string_view text) {
+        const auto found = std::find_if(text.begin(), text.end(), isControl);
+        if (found == text.end()) {
+            return;
+        }
+        const auto at = static_cast<std::size_t>(found - text.begin());
+        // Characters, not UTF-16 units: the second half of a pair is no character of its own.
+        const auto character = static_cast<std::size_t>(
+            std::count_if(text.begin(), found, [](char16_t c) { return c < 0xDC00 || c > 0xDFFF; }) + 1);
+        const std::string consequence =
+            *found == u'\0' ? "the name ends there wherever it is shown or handed to the system, where it "
+                              "reads as " + inQuotes(text.substr(0, at))
+                            : "no one sees it in the name, and file names on Windows cannot hold it";
+        add(path, line, column, Severity::Error,
+            std::string(what) + " " + visibleInQuotes(text) + " holds the control character " + codePoint(*found) +
+                " at character " + std::to_string(character) + ": " + consequence);
+    }
+
+    void checkHistoryMemory(const CsvFile& file, const PortSettings& settings, std::size_t conditionCount) {
+        const std::int32_t capacity = recordCapacity(settings);
+        const std::uint64_t bytes = ringMemory(capacity, maxRecordLength(settings),
+                                               static_cast<std::int32_t>(extraBlockSize(conditionCount)));
+        if (bytes <= kLargeRingMemory) {
+            return;
+        }
+        const std::string clamped =
+            maxRecordLength(settings) > static_cast<std::int32_t>(kMaxFrameLength)
+                ? "; a length above " + std::to_string(kMaxFrameLength) + " counts as " +
+                      std::to_string(kMaxFrameLength)
+                : "";
+        const std::string need = "the traffic history needs " + std::to_string(bytes) + " bytes (" +
+                                 std::to_string(capacity) + " records of " +
+                                 std::to_string(bytes / static_cast<std::uint64_t>(capacity)) + " bytes" +
+                                 clamped + ")";
+        if (bytes > kDefaultRingMemoryLimit) {
+            add(file.path, file.lineOf(2), kSettingColumn, Severity::Error,
+                need + ", more than the " + std::to_string(kDefaultRingMemoryLimit) +
+                    " bytes a history may take: Start fails; lower the number of traffic records or the "
+                    "largest record length, or raise the limit with orvalix-cli run --max-ring-memory");
+        } else {
+            add(file.path, file.lineOf(2), kSettingColumn, Severity::Warning,
+                need + ", and a run keeps it twice (the service's store and the traffic window)");
+        }
+    }
+
     void checkPort(const CsvFile& file, const PortSettings& settings) {
         const std::size_t portLine = file.lineOf(1);
+        checkName(file.path, portLine, kSettingColumn, "port name", portName(settings));
         if (!isUsable(settings)) {
             if (settings.table.size() < 2) {
                 add(file.path, 0, 0, Severity::Warning,
@@ -275,6 +350,7 @@ private:
             checkExpressionCell(file, line, row, 3, "jump condition", EmptyCell::Allowed);
             labels[cell(row, 0)].push_back(line);
             if (const std::u16string frame = cell(row, 2); !frame.empty()) {
+                checkName(file.path, line, 3, "frame name", frame);
                 frameUses_[frame].push_back({file.path, line});
             }
             if (const std::u16string target = cell(row, 4); !target.empty()) {
@@ -310,15 +386,23 @@ private:
         }
     }
 
-    void checkNamedConditions(const std::u16string& name) {
+    // Returns the number of named conditions the file gives.
+    std::size_t checkNamedConditions(const std::u16string& name) {
         const CsvFile file = readDataFile(name + std::u16string(kNamedFileSuffix), false);
+        // Log file key -> the first condition that gives it, and its line.
+        std::map<std::u16string, std::pair<std::u16string, std::size_t>> logNames;
+        std::size_t conditions = 0;
         for (std::size_t index = 1; index < file.parse.table.size(); ++index) {
             const CsvRow& row = file.parse.table[index];
             if (isCommentRow(row)) {
                 continue;
             }
             ++report_.summary.namedConditions;
+            ++conditions;
             const std::size_t line = file.lineOf(index);
+            const std::u16string conditionName = cell(row, 0);
+            checkName(file.path, line, 1, "condition name", conditionName);
+            checkLogName(file.path, line, conditionName, logNames);
             if (isEmptyLine(row)) {
                 add(file.path, line, 0, Severity::Warning,
                     "an empty line is a named condition with an empty name that holds for every frame");
@@ -328,6 +412,25 @@ private:
             checkExpressionCell(file, line, row, 2, "mark condition", EmptyCell::Allowed);
             checkExpressionCell(file, line, row, 3, "trigger condition", EmptyCell::Allowed);
         }
+        return conditions;
+    }
+
+    // Log files are named after their condition, cleaned of what file systems refuse: two names
+    // that clean alike give log files that cannot be told apart.
+    void checkLogName(const std::string& path, std::size_t line, const std::u16string& conditionName,
+                      std::map<std::u16string, std::pair<std::u16string, std::size_t>>& logNames) {
+        const auto [first, isNew] = logNames.try_emplace(logFileKey(conditionName), conditionName, line);
+        if (isNew) {
+            return;
+        }
+        const auto& [firstName, firstLine] = first->second;
+        const std::u16string fileName = safeFileName(conditionName);
+        const std::string where =
+            safeFileName(firstName) == fileName ? "" : " on Windows, where file names ignore case";
+        add(path, line, 1, Severity::Warning,
+            "condition name " + visibleInQuotes(conditionName) + " gives the log file name " +
+                inQuotes(fileName) + ", as " + visibleInQuotes(firstName) + " on line " +
+                std::to_string(firstLine) + " does" + where + ": their log files cannot be told apart by name");
     }
 
     void checkFrame(const std::u16string& frameName, const std::vector<Use>& uses) {

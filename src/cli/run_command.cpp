@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "cli/argument_parser.hpp"
+#include "cli/byte_count_argument.hpp"
 #include "cli/commands.hpp"
 #include "cli/console_sink.hpp"
 #include "cli/folder_argument.hpp"
@@ -35,6 +36,7 @@ constexpr double kLongestRunSeconds = 100.0 * 365 * 24 * 3600;
 
 constexpr std::string_view kHelp =
     "Usage: orvalix-cli run FOLDER [--for SECONDS] [--trace-dir DIR] [--quiet]\n"
+    "                           [--max-ring-memory BYTES]\n"
     "\n"
     "Runs the data folder as the simulator's Start does: every usable environment's port\n"
     "is opened and served by the 10 ms service cycle, and every 333 ms the traffic is\n"
@@ -55,15 +57,20 @@ constexpr std::string_view kHelp =
     "  --trace-dir DIR   the trace folder, an existing folder (default: the folder of\n"
     "                    orvalix-cli)\n"
     "  --quiet           no line per frame; the header, log file lines and summary stay\n"
+    "  --max-ring-memory BYTES\n"
+    "                    the most memory one environment's traffic history may take\n"
+    "                    (a number above 0, with K, M or G for 1024, 1024^2, 1024^3;\n"
+    "                    default 1G); an environment that needs more fails the start\n"
     "\n"
     "Exit status: 0 after a normal stop, 1 when the run ended by itself with an error (a\n"
-    "port that cannot be opened; the text goes to the error output) or the standard\n"
-    "output failed, 2 usage error.\n";
+    "port that cannot be opened, a traffic history above the memory limit; the text goes\n"
+    "to the error output) or the standard output failed, 2 usage error.\n";
 
 constexpr OptionSpec kOptions[] = {
     {"--for", true},
     {"--trace-dir", true},
     {"--quiet", false},
+    {"--max-ring-memory", true},
 };
 
 std::optional<Clock::duration> parseSeconds(const std::string& text) {
@@ -144,8 +151,9 @@ void pumpUntilEnd(Session& session, const platform::InterruptRequests& interrupt
     }
 }
 
-int runFolder(const std::u16string& folder, const std::filesystem::path& traceFolder,
+int runFolder(const std::u16string& folder, const ServiceOptions& serviceOptions,
               std::optional<Clock::duration> duration, bool quiet, Console console) {
+    const std::filesystem::path& traceFolder = serviceOptions.traceFolder;
     ExecutionTrace trace(trace_messages::kPrimaryTraceCapacity);
     trace.record(trace_messages::kStartApplication);
     ConsoleSink sink(console, quiet);
@@ -154,7 +162,7 @@ int runFolder(const std::u16string& folder, const std::filesystem::path& traceFo
     OutputWatch output(console.out);
     int status = kExitSuccess;
     {
-        Session session(trace, sink, ServiceOptions{traceFolder, platform::userLanguageIsJapanese()});
+        Session session(trace, sink, serviceOptions);
         output.expectWrites();
         session.open(folder);  // prints the header
         output.failed();
@@ -222,8 +230,18 @@ int runRunCommand(std::span<const std::string> arguments, Console console) {
             return usageError(console, "run", "--trace-dir '" + values.back() + "' is not a folder");
         }
     }
+    ServiceOptions serviceOptions{traceFolder, platform::userLanguageIsJapanese()};
+    if (const auto values = parsed.values("--max-ring-memory"); !values.empty()) {
+        const std::optional<std::uint64_t> limit = parseByteCount(values.back());
+        if (!limit) {
+            return usageError(console, "run",
+                              "--max-ring-memory needs a number of bytes above 0 (K, M or G may follow), not '" +
+                                  values.back() + "'");
+        }
+        serviceOptions.maxRingMemory = *limit;
+    }
     try {
-        return runFolder(folder, traceFolder, duration, parsed.has("--quiet"), console);
+        return runFolder(folder, serviceOptions, duration, parsed.has("--quiet"), console);
     } catch (const std::exception& failure) {
         console.err << "orvalix-cli run: " << failure.what() << "\n";
         return kExitFailure;

@@ -66,6 +66,10 @@ TEST(RunCommand, UsageErrorsExitWithStatus2BeforeAnythingRuns) {
     for (const std::string seconds : {"ten", "-1", "0", "1e3"}) {
         cases.push_back({{"run", folder, "--for", seconds}, 2, "", "seconds above 0, not '" + seconds + "'"});
     }
+    for (const std::string bytes : {"0", "lots", "1T", "-5"}) {
+        cases.push_back({{"run", folder, "--max-ring-memory", bytes}, 2, "",
+                         "bytes above 0 (K, M or G may follow), not '" + bytes + "'"});
+    }
     expectCommands(cases);
 }
 

@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
+#include <string>
 #include <tuple>
+#include <vector>
 
+#include "../core/project/temp_folder.hpp"
 #include "core/text/text_conversion.hpp"
 
 namespace orvalix::cli {
@@ -24,12 +28,16 @@ TEST(ProjectCheck, ReportsWhatTheLoadersAcceptSilently) {
     // Per file, in report order: row, column, severity (E or W) and a part of the message.
     using Expected = std::tuple<std::size_t, std::size_t, char, std::string>;
     const std::pair<std::string, std::vector<Expected>> expected[] = {
-        {"H1.Environments.csv", {{13, 3, 'W', "\"CRC16\" is not a keyword"}, {16, 3, 'W', "RS-232C line"}}},
+        {"H1.Environments.csv",
+         {{3, 3, 'W', "needs 82000000 bytes (5000 records of 16400 bytes), and a run keeps it twice"},
+          {13, 3, 'W', "\"CRC16\" is not a keyword"}, {16, 3, 'W', "RS-232C line"}}},
         {"P1.Environments.csv",
          {{3, 3, 'E', "traffic records is 0"}, {6, 3, 'W', "\"five\" holds no number"},
           {11, 3, 'W', "\"fast\""}, {11, 3, 'W', "bit rate is 0"}, {12, 3, 'W', "even parity is used"},
           {15, 3, 'W', "\"rts/cts\" is not a keyword"}, {16, 0, 'W', "no line feed"}}},
-        {"P1.Named.csv", {{2, 2, 'E', "syntax error at 'SUM' (column 1)"}, {3, 3, 'E', "invalid token '!'"}}},
+        {"P1.Named.csv",
+         {{2, 2, 'E', "syntax error at 'SUM' (column 1)"}, {3, 3, 'E', "invalid token '!'"},
+          {5, 1, 'W', "\"Retry?1\" gives the log file name \"Retry_1\", as \"Retry:1\" on line 4 does"}}},
         {"P1.Sequences.csv",
          {{2, 2, 'E', "invalid token '&&' (column 14)"}, {2, 5, 'W', "\"start\" matches no label"},
           {3, 1, 'W', "\"again\" appears again on line 5"}, {3, 3, 'W', "no readable file \"Missing.csv\""},
@@ -42,7 +50,10 @@ TEST(ProjectCheck, ReportsWhatTheLoadersAcceptSilently) {
         {"Reply.csv",
          {{3, 2, 'E', "invalid token '0x1G' (column 1); it gives the byte ff"},
           {5, 2, 'W', "high byte of the two-byte field on line 4"}, {6, 2, 'W', "field is empty: it gives"}}},
-        {"U7.Environments.csv", {{11, 3, 'W', "\"127.0.0.1\" does not parse as host:port"}}},
+        {"U7.Environments.csv",
+         {{3, 3, 'E', "needs 1640000000 bytes (100000 records of 16400 bytes), more than the 1073741824 bytes"},
+          {11, 3, 'W', "\"127.0.0.1\" does not parse as host:port"}}},
+        {"U7.Sequences.csv", {{2, 2, 'E', "the quote at character 5 of this line is never closed"}}},
         {"応答フレーム.csv", {{0, 0, 'E', "not valid UTF-8 at byte offset 6"}}}};
     const CheckReport report = checkDataFolder(kExamples + u"broken");
     auto finding = report.findings.begin();
@@ -57,6 +68,157 @@ TEST(ProjectCheck, ReportsWhatTheLoadersAcceptSilently) {
         }
     }
     EXPECT_EQ(finding, report.findings.end());
+}
+
+// File name, row, column, severity (E or W) and a part of the message.
+using Found = std::tuple<std::string, std::size_t, std::size_t, char, std::string>;
+
+std::string environmentFile(std::string_view port, std::int64_t records = 10, std::int64_t length = 10) {
+    return "Setting,Description,Value\n"
+           "Port,," + std::string(port) + "\nRecords,," + std::to_string(records) + "\nRecordLength,," +
+           std::to_string(length) + "\nPreTrigger,,0\nPostTrigger,,0\n";
+}
+
+// Checks a folder of these files; every finding must match the expected one at its place.
+void expectFindings(const char* rule, const std::map<std::u16string, std::string>& files,
+                    const std::vector<Found>& expected) {
+    const test::TempFolder folder;
+    for (const auto& [name, text] : files) folder.write(name, text);
+    const CheckReport report = checkDataFolder(folder.wide());
+    ASSERT_EQ(report.findings.size(), expected.size()) << rule << "\n"
+                                                       << [&] {
+                                                              std::string all;
+                                                              for (const Finding& f : report.findings)
+                                                                  all += formatFinding(f) + "\n";
+                                                              return all;
+                                                          }();
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const Finding& f = report.findings[i];
+        const auto& [fileName, row, column, severity, part] = expected[i];
+        const std::string name = toNarrow(std::filesystem::path(toWide(f.file)).filename().u16string());
+        const char kind = f.severity == Severity::Error ? 'E' : 'W';
+        EXPECT_EQ(std::tie(name, f.row, f.column, kind), std::tie(fileName, row, column, severity)) << rule;
+        EXPECT_NE(f.message.find(part), std::string::npos) << rule << ": " << formatFinding(f);
+    }
+}
+
+const std::string kPort = "127.0.0.1:50101";
+
+TEST(ProjectCheck, ControlCharactersInNamesAreErrorsThatShowTheCharacter) {
+    using namespace std::string_literals;
+    expectFindings("a NUL in a port name cuts it short",
+                   {{u"U1.Environments.csv", environmentFile("127.0\0.0.1:50101"s)}},
+                   {{"U1.Environments.csv", 2, 3, 'E',
+                     "port name \"127.0<U+0000>.0.1:50101\" holds the control character U+0000 at character 6: "
+                     "the name ends there wherever it is shown or handed to the system, where it reads as "
+                     "\"127.0\""}});
+    expectFindings("a control character in a frame name",
+                   {{u"U1.Environments.csv", environmentFile(kPort)},
+                    {u"U1.Sequences.csv", "L,T,F,J,G\ns,1,Re\x01ply,,\n"}},
+                   {{"U1.Sequences.csv", 2, 3, 'E',
+                     "frame name \"Re<U+0001>ply\" holds the control character U+0001 at character 3: no one sees"},
+                    {"U1.Sequences.csv", 2, 3, 'W', "has no readable file"}});
+    expectFindings("a tab, DEL and a C1 control in condition names; printable names pass",
+                   {{u"U1.Environments.csv", environmentFile(kPort)},
+                    {u"U1.Named.csv",
+                     "N,C,M,T\n\tPing,1,,\nPi\x7Fng,1,,\nPi\xC2\x85ng,1,,\n応答 1,1,,\n𝄞\x02,1,,\n"}},
+                   {{"U1.Named.csv", 2, 1, 'E', "\"<U+0009>Ping\" holds the control character U+0009 at character 1"},
+                    {"U1.Named.csv", 3, 1, 'E', "U+007F at character 3"},
+                    {"U1.Named.csv", 4, 1, 'E', "U+0085 at character 3"},
+                    {"U1.Named.csv", 6, 1, 'E', "\"𝄞<U+0002>\" holds the control character U+0002 at character 2"}});
+}
+
+TEST(ProjectCheck, AnExpressionOfTheReadLengthOrMoreIsTooLong) {
+    // An expression is read up to 2048 bytes; the token still open at the limit is dropped.
+    const std::string fits = "1+" + std::string(2044, ' ') + "1";           // 2047 bytes
+    const std::string cutToBroken = "1+" + std::string(2045, ' ') + "1";    // 2048: "1+" is left
+    const std::string cutToWorking = "1" + std::string(2100, ' ') + "+1";   // "1" is left
+    expectFindings("2047 bytes are read whole",
+                   {{u"U1.Environments.csv", environmentFile(kPort)},
+                    {u"U1.Named.csv", "N,C,M,T\nA," + fits + ",,\n"}},
+                   {});
+    expectFindings("what is left must compile, else the usual consequence",
+                   {{u"U1.Environments.csv", environmentFile(kPort)},
+                    {u"U1.Named.csv", "N,C,M,T\nA," + cutToBroken + ",," + cutToWorking + "\n"}},
+                   {{"U1.Named.csv", 2, 2, 'E',
+                     "condition is too long: 2048 bytes, and an expression is read up to 2048 (the token still open "
+                     "there is dropped); that part does not compile, so it evaluates to -1 and counts as holding"},
+                    {"U1.Named.csv", 2, 4, 'E',
+                     "trigger condition is too long: 2103 bytes, and an expression is read up to 2048 (the token "
+                     "still open there is dropped); only what comes before is evaluated"}});
+    expectFindings("a frame field as well",
+                   {{u"U1.Environments.csv", environmentFile(kPort)},
+                    {u"U1.Sequences.csv", "L,T,F,J,G\ns,1,Reply,,\n"},
+                    {u"Reply.csv", "Frame,Reply\nOffset,Value\n0," + cutToBroken + "\n"}},
+                   {{"Reply.csv", 3, 2, 'E', "field is too long: 2048 bytes"}});
+}
+
+TEST(ProjectCheck, AnUnclosedQuoteIsReportedWhereItOpened) {
+    expectFindings("the row with the quote and every line below are lost",
+                   {{u"U1.Environments.csv", environmentFile(kPort)},
+                    {u"U1.Named.csv", "N,C,M,T\nA,\"1\n\",,\nB,1,\"R[0],\nC,1,,\n"}},
+                   {{"U1.Named.csv", 4, 3, 'E',
+                     "the quote at character 5 of this line is never closed: everything after it belongs to one "
+                     "cell that the end of the file cuts off, so this row and every line below it are ignored"}});
+    expectFindings("a last line without line feed but with its quotes closed is the old warning",
+                   {{u"U1.Environments.csv", environmentFile(kPort)}, {u"U1.Named.csv", "N,C,M,T\nA,\"1\",,"}},
+                   {{"U1.Named.csv", 2, 0, 'W', "the last line has no line feed"}});
+}
+
+TEST(ProjectCheck, ConditionNamesThatGiveOneLogFileNameAreWarnedOfWithBothRows) {
+    expectFindings("names cleaned alike, also only by case; comments and distinct names are no conflict",
+                   {{u"U1.Environments.csv", environmentFile(kPort)},
+                    {u"U1.Named.csv",
+                     "N,C,M,T\n.,1,,\n,1,,\n ,1,,\na:b,1,,\n; a?b,1,,\na?b,1,,\nPing,1,,\nping,1,,\na_c,1,,\n"
+                     "Ping,1,,\n"}},
+                   {{"U1.Named.csv", 3, 1, 'W',
+                     "condition name \"\" gives the log file name \"_\", as \".\" on line 2 does: their log files "
+                     "cannot be told apart by name"},
+                    {"U1.Named.csv", 4, 1, 'W', "\" \" gives the log file name \"_\", as \".\" on line 2 does:"},
+                    {"U1.Named.csv", 7, 1, 'W',
+                     "\"a?b\" gives the log file name \"a_b\", as \"a:b\" on line 5 does:"},
+                    {"U1.Named.csv", 9, 1, 'W',
+                     "\"ping\" gives the log file name \"ping\", as \"Ping\" on line 8 does on Windows, where file "
+                     "names ignore case:"},
+                    {"U1.Named.csv", 11, 1, 'W', "\"Ping\" gives the log file name \"Ping\", as \"Ping\" on line 8 "
+                                                 "does:"}});
+    expectFindings("each environment names its own log folder",
+                   {{u"U1.Environments.csv", environmentFile(kPort)},
+                    {u"U2.Environments.csv", environmentFile("127.0.0.1:50102")},
+                    {u"U1.Named.csv", "N,C,M,T\na:b,1,,\n"},
+                    {u"U2.Named.csv", "N,C,M,T\na?b,1,,\n"}},
+                   {});
+}
+
+TEST(ProjectCheck, HistoriesAbove64MiBAreWarnedOfAndAbove1GiBAreErrors) {
+    struct Case {
+        const char* rule;
+        std::int64_t records, length;
+        std::string named;
+        std::vector<Found> expected;
+    };
+    const Case cases[] = {
+        {"64 MiB is no finding", 4092, 16384, "", {}},
+        {"above it a warning", 4093, 16384, "",
+         {{"U1.Environments.csv", 3, 3, 'W',
+           "the traffic history needs 67125200 bytes (4093 records of 16400 bytes), and a run keeps it twice"}}},
+        {"1 GiB is still a warning", 65536, 16368, "", {{"U1.Environments.csv", 3, 3, 'W', "1073741824 bytes"}}},
+        {"the named conditions' bits count too", 65536, 16368, "N,C,M,T\nA,1,,\n",
+         {{"U1.Environments.csv", 3, 3, 'E',
+           "the traffic history needs 1074003968 bytes (65536 records of 16388 bytes), more than the 1073741824 "
+           "bytes a history may take: Start fails"}}},
+        {"lengths count as the largest frame at most", 70000, 100000000, "",
+         {{"U1.Environments.csv", 3, 3, 'E',
+           "1148000000 bytes (70000 records of 16400 bytes; a length above 16384 counts as 16384), more than"}}},
+        {"a history that keeps nothing needs nothing", 0, 100000000, "",
+         {{"U1.Environments.csv", 3, 3, 'E', "traffic records is 0"}}},
+    };
+    for (const Case& c : cases) {
+        std::map<std::u16string, std::string> files{
+            {u"U1.Environments.csv", environmentFile(kPort, c.records, c.length)}};
+        if (!c.named.empty()) files[u"U1.Named.csv"] = c.named;
+        expectFindings(c.rule, files, c.expected);
+    }
 }
 
 TEST(ProjectCheck, AFolderWithoutEnvironmentsIsAFinding) {

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <exception>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -48,6 +49,12 @@ void startUp(ServiceRuntime& runtime, SimulationService::Shared& shared, PortCon
              std::vector<OpenedPort>& openedPorts) {
     {
         const std::lock_guard lock(shared.lock);
+        // A run whose traffic would be lost without a word does not start, like one whose
+        // port cannot be opened.
+        if (const auto& refused = shared.traffic.refused()) {
+            throw std::runtime_error(
+                ringRefusalMessage(refused->environment, refused->refusal, portContext.japanese));
+        }
         runtime.environments = shared.environments;
     }
     openAllPorts(runtime.environments, portContext, openedPorts);

@@ -53,7 +53,7 @@ void SimulationService::setEnvironments(const EnvironmentMap& environments) {
         return;
     }
     shared_->environments = environments;
-    shared_->traffic.prepare(shared_->environments);
+    shared_->traffic.prepare(shared_->environments, options_.maxRingMemory);
 }
 
 void SimulationService::setFrames(const FrameMap& frames) {
@@ -105,7 +105,7 @@ void SimulationService::stop() {
     } else {
         // It runs on with the Shared it holds; the next run must not share anything with it.
         run_->thread.detach();
-        shared_ = freshShared(*shared_);
+        shared_ = freshShared(*shared_, options_.maxRingMemory);
     }
     run_.reset();
 }
@@ -135,14 +135,15 @@ PortHealth SimulationService::portHealth(std::u16string_view environment) const 
     return entry == shared_->portHealth.end() ? PortHealth{} : entry->second;
 }
 
-std::shared_ptr<SimulationService::Shared> SimulationService::freshShared(const Shared& previous) {
+std::shared_ptr<SimulationService::Shared> SimulationService::freshShared(const Shared& previous,
+                                                                         std::uint64_t ringMemoryLimit) {
     auto fresh = std::make_shared<Shared>();
     {
         const std::lock_guard lock(previous.lock);
         fresh->environments = previous.environments;
         fresh->frames = previous.frames;
     }
-    fresh->traffic.prepare(fresh->environments);
+    fresh->traffic.prepare(fresh->environments, ringMemoryLimit);
     return fresh;
 }
 

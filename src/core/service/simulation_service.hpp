@@ -9,6 +9,7 @@
 
 #include "core/ports/port.hpp"
 #include "core/project/project.hpp"
+#include "core/traffic/ring_memory.hpp"
 
 namespace orvalix {
 
@@ -20,6 +21,8 @@ struct ServiceOptions {
     std::filesystem::path traceFolder;
     // Language of user-facing texts (the "Can't open" message).
     bool japanese = false;
+    // Bytes one traffic ring may take; Start fails for an environment that needs more.
+    std::uint64_t maxRingMemory = kDefaultRingMemoryLimit;
 };
 
 // Runs a loaded project against real ports on its own thread, one cycle every 10 ms.
@@ -31,7 +34,8 @@ public:
     SimulationService(const SimulationService&) = delete;
     SimulationService& operator=(const SimulationService&) = delete;
 
-    // Copies the environments and makes one traffic ring per usable environment.
+    // Copies the environments and makes one traffic ring per usable environment. A ring that
+    // cannot be made ends the next run at its start with a text naming the environment.
     void setEnvironments(const EnvironmentMap& environments);
     // Copies the frames; the running thread picks them up at its next cycle.
     void setFrames(const FrameMap& frames);
@@ -62,7 +66,7 @@ public:
 
 private:
     // A copy of what the service shares, for the run after one whose thread was given up on.
-    static std::shared_ptr<Shared> freshShared(const Shared& previous);
+    static std::shared_ptr<Shared> freshShared(const Shared& previous, std::uint64_t ringMemoryLimit);
 
     ServiceOptions options_;
     std::shared_ptr<Shared> shared_;

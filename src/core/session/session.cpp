@@ -36,10 +36,16 @@ std::int64_t milliseconds(std::int64_t counter, std::int64_t frequency) {
 
 struct Session::State {
     State(ExecutionTrace& traceIn, TrafficSink& sinkIn, ServiceOptions options)
-        : trace(traceIn), sink(sinkIn), service(std::move(options)) {}
+        : trace(traceIn),
+          sink(sinkIn),
+          ringMemoryLimit(options.maxRingMemory),
+          japanese(options.japanese),
+          service(std::move(options)) {}
 
     ExecutionTrace& trace;
     TrafficSink& sink;
+    std::uint64_t ringMemoryLimit;
+    bool japanese;
     Project project;
     std::vector<std::u16string> usable;
     // Each stream refers to its environment inside project.
@@ -68,7 +74,7 @@ void Session::open(std::u16string_view dataFolder) {
     s.usable = usableEnvironmentNames(s.project.environments);
     for (const std::u16string& name : s.usable) {
         const Environment& environment = s.project.environments.find(name)->second;
-        s.streams.emplace(name, std::make_unique<TrafficStream>(environment));  // made reset
+        s.streams.emplace(name, std::make_unique<TrafficStream>(environment, s.ringMemoryLimit));  // made reset
     }
     s.sink.folderOpened(s.project, s.usable);
 }
@@ -84,6 +90,22 @@ bool Session::start() {
     }
     s.recorder.clear();
     s.portWatch.clear();
+    // A history above the limit is refused by the service as well (it has the same limit and
+    // settings), which ends the run as a port that cannot be opened does. One whose memory could
+    // not be had at open gets another try; failing again, it fails the run here.
+    for (const std::u16string& name : s.usable) {
+        TrafficStream& history = *stream(name);
+        const auto memoryMissing = [&history] { return history.refusal() && !history.refusal()->overLimit; };
+        if (memoryMissing()) {
+            history.reset();
+        }
+        if (memoryMissing()) {
+            const std::string text = ringRefusalMessage(name, *history.refusal(), s.japanese);
+            s.trace.record(text);
+            s.sink.serviceFailed(text);
+            return true;
+        }
+    }
     s.service.setEnvironments(s.project.environments);
     s.service.setFrames(s.project.frames);
     // A thread that cannot be made is a run that ended at once with an error: say so, rather

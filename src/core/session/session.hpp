@@ -31,7 +31,9 @@ public:
     void open(std::u16string_view dataFolder);
     // Restarts the run: clears streams and recordings, hands environments and frames to the
     // service, starts it and arms the pump. False, with nothing done, when the folder no
-    // longer exists. A service thread that cannot be made goes to the sink as a failed run.
+    // longer exists. A service thread that cannot be made goes to the sink as a failed run, and
+    // so does a history whose memory cannot be had; one above the memory limit ends the run
+    // through the service, as a port that cannot be opened does.
     bool start();
     // Stops the service; the pump stays armed for one last tick.
     void stop();

@@ -57,6 +57,8 @@ void appendUtf16Le(std::string_view bytes, std::u16string& text) {
     }
 }
 
+bool isLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
 // Text mode: CR LF becomes LF; a CR anywhere else is an ordinary character.
 void dropCrBeforeLf(std::u16string& text) {
     std::size_t out = 0;
@@ -78,10 +80,21 @@ CsvParse parseCsvText(std::u16string_view text) {
     CsvRow row;
     std::size_t line = 1;
     std::size_t rowLine = 1;
+    std::size_t character = 0;  // place of c on its line
     bool rowPending = false;
+    bool previousIsQuote = false;
     for (const char16_t c : text) {
         rowPending = true;
+        if (!isLowSurrogate(c)) {
+            ++character;  // the second half of a pair is the same character
+        }
+        const bool wasInside = rules.insideQuotes();
         const auto action = rules.next(c);
+        // A lone quote that enters a quoted section opens it; a doubled one continues it.
+        if (c == u'"' && !previousIsQuote && !wasInside && rules.insideQuotes()) {
+            result.openQuote = {line, row.size() + 1, character};
+        }
+        previousIsQuote = c == u'"';
         if (action == detail::QuoteRules::Action::Append) {
             cell.push_back(c);
         } else if (action == detail::QuoteRules::Action::Outside) {
@@ -102,9 +115,13 @@ CsvParse parseCsvText(std::u16string_view text) {
         }
         if (c == u'\n') {
             ++line;
+            character = 0;
         }
     }
     result.unterminatedLastRow = rowPending;
+    if (!rules.insideQuotes()) {
+        result.openQuote = {};
+    }
     return result;
 }
 

@@ -21,6 +21,16 @@ struct CsvParse {
     bool unterminatedLastRow = false;
     // Line (1-based) on which each delivered row starts; same size as table.
     std::vector<std::size_t> rowLines;
+    // Where the quoted section that the text ended in was opened: its line, the number of the
+    // cell in its row and the character's place on the line (all 1-based, counting characters
+    // rather than UTF-16 units). Line 0 when every quoted section was closed.
+    struct Place {
+        std::size_t line = 0;
+        std::size_t cell = 0;
+        std::size_t character = 0;
+        friend bool operator==(const Place&, const Place&) = default;
+    };
+    Place openQuote;
 };
 
 // Applies the quote rules to decoded text (line ends already reduced to LF).

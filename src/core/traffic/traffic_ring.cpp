@@ -41,12 +41,14 @@ TrafficRing::TrafficRing(std::int32_t capacity, std::int32_t maxLength, std::int
                                    static_cast<std::uint64_t>(maxLength);
     const std::uint64_t total = slotSize * static_cast<std::uint64_t>(capacity);
     if (total > static_cast<std::uint64_t>(std::numeric_limits<std::ptrdiff_t>::max())) {
+        bufferMissing_ = true;
         return;
     }
     try {
         buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(total));
     } catch (const std::bad_alloc&) {
-        return;  // settings asking for more memory than there is keep no history
+        bufferMissing_ = true;  // the owner refuses to start with it
+        return;
     }
     capacity_ = capacity;
     maxLength_ = maxLength;

@@ -35,6 +35,9 @@ public:
     std::int32_t capacity() const { return capacity_; }
     std::int32_t maxLength() const { return maxLength_; }
     std::int32_t extraSize() const { return extraSize_; }
+    // The settings asked for records (capacity and length at least 1), but the buffer could
+    // not be made: the ring keeps nothing although it was meant to.
+    bool bufferMissing() const { return bufferMissing_; }
 
 private:
     std::uint8_t* slot(std::int32_t index) const;
@@ -46,6 +49,7 @@ private:
     std::int32_t maxLength_ = 0;
     std::int32_t extraSize_ = 0;
     std::size_t slotSize_ = 0;
+    bool bufferMissing_ = false;
     // Not value-initialised: pages of a large ring are touched only as records arrive.
     std::unique_ptr<std::uint8_t[]> buffer_;
 };

@@ -1,19 +1,21 @@
 #include "core/traffic/traffic_store.hpp"
 
 #include "core/project/port_settings_access.hpp"
-#include "core/traffic/extra_block.hpp"
 
 namespace orvalix {
 
-void TrafficStore::prepare(const EnvironmentMap& environments) {
-    rings_.clear();
+void TrafficStore::prepare(const EnvironmentMap& environments, std::uint64_t ringMemoryLimit) {
+    rings_.clear();  // the old buffers go before the new ones are made
+    refused_.reset();
     for (const auto& [name, environment] : environments) {
         if (!isUsable(environment.port)) {
             continue;
         }
-        rings_.emplace(name, std::make_unique<TrafficRing>(
-                                 recordCapacity(environment.port), maxRecordLength(environment.port),
-                                 static_cast<std::int32_t>(extraBlockSize(environment.namedConditions.size()))));
+        std::optional<RingRefusal> refusal;
+        rings_.emplace(name, makeEnvironmentRing(environment, ringMemoryLimit, refusal));
+        if (refusal && !refused_) {
+            refused_ = Refused{name, *refusal};
+        }
     }
 }
 

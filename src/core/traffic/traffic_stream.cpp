@@ -2,19 +2,18 @@
 
 #include <algorithm>
 
-#include "core/project/port_settings_access.hpp"
 #include "core/traffic/extra_block.hpp"
 
 namespace orvalix {
 
-TrafficStream::TrafficStream(const Environment& environment) : environment_(&environment) { reset(); }
+TrafficStream::TrafficStream(const Environment& environment, std::uint64_t ringMemoryLimit)
+    : environment_(&environment), ringMemoryLimit_(ringMemoryLimit) {
+    reset();
+}
 
 void TrafficStream::reset() {
     ring_.reset();  // the old buffer goes before the new one is made
-    const PortSettings& settings = environment_->port;
-    ring_ = std::make_unique<TrafficRing>(
-        recordCapacity(settings), maxRecordLength(settings),
-        static_cast<std::int32_t>(extraBlockSize(environment_->namedConditions.size())));
+    ring_ = makeEnvironmentRing(*environment_, ringMemoryLimit_, refusal_);
     marks_.fill(TriggerMark{});
     markHead_ = 0;
     markCount_ = 0;

@@ -3,9 +3,11 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 
 #include "core/project/project.hpp"
+#include "core/traffic/ring_memory.hpp"
 #include "core/traffic/traffic_ring.hpp"
 
 namespace orvalix {
@@ -22,8 +24,10 @@ class TrafficStream {
 public:
     static constexpr std::int32_t kMarkCapacity = 1000;
 
-    // The environment must outlive the stream (the project owns it). Starts reset.
-    explicit TrafficStream(const Environment& environment);
+    // The environment must outlive the stream (the project owns it). Starts reset. A ring
+    // above the limit is not made: the stream keeps nothing and refusal() says why.
+    explicit TrafficStream(const Environment& environment,
+                           std::uint64_t ringMemoryLimit = kDefaultRingMemoryLimit);
     TrafficStream(const TrafficStream&) = delete;
     TrafficStream& operator=(const TrafficStream&) = delete;
 
@@ -48,12 +52,16 @@ public:
 
     const Environment& environment() const { return *environment_; }
     const TrafficRing& ring() const { return *ring_; }
+    // Why the last reset made a ring that keeps nothing against the settings; empty otherwise.
+    const std::optional<RingRefusal>& refusal() const { return refusal_; }
 
 private:
     const TriggerMark* mark(std::int32_t k) const;
 
     const Environment* environment_;
+    std::uint64_t ringMemoryLimit_;
     std::unique_ptr<TrafficRing> ring_;
+    std::optional<RingRefusal> refusal_;
     std::array<TriggerMark, kMarkCapacity> marks_{};
     std::int32_t markHead_ = 0;
     std::int32_t markCount_ = 0;

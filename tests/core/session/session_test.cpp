@@ -242,5 +242,81 @@ TEST_F(SessionTest, DatagramsTheSystemDroppedReachTheSinkOnceTheServiceReadsALat
     EXPECT_FALSE(session_.pumpArmed());
 }
 
+// A history above the limit ends the run as a port that cannot be opened does: the service
+// refuses its ring at its start, before any port is opened, and the next tick tells.
+TEST_F(SessionTest, AHistoryAboveTheMemoryLimitEndsTheRunWithTheTextAndOpensNothing) {
+    writeEnvironment(u"A1", test::freeUdpPort(), 50);  // 50 records of 12 + 4 + 64 bytes: 4000
+    writeEnvironment(u"B1", test::freeUdpPort(), 100);  // 8000
+    struct Case {
+        const char* rule;
+        std::uint64_t limit;
+        bool japanese;
+        std::string failure;
+    };
+    const Case cases[] = {
+        {"every history fits", 8000, false, ""},
+        {"B1 needs one byte more than the limit", 7999, false,
+         "Can't make the traffic history of B1: recordCapacity 100 and maxRecordLength 64 need 8000 bytes, "
+         "more than the limit of 7999 bytes"},
+        {"the first in map order is told", 3999, false,
+         "Can't make the traffic history of A1: recordCapacity 50 and maxRecordLength 64 need 4000 bytes, "
+         "more than the limit of 3999 bytes"},
+        {"in the user's language", 3999, true,
+         "A1 の通信履歴を確保できません。recordCapacity 50、maxRecordLength 64 には 4000 "
+         "バイトが必要で、上限の 3999 バイトを超えています。"},
+    };
+    for (const Case& c : cases) {
+        const test::TempFolder traces;
+        RecordingSink sink;
+        {
+            Session session(trace_, sink, ServiceOptions{traces.path(), c.japanese, c.limit});
+            session.open(data_.wide());
+            ASSERT_TRUE(session.start()) << c.rule;
+            for (int wait = 0; wait < 200 && session.runActive(); ++wait) {  // a run that works goes on
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+            session.tick();
+            EXPECT_EQ(sink.failures, c.failure.empty() ? Texts{} : Texts{c.failure}) << c.rule;
+            EXPECT_EQ(session.pumpArmed(), c.failure.empty()) << c.rule;
+        }
+        const Texts controller = test::checkpointsIn(traces.path() / trace_messages::kServiceTraceFile);
+        EXPECT_EQ(std::ranges::count(controller, trace_messages::kOpenedPorts), c.failure.empty() ? 1 : 0)
+            << c.rule << ": a refused run opens no port";
+        if (!c.failure.empty()) {
+            EXPECT_EQ(std::ranges::count(controller, c.failure), 1) << c.rule;
+            EXPECT_EQ(countOf(c.failure), 1) << c.rule << ": in the user-interface trace too";
+        }
+    }
+}
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitized = true;  // the sanitizers' allocators abort on a request this large
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
+
+// Without a limit, a history whose memory cannot be had is tried again at Start, then fails it.
+TEST_F(SessionTest, AHistoryWhoseMemoryCannotBeHadFailsStartWithoutAThread) {
+    if (kSanitized) {
+        GTEST_SKIP() << "a sanitizer's allocator aborts instead of throwing";
+    }
+    writeEnvironment(u"A1", test::freeUdpPort(), 2147483647);
+    Session session(trace_, sink_, ServiceOptions{traces_.path(), false, UINT64_MAX});
+    session.open(data_.wide());
+    if (session.stream(u"A1")->ring().capacity() != 0) {
+        GTEST_SKIP() << "this system hands out 172 GB it does not have";
+    }
+    ASSERT_TRUE(session.start());
+    EXPECT_EQ(sink_.failures, Texts{"Can't make the traffic history of A1: recordCapacity 2147483647 and "
+                                    "maxRecordLength 64 need 171798691760 bytes, and that much memory cannot be had"});
+    EXPECT_FALSE(session.pumpArmed() || session.runActive());
+}
+
 }  // namespace
 }  // namespace orvalix

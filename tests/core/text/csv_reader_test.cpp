@@ -48,6 +48,29 @@ TEST(CsvQuoteRules, RowLinesCountLinesInsideQuotedCells) {
     EXPECT_EQ(parsed.rowLines, (std::vector<std::size_t>{1, 2, 5, 6}));
 }
 
+TEST(CsvQuoteRules, AQuoteLeftOpenIsPlacedWhereItOpened) {
+    struct Case {
+        const char* rule;
+        std::u16string text;
+        CsvParse::Place place;  // line, cell, character; all 0 when every quote closed
+    };
+    const Case cases[] = {
+        {"every quote closed", u"a,\"b\"\n\"c\"\"\"\n", {}},
+        {"an open quote at the start of a cell", u"a,\"b\nc\n", {1, 2, 3}},
+        {"a doubled quote continues the section it is in", u"x\n\"say \"\"hi,\n", {2, 1, 1}},
+        {"a closed section and a new one: the new one", u"\"x\"y\"z,\n", {1, 1, 5}},
+        {"a quote inside a cell opens a section too", u"ab,c\"d\n", {1, 2, 5}},
+        {"lines inside an earlier closed section count", u"a,\"1\n\",,\nb,\"2\n", {3, 2, 3}},
+        {"a character outside the basic plane is one character", u"𝄞,\"1\n", {1, 2, 3}},
+        {"a quote as the last character", u"a\"", {1, 1, 2}},
+    };
+    for (const Case& c : cases) {
+        const CsvParse parsed = parseCsvText(c.text);
+        EXPECT_EQ(parsed.openQuote, c.place) << c.rule;
+        EXPECT_EQ(parsed.unterminatedLastRow, c.place.line != 0 || !c.text.ends_with(u'\n')) << c.rule;
+    }
+}
+
 TEST(CsvFileDecoding, BomAndLineEndsAreHandled) {
     const std::pair<std::string, CsvTable> cases[] = {
         {"\xEF\xBB\xBF" "a,b\n", {{u"a", u"b"}}}, {"a\n\xEF\xBB\xBF" "b\n", {{u"a"}, {u"\uFEFFb"}}},
