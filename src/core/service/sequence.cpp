@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 
 #include "core/diagnostics/trace_messages.hpp"
 #include "core/expression/evaluate_expression.hpp"
@@ -14,16 +16,21 @@ namespace orvalix {
 namespace messages = trace_messages;
 
 LabelIndex buildLabelIndex(std::span<const SequenceStep> sequence) {
+    // One pass for the labels and one for the targets: a sequence of many thousand steps that
+    // all jump somewhere must not take a scan of every step per jump.
+    std::unordered_map<std::u16string_view, std::int32_t> lastWithLabel;
+    lastWithLabel.reserve(sequence.size());
+    for (std::size_t j = 0; j < sequence.size(); ++j) {
+        lastWithLabel.insert_or_assign(stepLabel(sequence[j]), static_cast<std::int32_t>(j));
+    }
     LabelIndex index;
     for (const SequenceStep& jumping : sequence) {
         const std::u16string_view target = stepJumpTarget(jumping);
         if (target.empty()) {
             continue;
         }
-        for (std::size_t j = 0; j < sequence.size(); ++j) {
-            if (stepLabel(sequence[j]) == target) {
-                index.insert_or_assign(std::u16string(target), static_cast<std::int32_t>(j));
-            }
+        if (const auto found = lastWithLabel.find(target); found != lastWithLabel.end()) {
+            index.insert_or_assign(std::u16string(target), found->second);
         }
     }
     return index;
