@@ -103,8 +103,9 @@ void BM_SerialCycle(benchmark::State& state) {
             const std::lock_guard lock(serviceLock);
             store.push(environment, data, time, extra);
         }});
-    runtime.environments.emplace(u"S", serialEnvironment(conditionsAndSteps));
-    store.prepare(runtime.environments);
+    runtime.environments =
+        std::make_shared<const EnvironmentMap>(EnvironmentMap{{u"S", serialEnvironment(conditionsAndSteps)}});
+    store.prepare(*runtime.environments);
     LineRatePort port(bytesPerCycle);
     const EnvironmentPort ports[] = {{u"S", PortLink(port)}};
     prepareEnvironments(runtime, ports);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -75,8 +76,9 @@ const Environment kSinkEnvironment = withConditions({u"Request", u"Alarm"});
 Project sinkProject() {
     Project project;
     project.dataFolder = u"/data";
-    project.environments[u"D1"] = kSinkEnvironment;
-    project.environments[u"D1"].port = portNamed(u"COM7");
+    Environment device = kSinkEnvironment;
+    device.port = portNamed(u"COM7");
+    project.environments = std::make_shared<const EnvironmentMap>(EnvironmentMap{{u"D1", device}});
     return project;
 }
 

@@ -44,7 +44,7 @@ void startUp(ServiceRuntime& runtime, SimulationService::Shared& shared, PortCon
         const std::lock_guard lock(shared.lock);
         runtime.environments = shared.environments;
     }
-    openAllPorts(runtime.environments, portContext, openedPorts);
+    openAllPorts(*runtime.environments, portContext, openedPorts);
     sortDescending(openedPorts);
     runtime.trace.record(messages::kOpenedPorts);
 

@@ -18,7 +18,8 @@ namespace orvalix {
 struct SimulationService::Shared {
     // Guards environments, frames, lastError and traffic; taken for short copies only.
     mutable std::mutex lock;
-    EnvironmentMap environments;
+    // Shared with the project and with the runs that read it; nobody changes it.
+    std::shared_ptr<const EnvironmentMap> environments = std::make_shared<const EnvironmentMap>();
     // Swapped whole by setFrames; a cycle takes the pointer, never a deep copy.
     std::shared_ptr<const FrameMap> frames = std::make_shared<const FrameMap>();
     std::string lastError;
