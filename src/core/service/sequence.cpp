@@ -1,9 +1,10 @@
 #include "core/service/sequence.hpp"
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 #include "core/diagnostics/trace_messages.hpp"
 #include "core/expression/evaluate_expression.hpp"
@@ -15,25 +16,32 @@ namespace orvalix {
 
 namespace messages = trace_messages;
 
-LabelIndex buildLabelIndex(std::span<const SequenceStep> sequence) {
-    // One pass for the labels and one for the targets: a sequence of many thousand steps that
-    // all jump somewhere must not take a scan of every step per jump.
-    std::unordered_map<std::u16string_view, std::int32_t> lastWithLabel;
-    lastWithLabel.reserve(sequence.size());
+JumpTargets resolveJumpTargets(std::span<const SequenceStep> sequence) {
+    // Labels sorted, steps of one label in step order: a search per step rather than a scan,
+    // and two allocations for the whole sequence, however many steps it has.
+    struct Labelled {
+        std::u16string_view label;
+        std::int32_t step;
+    };
+    std::vector<Labelled> labels;
+    labels.reserve(sequence.size());
     for (std::size_t j = 0; j < sequence.size(); ++j) {
-        lastWithLabel.insert_or_assign(stepLabel(sequence[j]), static_cast<std::int32_t>(j));
+        labels.push_back({stepLabel(sequence[j]), static_cast<std::int32_t>(j)});
     }
-    LabelIndex index;
-    for (const SequenceStep& jumping : sequence) {
-        const std::u16string_view target = stepJumpTarget(jumping);
+    std::ranges::stable_sort(labels, {}, &Labelled::label);
+    JumpTargets targets(sequence.size(), kNoJumpTarget);
+    for (std::size_t j = 0; j < sequence.size(); ++j) {
+        const std::u16string_view target = stepJumpTarget(sequence[j]);
         if (target.empty()) {
             continue;
         }
-        if (const auto found = lastWithLabel.find(target); found != lastWithLabel.end()) {
-            index.insert_or_assign(std::u16string(target), found->second);
+        // The last entry of the target's run is the last step carrying it.
+        const auto after = std::ranges::upper_bound(labels, target, {}, &Labelled::label);
+        if (after != labels.begin() && std::prev(after)->label == target) {
+            targets[j] = std::prev(after)->step;
         }
     }
-    return index;
+    return targets;
 }
 
 std::int32_t runSequence(ServiceRuntime& runtime, EnvironmentRuntime& environment, bool reportOnTurn) {
@@ -66,9 +74,9 @@ std::int32_t runSequence(ServiceRuntime& runtime, EnvironmentRuntime& environmen
         runtime.trace.record(messages::kJumpConditionEvaluated, jump, stamp);
         if (jump == 0) {
             ++index;
-        } else if (const auto target = environment.labelIndex.find(stepJumpTarget(step));
-                   target != environment.labelIndex.end()) {
-            index = target->second;
+        } else if (const std::int32_t target = environment.jumpTargets[static_cast<std::size_t>(index)];
+                   target != kNoJumpTarget) {
+            index = target;
         }
         if (tx != 0 || frameEnds) {
             environment.receiveBuffer.length = 0;
