@@ -71,6 +71,23 @@ TEST(ClassifyToken, RecognisesWholeTextsOnly) {
     }
 }
 
+// Compiled programs keep their flat form alone, so that form must tell apart any two programs
+// whose operations or operands differ; blanks, grouping and the way a number is written do not count.
+TEST(CompileExpression, ProgramsCompareEqualExactlyWhenTheirOperationsAgree) {
+    const std::tuple<std::string_view, std::string_view, bool> cases[] = {
+        {"1+2", "(1+2)", true}, {"R[0] == 2", " R [ 0 ]==2", true}, {"0x10", "16", true},
+        {"1+2", "1-2", false}, {"1+2", "2+1", false}, {"R[0]", "T[0]", false}, {"R[0]", "R[1]", false},
+        {"R[0] + T[0]", "T[0] + R[0]", false}, {"CRC_CCITT1(R, 0, 2)", "SUM(R, 0, 2)", false},
+        {"BCC(R, 0, 2)", "BCC2(R, 0, 2)", false}, {"SinceStart", "SinceLast", false},
+        {"SinceLastRx", "SinceLastTx", false}, {"-1", "~1", false}, {"R[1]", "R[0+1]", false},
+        // A value the flat form joins to its operator still counts.
+        {"R[0] == 2", "R[0] == 3", false}, {"R[0] * 2", "R[0] * (2)", true}};
+    for (const auto& [left, right, equal] : cases) {
+        EXPECT_EQ(compileOrFail(left) == compileOrFail(right), equal) << left << " vs " << right;
+        EXPECT_TRUE(compileOrFail(left).reductions.empty()) << left;
+    }
+}
+
 TEST(CompileExpression, SplitsTokensAtCharacterClassBoundaries) {
     const std::pair<std::string_view, std::string_view> cases[] = {
         {"1\t+\r\n2", "1 + 2"}, {"2*-3", "2 * - 3"}, {"1>>-2", "1 >> - 2"}, {"-(1)", "- ( 1 )"},
