@@ -161,7 +161,7 @@ void flattenProgram(CompiledExpression& expression) {
     expression.names = flattener.takeNames();
     expression.names.shrink_to_fit();
     expression.flattenedLastRule = expression.reductions.back().rule;
-    expression.reductions = {};
+    expression.reductions = std::vector<Reduction>();  // assigning {} would keep the storage
 }
 
 }  // namespace orvalix
