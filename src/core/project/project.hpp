@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/expression/compiled_expression.hpp"
+#include "core/project/record_cells.hpp"
 #include "core/text/csv_reader.hpp"
 
 namespace orvalix {
@@ -27,7 +28,7 @@ struct PortSettings {
 
 // Records keep their rows exactly as read (untrimmed); only expression cells are compiled.
 struct SequenceStep {
-    std::vector<std::u16string> cells;
+    RecordCells cells;
     CompiledExpression txCondition;    // cell 1
     CompiledExpression jumpCondition;  // cell 3
 
@@ -35,7 +36,7 @@ struct SequenceStep {
 };
 
 struct NamedCondition {
-    std::vector<std::u16string> cells;
+    RecordCells cells;
     CompiledExpression condition;         // cell 1
     CompiledExpression markCondition;     // cell 2
     CompiledExpression triggerCondition;  // cell 3

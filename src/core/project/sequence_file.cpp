@@ -34,11 +34,12 @@ void forEachRecordRow(std::u16string_view dataFolder, std::u16string_view enviro
     if (!table) {
         return;
     }
-    // Rows are handed over rather than copied: the table goes once they are all taken.
+    // Each row goes as soon as its record is made, so the next records can reuse its memory.
     for (std::size_t r = 1; r < table->size(); ++r) {
         if (!isCommentRow((*table)[r])) {
-            record(std::move((*table)[r]));
+            record((*table)[r]);
         }
+        CsvRow().swap((*table)[r]);
     }
 }
 
@@ -53,11 +54,10 @@ bool isCommentRow(const CsvRow& row) {
 
 void readSequenceFile(std::u16string_view dataFolder, std::u16string_view environmentName,
                       std::vector<SequenceStep>& steps) {
-    forEachRecordRow(dataFolder, environmentName, kSequenceFileSuffix, [&steps](CsvRow&& row) {
-        SequenceStep step{std::move(row), {}, {}};
-        step.cells.shrink_to_fit();
-        compileCell(step.cells, 1, step.txCondition);
-        compileCell(step.cells, 3, step.jumpCondition);
+    forEachRecordRow(dataFolder, environmentName, kSequenceFileSuffix, [&steps](const CsvRow& row) {
+        SequenceStep step{RecordCells(row), {}, {}};
+        compileCell(row, 1, step.txCondition);
+        compileCell(row, 3, step.jumpCondition);
         steps.push_back(std::move(step));
     });
     steps.shrink_to_fit();
@@ -65,12 +65,11 @@ void readSequenceFile(std::u16string_view dataFolder, std::u16string_view enviro
 
 void readNamedFile(std::u16string_view dataFolder, std::u16string_view environmentName,
                    std::vector<NamedCondition>& conditions) {
-    forEachRecordRow(dataFolder, environmentName, kNamedFileSuffix, [&conditions](CsvRow&& row) {
-        NamedCondition condition{std::move(row), {}, {}, {}};
-        condition.cells.shrink_to_fit();
-        compileCell(condition.cells, 1, condition.condition);
-        compileCell(condition.cells, 2, condition.markCondition);
-        compileCell(condition.cells, 3, condition.triggerCondition);
+    forEachRecordRow(dataFolder, environmentName, kNamedFileSuffix, [&conditions](const CsvRow& row) {
+        NamedCondition condition{RecordCells(row), {}, {}, {}};
+        compileCell(row, 1, condition.condition);
+        compileCell(row, 2, condition.markCondition);
+        compileCell(row, 3, condition.triggerCondition);
         conditions.push_back(std::move(condition));
     });
     conditions.shrink_to_fit();
