@@ -108,7 +108,7 @@ struct EnvironmentPort {
     PortLink port;
 };
 
-// Makes the runtime of every opened environment (step index 0, empty buffers, label index).
+// Makes the runtime of every opened environment (step index 0, empty buffers, jump targets).
 // Names must be keys of runtime.environments.
 void prepareEnvironments(ServiceRuntime& runtime, std::span<const EnvironmentPort> ports);
 

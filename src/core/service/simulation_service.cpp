@@ -54,7 +54,7 @@ void SimulationService::setEnvironments(std::shared_ptr<const EnvironmentMap> en
     const std::lock_guard lock(shared_->lock);
     shared_->environments.swap(environments);
     shared_->traffic.prepare(*shared_->environments);
-    // The map it replaced goes here, or with the last run that still reads it.
+    // The map it replaced goes once the lock is let go, or with the last run that still reads it.
 }
 
 void SimulationService::setFrames(const FrameMap& frames) {
