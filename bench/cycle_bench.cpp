@@ -105,8 +105,9 @@ void BM_SerialCycle(benchmark::State& state) {
             store.push(environment, data, time, extra);
         },
         [](std::u16string_view, const PortHealth&) {}});
-    runtime.environments.emplace(u"S", serialEnvironment(conditionsAndSteps));
-    store.prepare(runtime.environments);
+    runtime.environments =
+        std::make_shared<const EnvironmentMap>(EnvironmentMap{{u"S", serialEnvironment(conditionsAndSteps)}});
+    store.prepare(*runtime.environments);
     LineRatePort port(bytesPerCycle);
     const EnvironmentPort ports[] = {{u"S", PortLink(port)}};
     prepareEnvironments(runtime, ports);

@@ -232,7 +232,7 @@ void BM_UpdateTrafficEmpty(benchmark::State& state) {
     const EnvironmentMap environments{{std::u16string(kEnvironmentName), deviceEnvironment(1000)}};
     const Environment& environment = environments.begin()->second;
     SimulationService service(ServiceOptions{folder.path(), false});
-    service.setEnvironments(environments);
+    service.setEnvironments(std::make_shared<const EnvironmentMap>(environments));
     TrafficStream stream(environment);
     TriggerRecorder recorder;
     ExecutionTrace trace(trace_messages::kPrimaryTraceCapacity);

@@ -78,7 +78,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(orvalix::evaluateExpression(compiled, context) == value, "evaluation is repeatable");
     // Without its flat form a program runs from its reductions, and must give the same value.
     orvalix::CompiledExpression reductionsOnly;
-    reductionsOnly.reductions = compiled.reductions;
+    orvalix::CompileDiagnostic again;
+    require(orvalix::compileReductions(text, reductionsOnly.reductions, again) == 0, "the text reduces again");
     require(orvalix::evaluateExpression(reductionsOnly, context) == value, "the flat form agrees with the reductions");
+    orvalix::flattenProgram(reductionsOnly);
+    require(reductionsOnly == compiled, "flattening the reductions gives the compiled program");
     return 0;
 }

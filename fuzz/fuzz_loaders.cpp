@@ -91,10 +91,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& [frameName, definition] : project.frames) {
         require(project.frameFileTimes.count(frameName) == 1, "a loaded frame has its file time");
     }
-    orvalix::refreshFrames(folder, project.environments, project.frames, project.frameFileTimes);
+    orvalix::refreshFrames(folder, *project.environments, project.frames, project.frameFileTimes);
 
     const orvalix::cli::CheckReport report = orvalix::cli::checkDataFolder(folder);
-    require(report.summary.environments == project.environments.size(), "check counts the loaded environments");
+    require(report.summary.environments == project.environments->size(), "check counts the loaded environments");
     for (const orvalix::cli::Finding& finding : report.findings) {
         (void)orvalix::cli::formatFinding(finding);
     }

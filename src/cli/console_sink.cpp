@@ -38,8 +38,8 @@ void ConsoleSink::folderOpened(const Project& project, const std::vector<std::u1
     console_.out << "Data folder: " << toNarrow(project.dataFolder) << "\n";
     for (const std::u16string& name : usableEnvironments) {
         totalsOf(name);
-        const auto environment = project.environments.find(name);
-        if (environment == project.environments.end()) {
+        const auto environment = project.environments->find(name);
+        if (environment == project.environments->end()) {
             continue;
         }
         console_.out << "  " << toNarrow(name) << ": " << describePort(environment->second.port) << "\n";

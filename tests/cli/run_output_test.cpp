@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <ostream>
+#include <memory>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -80,8 +81,9 @@ const Environment kSinkEnvironment = withConditions({u"Request", u"Alarm"});
 Project sinkProject() {
     Project project;
     project.dataFolder = u"/data";
-    project.environments[u"D1"] = kSinkEnvironment;
-    project.environments[u"D1"].port = portNamed(u"COM7");
+    Environment device = kSinkEnvironment;
+    device.port = portNamed(u"COM7");
+    project.environments = std::make_shared<const EnvironmentMap>(EnvironmentMap{{u"D1", device}});
     return project;
 }
 
@@ -179,9 +181,11 @@ TEST(ConsoleSink, LostPortsAndDroppedDatagramsGetALineEachAndAWordInTheSummary) 
     std::ostringstream out, err;
     ConsoleSink sink({out, err}, true);
     Project project = sinkProject();
-    project.environments[u"F1"] = kSinkEnvironment;
-    project.environments[u"F1"].port = portNamed(u"127.0.0.1:5000", u"", true);
-    project.environments[u"G1"] = project.environments[u"F1"];
+    EnvironmentMap environments = *project.environments;
+    environments[u"F1"] = kSinkEnvironment;
+    environments[u"F1"].port = portNamed(u"127.0.0.1:5000", u"", true);
+    environments[u"G1"] = environments[u"F1"];
+    project.environments = std::make_shared<const EnvironmentMap>(std::move(environments));
     sink.folderOpened(project, {u"D1", u"F1", u"G1"});
     sink.portLost(u"D1", u"/dev/ttyUSB0", "Input/output error");
     sink.datagramsDropped(u"F1", 1, 1);

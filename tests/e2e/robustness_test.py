@@ -333,6 +333,26 @@ class LargeFolder(RobustnessTest):
         self.assertEqual(len(summary), self.ENVIRONMENTS, run.output()[-2000:])
         self.assertEqual([name for name, sent in summary if sent == "0"], [])
 
+    def test_a_sequence_of_100000_steps_answers_its_first_request(self):
+        # Plain steps that each jump to the next, behind a status device's answering step: the
+        # whole sequence is loaded, shared with the run and indexed by label before the first answer.
+        folder, port, count = self.folder(), free_udp_port(), 100_000
+        write_status_device(folder, "D1", f"127.0.0.1:{port}", records=10)
+        sequence = folder / "D1.Sequences.csv"
+        with sequence.open("a", newline="") as rows:
+            for k in range(count):
+                rows.write(f"s{k},(R[0] == 0x02) & (R[2] == {k % 256}),StatusReply,R[1] == 0x54,s{(k + 1) % count}\r\n")
+        started = time.monotonic()
+        run = Run(self, folder, "--quiet", "--for", "120")
+        answer = self.exchange(port, request(7), timeout=90)
+        answered = time.monotonic()
+        rss = resident_kib(run.process.pid) if run.process.poll() is None else 0
+        print(f"\n{count} steps: first answer after {answered - started:.2f} s, {rss / 1024:.0f} MiB resident",
+              file=sys.stderr)
+        self.assertEqual(answer, reply(7), run.describe())
+        self.assertEqual(run.stop(), 0, run.describe())
+        self.assertRegex(run.output(), r"(?m)^  D1: [1-9]\d* received, [1-9]\d* sent")
+
 
 class ClosedOutput(RobustnessTest):
     def test_a_reader_that_goes_away_or_a_full_device_stops_the_run_in_order_with_status_1(self):

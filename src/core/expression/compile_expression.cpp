@@ -96,7 +96,7 @@ void describeAt(CompileDiagnostic& diagnostic, CompileStatus status, std::string
 
 }  // namespace
 
-int compileExpression(std::string_view text, CompiledExpression& out, CompileDiagnostic& diagnostic) {
+int compileReductions(std::string_view text, std::vector<Reduction>& out, CompileDiagnostic& diagnostic) {
     diagnostic = CompileDiagnostic{};
     Reducer reducer;
     // A token never holds a blank, so the one being collected is a plain span of the text.
@@ -140,8 +140,18 @@ int compileExpression(std::string_view text, CompiledExpression& out, CompileDia
         }
         return static_cast<int>(CompileStatus::SyntaxError);
     }
-    out.reductions = reducer.takeProgram();
-    flattenProgram(out);
+    out = reducer.takeProgram();
+    return static_cast<int>(CompileStatus::Compiled);
+}
+
+int compileExpression(std::string_view text, CompiledExpression& out, CompileDiagnostic& diagnostic) {
+    std::vector<Reduction> reductions;
+    if (const int status = compileReductions(text, reductions, diagnostic); status != 0) {
+        return status;
+    }
+    CompiledExpression compiled{std::move(reductions)};
+    flattenProgram(compiled);
+    out = std::move(compiled);
     return static_cast<int>(CompileStatus::Compiled);
 }
 

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/expression/compiled_expression.hpp"
 
@@ -31,7 +32,12 @@ struct CompileDiagnostic {
 // Classifies one collected token text. Status 0 with a valid token, or 2 with kind -1.
 int classifyToken(std::string_view text, Token& token);
 
-// Compiles text (UTF-8). On status 0 out is replaced; on 1 or 2 it is left as it was.
+// Reduces text (UTF-8) to its postfix reductions, the first half of compiling. On status 0
+// out is replaced; on 1 or 2 it is left as it was. The text is read as compileExpression reads it.
+int compileReductions(std::string_view text, std::vector<Reduction>& out, CompileDiagnostic& diagnostic);
+
+// Compiles text (UTF-8) into its flat form. On status 0 out is replaced; on 1 or 2 it is left
+// as it was.
 // The text ends at its first NUL or at the end of the view; at most kMaxExpressionLength
 // characters are read, and a token still open at that limit is dropped.
 int compileExpression(std::string_view text, CompiledExpression& out);

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -73,27 +74,32 @@ struct ProgramName {
     friend bool operator==(const ProgramName&, const ProgramName&) = default;
 };
 
-// A postfix program: reductions in the order they happened. Empty for a cell that was
-// missing or did not compile; evaluating it yields -1.
+// A postfix program. A compiled one holds only its flat form (see flattenProgram): the
+// reductions it was made from are let go of, since a large data folder holds hundreds of
+// thousands of programs. A program put together by hand, or one that could not be flattened,
+// keeps its reductions and is run from them. Empty for a cell that was missing or did not
+// compile; evaluating it yields -1.
 struct CompiledExpression {
     std::vector<Reduction> reductions;
-    // The flat form of the reductions, made by compileExpression (see flattenProgram) and
-    // run instead of them. A program put together by hand has none and is run from its
-    // reductions; so is one whose reductions no longer number as many as were flattened.
     std::vector<Instruction> instructions{};
     std::vector<ProgramName> names{};  // each once, in order of first reading
-    std::size_t flattenedReductions = 0;
+    // The rule of the last reduction of a flattened program: a frame field's width follows it.
+    std::optional<std::int32_t> flattenedLastRule{};
 
-    bool empty() const { return reductions.empty(); }
-    // The flat form follows from the reductions: it takes no part in comparing programs.
-    friend bool operator==(const CompiledExpression& left, const CompiledExpression& right) {
-        return left.reductions == right.reductions;
+    bool empty() const { return reductions.empty() && !flattenedLastRule; }
+    bool flat() const { return reductions.empty(); }
+    // The rule that made the program's value; -1 for an empty program.
+    std::int32_t lastRule() const {
+        return reductions.empty() ? flattenedLastRule.value_or(-1) : reductions.back().rule;
     }
+    // A compiled program's flat form is made from its reductions and nothing else, and tells
+    // them apart (every token it drops is fixed by the rule), so comparing it compares programs.
+    friend bool operator==(const CompiledExpression&, const CompiledExpression&) = default;
 };
 
-// Makes the flat form of the reductions. A program that would read a missing operand or
-// token, or nest deeper than the value stack, gets none and stays run from its reductions,
-// whose rules for those cases the flat form need not repeat.
+// Replaces the reductions by their flat form. A program that would read a missing operand or
+// token, or nest deeper than the value stack, gets none and keeps its reductions, whose rules
+// for those cases the flat form need not repeat.
 void flattenProgram(CompiledExpression& expression);
 
 }  // namespace orvalix

@@ -273,9 +273,7 @@ std::int64_t runReductions(const CompiledExpression& expression, const Evaluatio
 }  // namespace
 
 std::int64_t evaluateExpression(const CompiledExpression& expression, const EvaluationContext& context) {
-    const bool flat =
-        expression.flattenedReductions != 0 && expression.flattenedReductions == expression.reductions.size();
-    return flat ? runInstructions(expression, context) : runReductions(expression, context);
+    return expression.flat() ? runInstructions(expression, context) : runReductions(expression, context);
 }
 
 }  // namespace orvalix

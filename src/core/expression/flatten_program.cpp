@@ -143,18 +143,25 @@ private:
 }  // namespace
 
 void flattenProgram(CompiledExpression& expression) {
-    expression.instructions.clear();
-    expression.names.clear();
-    expression.flattenedReductions = 0;
+    if (expression.reductions.empty()) {
+        return;  // already flat, or empty
+    }
     Flattener flattener;
     for (const Reduction& reduction : expression.reductions) {
         if (!flattener.add(reduction)) {
+            expression.instructions.clear();
+            expression.names.clear();
+            expression.flattenedLastRule.reset();
             return;
         }
     }
+    // Exactly sized: a loaded project keeps every program for as long as it is open.
     expression.instructions = flattener.takeInstructions();
+    expression.instructions.shrink_to_fit();
     expression.names = flattener.takeNames();
-    expression.flattenedReductions = expression.reductions.size();
+    expression.names.shrink_to_fit();
+    expression.flattenedLastRule = expression.reductions.back().rule;
+    expression.reductions = std::vector<Reduction>();  // assigning {} would keep the storage
 }
 
 }  // namespace orvalix

@@ -1,3 +1,4 @@
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,7 +25,8 @@ void loadProject(std::u16string_view dataFolder, Project& project) {
     refreshFrames(dataFolder, environments, frames, fileTimes);
 
     // dataFolder may view the project's own folder text, so it is copied before replacing.
-    project = Project{std::u16string(dataFolder), std::move(environments), std::move(frames), std::move(fileTimes)};
+    project = Project{std::u16string(dataFolder), std::make_shared<const EnvironmentMap>(std::move(environments)),
+                      std::move(frames), std::move(fileTimes)};
 }
 
 }  // namespace orvalix

@@ -3,10 +3,12 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/expression/compiled_expression.hpp"
+#include "core/project/record_cells.hpp"
 #include "core/text/csv_reader.hpp"
 
 namespace orvalix {
@@ -26,7 +28,7 @@ struct PortSettings {
 
 // Records keep their rows exactly as read (untrimmed); only expression cells are compiled.
 struct SequenceStep {
-    std::vector<std::u16string> cells;
+    RecordCells cells;
     CompiledExpression txCondition;    // cell 1
     CompiledExpression jumpCondition;  // cell 3
 
@@ -34,7 +36,7 @@ struct SequenceStep {
 };
 
 struct NamedCondition {
-    std::vector<std::u16string> cells;
+    RecordCells cells;
     CompiledExpression condition;         // cell 1
     CompiledExpression markCondition;     // cell 2
     CompiledExpression triggerCondition;  // cell 3
@@ -61,12 +63,23 @@ using FrameFileTimes = std::map<std::u16string, std::uint64_t, std::less<>>;
 
 struct Project {
     std::u16string dataFolder;
-    EnvironmentMap environments;
+    // Never changed once loaded, and never null: a run shares it rather than copying it, which
+    // for a folder of a million steps is gigabytes and seconds.
+    std::shared_ptr<const EnvironmentMap> environments = std::make_shared<const EnvironmentMap>();
     FrameMap frames;
     // Last-write time (FILETIME) of each frame file when it was last examined.
     FrameFileTimes frameFileTimes;
 
-    friend bool operator==(const Project&, const Project&) = default;
+    // Projects compare by what they hold, not by where their environments lie; null (a
+    // project put together as Project{folder, {}, ...}) holds none.
+    friend bool operator==(const Project& left, const Project& right) {
+        const auto sameEnvironments = [](const EnvironmentMap* a, const EnvironmentMap* b) {
+            return (a == nullptr || a->empty()) ? (b == nullptr || b->empty()) : (b != nullptr && *a == *b);
+        };
+        return left.dataFolder == right.dataFolder &&
+               sameEnvironments(left.environments.get(), right.environments.get()) && left.frames == right.frames &&
+               left.frameFileTimes == right.frameFileTimes;
+    }
 };
 
 }  // namespace orvalix

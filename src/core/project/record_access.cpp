@@ -9,6 +9,13 @@ std::u16string cell(const std::vector<std::u16string>& cells, std::size_t i) {
     return cells[i];
 }
 
+std::u16string cell(const RecordCells& cells, std::size_t i) {
+    if (i >= cells.size()) {
+        return {};
+    }
+    return std::u16string(cells[i]);
+}
+
 std::u16string label(const SequenceStep& step) { return cell(step.cells, 0); }
 std::u16string frameName(const SequenceStep& step) { return cell(step.cells, 2); }
 std::u16string jumpConditionText(const SequenceStep& step) { return cell(step.cells, 3); }

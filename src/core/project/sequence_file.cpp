@@ -30,14 +30,16 @@ std::optional<CsvTable> readEnvironmentTable(std::u16string_view dataFolder, std
 template <typename Record>
 void forEachRecordRow(std::u16string_view dataFolder, std::u16string_view environmentName,
                       std::u16string_view suffix, Record record) {
-    const std::optional<CsvTable> table = readEnvironmentTable(dataFolder, environmentName, suffix);
+    std::optional<CsvTable> table = readEnvironmentTable(dataFolder, environmentName, suffix);
     if (!table) {
         return;
     }
+    // Each row goes as soon as its record is made, so the next records can reuse its memory.
     for (std::size_t r = 1; r < table->size(); ++r) {
         if (!isCommentRow((*table)[r])) {
             record((*table)[r]);
         }
+        CsvRow().swap((*table)[r]);
     }
 }
 
@@ -53,22 +55,24 @@ bool isCommentRow(const CsvRow& row) {
 void readSequenceFile(std::u16string_view dataFolder, std::u16string_view environmentName,
                       std::vector<SequenceStep>& steps) {
     forEachRecordRow(dataFolder, environmentName, kSequenceFileSuffix, [&steps](const CsvRow& row) {
-        SequenceStep step{row, {}, {}};
+        SequenceStep step{RecordCells(row), {}, {}};
         compileCell(row, 1, step.txCondition);
         compileCell(row, 3, step.jumpCondition);
         steps.push_back(std::move(step));
     });
+    steps.shrink_to_fit();
 }
 
 void readNamedFile(std::u16string_view dataFolder, std::u16string_view environmentName,
                    std::vector<NamedCondition>& conditions) {
     forEachRecordRow(dataFolder, environmentName, kNamedFileSuffix, [&conditions](const CsvRow& row) {
-        NamedCondition condition{row, {}, {}, {}};
+        NamedCondition condition{RecordCells(row), {}, {}, {}};
         compileCell(row, 1, condition.condition);
         compileCell(row, 2, condition.markCondition);
         compileCell(row, 3, condition.triggerCondition);
         conditions.push_back(std::move(condition));
     });
+    conditions.shrink_to_fit();
 }
 
 }  // namespace orvalix

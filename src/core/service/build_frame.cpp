@@ -27,7 +27,7 @@ int fieldWidth(const CompiledExpression& expression) {
     if (expression.empty()) {
         return 1;
     }
-    const auto rule = static_cast<GrammarRuleId>(expression.reductions.back().rule);
+    const auto rule = static_cast<GrammarRuleId>(expression.lastRule());
     return rule == GrammarRuleId::CrcCcitt1 || rule == GrammarRuleId::Bcc2 ? 2 : 1;
 }
 

@@ -11,8 +11,8 @@ namespace orvalix {
 
 // Views of the record cells the cycle reads. The project's accessors return copies; these
 // read in place, so that the per-byte path builds no strings.
-inline std::u16string_view cellText(const std::vector<std::u16string>& cells, std::size_t i) {
-    return i < cells.size() ? std::u16string_view(cells[i]) : std::u16string_view();
+inline std::u16string_view cellText(const RecordCells& cells, std::size_t i) {
+    return i < cells.size() ? cells[i] : std::u16string_view();
 }
 
 inline std::u16string_view stepLabel(const SequenceStep& step) { return cellText(step.cells, 0); }

@@ -57,7 +57,7 @@ void startUp(ServiceRuntime& runtime, SimulationService::Shared& shared, PortCon
         }
         runtime.environments = shared.environments;
     }
-    openAllPorts(runtime.environments, portContext, openedPorts);
+    openAllPorts(*runtime.environments, portContext, openedPorts);
     sortDescending(openedPorts);
     runtime.trace.record(messages::kOpenedPorts);
 

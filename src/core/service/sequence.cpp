@@ -1,7 +1,10 @@
 #include "core/service/sequence.hpp"
 
 #include <algorithm>
+#include <iterator>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "core/diagnostics/trace_messages.hpp"
 #include "core/expression/evaluate_expression.hpp"
@@ -13,20 +16,32 @@ namespace orvalix {
 
 namespace messages = trace_messages;
 
-LabelIndex buildLabelIndex(std::span<const SequenceStep> sequence) {
-    LabelIndex index;
-    for (const SequenceStep& jumping : sequence) {
-        const std::u16string_view target = stepJumpTarget(jumping);
+JumpTargets resolveJumpTargets(std::span<const SequenceStep> sequence) {
+    // Labels sorted, steps of one label in step order: a search per step rather than a scan,
+    // and two allocations for the whole sequence, however many steps it has.
+    struct Labelled {
+        std::u16string_view label;
+        std::int32_t step;
+    };
+    std::vector<Labelled> labels;
+    labels.reserve(sequence.size());
+    for (std::size_t j = 0; j < sequence.size(); ++j) {
+        labels.push_back({stepLabel(sequence[j]), static_cast<std::int32_t>(j)});
+    }
+    std::ranges::stable_sort(labels, {}, &Labelled::label);
+    JumpTargets targets(sequence.size(), kNoJumpTarget);
+    for (std::size_t j = 0; j < sequence.size(); ++j) {
+        const std::u16string_view target = stepJumpTarget(sequence[j]);
         if (target.empty()) {
             continue;
         }
-        for (std::size_t j = 0; j < sequence.size(); ++j) {
-            if (stepLabel(sequence[j]) == target) {
-                index.insert_or_assign(std::u16string(target), static_cast<std::int32_t>(j));
-            }
+        // The last entry of the target's run is the last step carrying it.
+        const auto after = std::ranges::upper_bound(labels, target, {}, &Labelled::label);
+        if (after != labels.begin() && std::prev(after)->label == target) {
+            targets[j] = std::prev(after)->step;
         }
     }
-    return index;
+    return targets;
 }
 
 std::int32_t runSequence(ServiceRuntime& runtime, EnvironmentRuntime& environment, bool reportOnTurn) {
@@ -59,9 +74,9 @@ std::int32_t runSequence(ServiceRuntime& runtime, EnvironmentRuntime& environmen
         runtime.trace.record(messages::kJumpConditionEvaluated, jump, stamp);
         if (jump == 0) {
             ++index;
-        } else if (const auto target = environment.labelIndex.find(stepJumpTarget(step));
-                   target != environment.labelIndex.end()) {
-            index = target->second;
+        } else if (const std::int32_t target = environment.jumpTargets[static_cast<std::size_t>(index)];
+                   target != kNoJumpTarget) {
+            index = target;
         }
         if (tx != 0 || frameEnds) {
             environment.receiveBuffer.length = 0;

@@ -8,8 +8,9 @@
 
 namespace orvalix {
 
-// Each jump target that some step carries as its label maps to the last such step.
-LabelIndex buildLabelIndex(std::span<const SequenceStep> sequence);
+// For each step, the last step whose label is the step's jump target (compared exactly), or
+// kNoJumpTarget when the target is empty or no step carries it.
+JumpTargets resolveJumpTargets(std::span<const SequenceStep> sequence);
 
 // One turn of the environment's sequence from its step index; returns the next step index.
 // With reportOnTurn (serial ports) the turn also decides when the received frame is complete.

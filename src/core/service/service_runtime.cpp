@@ -15,7 +15,7 @@ EnvironmentRuntime::EnvironmentRuntime(std::u16string environmentName, const Env
       kind(portKind(settings.port)),
       // Milliseconds to 100 ns units; a negative time-out times out every cycle.
       characterTimeoutLimit(std::int64_t{characterTimeout(settings.port)} * 10000000 / 1000),
-      labelIndex(buildLabelIndex(settings.sequence)),
+      jumpTargets(resolveJumpTargets(settings.sequence)),
       edges{std::vector<std::int64_t>(settings.namedConditions.size()),
             std::vector<std::int64_t>(settings.namedConditions.size())},
       extraBlock(extraBlockSize(settings.namedConditions.size())) {}
@@ -29,8 +29,8 @@ void prepareEnvironments(ServiceRuntime& runtime, std::span<const EnvironmentPor
     runtime.perEnvironment.clear();
     runtime.perEnvironment.reserve(ports.size());
     for (const EnvironmentPort& opened : ports) {
-        const auto found = runtime.environments.find(opened.name);
-        if (found == runtime.environments.end()) {
+        const auto found = runtime.environments->find(opened.name);
+        if (found == runtime.environments->end()) {
             continue;
         }
         runtime.perEnvironment.emplace_back(found->first, found->second, opened.port);

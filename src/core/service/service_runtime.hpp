@@ -20,8 +20,9 @@
 
 namespace orvalix {
 
-// Jump target -> the last step that carries it as its label.
-using LabelIndex = std::map<std::u16string, std::int32_t, std::less<>>;
+// Per step, the last step that carries its jump target as label; kNoJumpTarget when none does.
+using JumpTargets = std::vector<std::int32_t>;
+inline constexpr std::int32_t kNoJumpTarget = -1;
 
 // The frame most recently built for an environment. The write completion that the original
 // kept as an event beside it is the port's writeFinished().
@@ -49,7 +50,7 @@ struct EnvironmentRuntime {
     TransmitSlot transmitSlot;
     ByteBuffer receiveBuffer;
     std::int32_t stepIndex = 0;
-    LabelIndex labelIndex;
+    JumpTargets jumpTargets;
     std::uint64_t lastReceiveTime = 0;
     std::uint64_t lastTransmitTime = 0;
     std::uint64_t lastByteTime = 0;
@@ -88,7 +89,9 @@ struct ServiceRuntime {
 
     ServiceLinks links;
     ExecutionTrace trace;  // the service thread's own
-    EnvironmentMap environments;  // copy taken at thread start, never refreshed during the run
+    // Taken at thread start, never refreshed during the run; shared, never copied, and never
+    // changed by anyone while a run reads it.
+    std::shared_ptr<const EnvironmentMap> environments = std::make_shared<const EnvironmentMap>();
     // Opened environments in descending name order, the order of every phase of every cycle.
     // Elements are never added after start-up: the names table points into their buffers.
     std::vector<EnvironmentRuntime> perEnvironment;
@@ -110,7 +113,7 @@ struct EnvironmentPort {
     PortLink port;
 };
 
-// Makes the runtime of every opened environment (step index 0, empty buffers, label index).
+// Makes the runtime of every opened environment (step index 0, empty buffers, jump targets).
 // Names must be keys of runtime.environments.
 void prepareEnvironments(ServiceRuntime& runtime, std::span<const EnvironmentPort> ports);
 

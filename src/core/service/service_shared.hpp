@@ -20,7 +20,8 @@ namespace orvalix {
 struct SimulationService::Shared {
     // Guards environments, frames, lastError, traffic and portHealth; taken for short copies only.
     mutable std::mutex lock;
-    EnvironmentMap environments;
+    // Shared with the project and with the runs that read it; nobody changes it.
+    std::shared_ptr<const EnvironmentMap> environments = std::make_shared<const EnvironmentMap>();
     // Swapped whole by setFrames; a cycle takes the pointer, never a deep copy.
     std::shared_ptr<const FrameMap> frames = std::make_shared<const FrameMap>();
     std::string lastError;

@@ -47,13 +47,14 @@ SimulationService::~SimulationService() {
     stop();
 }
 
-void SimulationService::setEnvironments(const EnvironmentMap& environments) {
-    const std::lock_guard lock(shared_->lock);
-    if (&environments == &shared_->environments) {
-        return;
+void SimulationService::setEnvironments(std::shared_ptr<const EnvironmentMap> environments) {
+    if (!environments) {
+        environments = std::make_shared<const EnvironmentMap>();
     }
-    shared_->environments = environments;
-    shared_->traffic.prepare(shared_->environments, options_.maxRingMemory);
+    const std::lock_guard lock(shared_->lock);
+    shared_->environments.swap(environments);
+    shared_->traffic.prepare(*shared_->environments, options_.maxRingMemory);
+    // The map it replaced goes once the lock is let go, or with the last run that still reads it.
 }
 
 void SimulationService::setFrames(const FrameMap& frames) {
@@ -81,7 +82,7 @@ int SimulationService::start() {
         return error.code().value();
     }
     // The board library is loaded at most once per process: it stays with the service.
-    if (!hdlcLibrary_ && needsBoardLibrary(shared_->environments)) {
+    if (!hdlcLibrary_ && needsBoardLibrary(*shared_->environments)) {
         hdlcLibrary_ = std::make_shared<HdlcLibrary>();
     }
     PortContext portContext{hdlcLibrary_, options_.japanese};
@@ -143,7 +144,7 @@ std::shared_ptr<SimulationService::Shared> SimulationService::freshShared(const 
         fresh->environments = previous.environments;
         fresh->frames = previous.frames;
     }
-    fresh->traffic.prepare(fresh->environments, ringMemoryLimit);
+    fresh->traffic.prepare(*fresh->environments, ringMemoryLimit);
     return fresh;
 }
 

@@ -34,9 +34,10 @@ public:
     SimulationService(const SimulationService&) = delete;
     SimulationService& operator=(const SimulationService&) = delete;
 
-    // Copies the environments and makes one traffic ring per usable environment. A ring that
-    // cannot be made ends the next run at its start with a text naming the environment.
-    void setEnvironments(const EnvironmentMap& environments);
+    // Shares the environments (never copied: the next run reads this very map, which nobody
+    // changes) and makes one traffic ring per usable environment. Null reads as no environment.
+    // A ring that cannot be made ends the next run at its start with a text naming the environment.
+    void setEnvironments(std::shared_ptr<const EnvironmentMap> environments);
     // Copies the frames; the running thread picks them up at its next cycle.
     void setFrames(const FrameMap& frames);
 

@@ -71,9 +71,9 @@ void Session::open(std::u16string_view dataFolder) {
     // The streams refer to the old project's environments: they go before it does.
     s.streams.clear();
     s.project = std::move(fresh);
-    s.usable = usableEnvironmentNames(s.project.environments);
+    s.usable = usableEnvironmentNames(*s.project.environments);
     for (const std::u16string& name : s.usable) {
-        const Environment& environment = s.project.environments.find(name)->second;
+        const Environment& environment = s.project.environments->find(name)->second;
         s.streams.emplace(name, std::make_unique<TrafficStream>(environment, s.ringMemoryLimit));  // made reset
     }
     s.sink.folderOpened(s.project, s.usable);
@@ -144,7 +144,7 @@ void Session::tick() {
     if (!s.paused) {
         const PumpParts parts{s.trace, s.sink, s.service, s.recorder, s.project.dataFolder};
         for (const std::u16string& name : s.usable) {
-            updateTraffic(parts, name, s.project.environments.find(name)->second, stream(name));
+            updateTraffic(parts, name, s.project.environments->find(name)->second, stream(name));
         }
     }
     s.trace.record(messages::kTickUpdatedTraffics);
@@ -152,7 +152,7 @@ void Session::tick() {
     // Paused or not: these are no records. A thread that has ended has told all it will tell.
     const bool ended = !runActive();
     for (const std::u16string& name : s.usable) {
-        s.portWatch.look(name, s.project.environments.find(name)->second, s.service.portHealth(name),
+        s.portWatch.look(name, s.project.environments->find(name)->second, s.service.portHealth(name),
                          milliseconds(now, frequency), ended, s.sink);
     }
 
@@ -160,7 +160,7 @@ void Session::tick() {
     const std::int64_t threshold = frequency * 2000 / 1000;
     if (now - s.lastFrameCheck > threshold) {
         Project& p = s.project;
-        if (refreshFrames(p.dataFolder, p.environments, p.frames, p.frameFileTimes) >= 0) {
+        if (refreshFrames(p.dataFolder, *p.environments, p.frames, p.frameFileTimes) >= 0) {
             s.service.setFrames(p.frames);
         }
         s.trace.record(messages::kTickUpdatedTxDs);

@@ -24,10 +24,17 @@ const Token kExpr = plain(K::Expression);
 // A program that a failed compile must leave alone, and that a successful one must replace.
 CompiledExpression sentinelProgram() { return CompiledExpression{{Reduction{0, {number(42)}}}}; }
 
-Rules rulesOf(const CompiledExpression& compiled) {
+Rules rulesOf(const std::vector<Reduction>& reductions) {
     Rules rules;
-    for (const Reduction& reduction : compiled.reductions) rules.push_back(reduction.rule);
+    for (const Reduction& reduction : reductions) rules.push_back(reduction.rule);
     return rules;
+}
+
+std::vector<Reduction> reductionsOrFail(std::string_view text) {
+    std::vector<Reduction> reductions;
+    CompileDiagnostic diagnostic;
+    EXPECT_EQ(compileReductions(text, reductions, diagnostic), 0) << text;
+    return reductions;
 }
 
 CompiledExpression compileOrFail(std::string_view text) {
@@ -64,6 +71,23 @@ TEST(ClassifyToken, RecognisesWholeTextsOnly) {
     }
 }
 
+// Compiled programs keep their flat form alone, so that form must tell apart any two programs
+// whose operations or operands differ; blanks, grouping and the way a number is written do not count.
+TEST(CompileExpression, ProgramsCompareEqualExactlyWhenTheirOperationsAgree) {
+    const std::tuple<std::string_view, std::string_view, bool> cases[] = {
+        {"1+2", "(1+2)", true}, {"R[0] == 2", " R [ 0 ]==2", true}, {"0x10", "16", true},
+        {"1+2", "1-2", false}, {"1+2", "2+1", false}, {"R[0]", "T[0]", false}, {"R[0]", "R[1]", false},
+        {"R[0] + T[0]", "T[0] + R[0]", false}, {"CRC_CCITT1(R, 0, 2)", "SUM(R, 0, 2)", false},
+        {"BCC(R, 0, 2)", "BCC2(R, 0, 2)", false}, {"SinceStart", "SinceLast", false},
+        {"SinceLastRx", "SinceLastTx", false}, {"-1", "~1", false}, {"R[1]", "R[0+1]", false},
+        // A value the flat form joins to its operator still counts.
+        {"R[0] == 2", "R[0] == 3", false}, {"R[0] * 2", "R[0] * (2)", true}};
+    for (const auto& [left, right, equal] : cases) {
+        EXPECT_EQ(compileOrFail(left) == compileOrFail(right), equal) << left << " vs " << right;
+        EXPECT_TRUE(compileOrFail(left).reductions.empty()) << left;
+    }
+}
+
 TEST(CompileExpression, SplitsTokensAtCharacterClassBoundaries) {
     const std::pair<std::string_view, std::string_view> cases[] = {
         {"1\t+\r\n2", "1 + 2"}, {"2*-3", "2 * - 3"}, {"1>>-2", "1 >> - 2"}, {"-(1)", "- ( 1 )"},
@@ -93,7 +117,7 @@ TEST(CompileExpression, RecordsReductionsInPostfixOrderWithoutGrouping) {
         {"CRC_CCITT1(Rx, 0, 4)", {0, 0, 1}}, {"SUM(Rx, 0, 4)", {0, 0, 2}}, {"BCC(Rx, 0, 4)", {0, 0, 3}},
         {"BCC2(Rx, 0, 4) & 65535", {0, 0, 4, 0, 6}}, {"SinceStart", {11}}, {"SinceLastRx", {12}},
         {"SinceLastTx", {13}}};
-    for (const auto& [text, rules] : cases) EXPECT_EQ(rulesOf(compileOrFail(text)), rules) << text;
+    for (const auto& [text, rules] : cases) EXPECT_EQ(rulesOf(reductionsOrFail(text)), rules) << text;
 }
 
 // The evaluator finds operands at these token positions.
@@ -105,7 +129,7 @@ TEST(CompileExpression, CopiesMatchedTokensIntoEachReduction) {
          {{0, {number(1)}}, {0, {number(4)}},
           {2, {plain(K::FunctionSum), plain(K::LeftParen), identifier(u"Tx"), plain(K::Comma), kExpr,
                plain(K::Comma), kExpr, plain(K::RightParen)}}}}};
-    for (const auto& [text, want] : cases) EXPECT_EQ(compileOrFail(text).reductions, want) << text;
+    for (const auto& [text, want] : cases) EXPECT_EQ(reductionsOrFail(text), want) << text;
 }
 
 TEST(CompileExpression, ReadsAtMostTheLengthLimitAndUpToANul) {
@@ -119,8 +143,9 @@ TEST(CompileExpression, ReadsAtMostTheLengthLimitAndUpToANul) {
         // A NUL ends the text.
         {std::string("1+2\0*3", 6), 0, {0, 0, 7}}, {std::string(1, '\0') + "1", 1, {}}};
     for (const auto& [text, status, rules] : cases) {
-        CompiledExpression out;
-        EXPECT_EQ(compileExpression(text, out), status) << text.size();
+        std::vector<Reduction> out;
+        CompileDiagnostic diagnostic;
+        EXPECT_EQ(compileReductions(text, out, diagnostic), status) << text.size();
         EXPECT_EQ(rulesOf(out), rules) << text.size();
     }
 }

@@ -147,11 +147,16 @@ TEST(EvaluateExpression, TheFlatFormGivesWhatTheReductionsGive) {
         "A[0] + B[1] + C[2] + D[3] + E[0] + R[1] + Tx[0] + Q[0]",
     };
     for (const std::string_view text : texts) {
+        std::vector<Reduction> reductions;
+        CompileDiagnostic diagnostic;
+        ASSERT_EQ(compileReductions(text, reductions, diagnostic), 0) << text;
+        const CompiledExpression reductionsOnly{reductions};
         CompiledExpression flat;
         ASSERT_EQ(compileExpression(text, flat), 0) << text;
-        CompiledExpression reductionsOnly{flat.reductions};
+        // A compiled program keeps its flat form alone; the reductions it came from are let go.
+        EXPECT_TRUE(flat.reductions.empty() && !flat.instructions.empty()) << text;
         EXPECT_EQ(evaluateExpression(flat, context), evaluateExpression(reductionsOnly, context)) << text;
-        // A compiled program whose reductions were changed later runs from them.
+        // A program given reductions runs from them, whatever flat form it holds.
         flat.reductions.push_back(num(99));
         EXPECT_EQ(evaluateExpression(flat, context), 99) << text;
     }

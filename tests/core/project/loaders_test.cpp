@@ -76,7 +76,7 @@ TEST(LoadProject, RecordsSkipTheHeaderAndRowsWhoseTrimmedFirstCellStartsWithSemi
                        " Start ,1,F1,0,Start\n\xE3\x80\x80 ;comment,1,F1\n\n"
                        ",;x,F2\n\t; another\na;,1\n\xEF\xBC\x9B,1\nEnd,1+,F3\n\n"},
                       {u"P1.Named.csv", "Name,Condition\nAck,1,2,3,ignored\n;Off,1\nNak,4\n"}});
-    const Environment& environment = project.environments.at(u"P1");
+    const Environment& environment = project.environments->at(u"P1");
     const std::vector<SequenceStep> steps{
         {{u" Start ", u"1", u"F1", u"0", u"Start"}, compiled("1"), compiled("0")},
         {{u""}, {}, {}},
@@ -105,14 +105,14 @@ TEST(LoadProject, EnvironmentFilesGiveTheWholeTableAndTheEndpointsOfSettingsZero
                       {u"P3.Environments.csv", "h\nPort,,COM3\n"},
                       {u"P3.old.Environments.csv", "h\nPort,,COM9\n"},
                       {u"P3.Sequences.csv", "h\nA,1,F\n"}});
-    PortSettings udp = project.environments.at(u"U1").port;
+    PortSettings udp = project.environments->at(u"U1").port;
     EXPECT_EQ(udp.table.size(), 11u);
     udp.table.clear();
     EXPECT_EQ(udp, (PortSettings{{}, true, 0x7F000001u, 5000, true, 0x7F000001u, 6001}));
-    EXPECT_EQ(project.environments.at(u"P4").port, PortSettings{});
-    EXPECT_EQ(project.environments.at(u"P4").sequence.size(), 1u);
-    EXPECT_EQ(portName(project.environments.at(u"P3").port), u"COM3");
-    EXPECT_EQ(project.environments.at(u"P3").sequence.size(), 2u);
+    EXPECT_EQ(project.environments->at(u"P4").port, PortSettings{});
+    EXPECT_EQ(project.environments->at(u"P4").sequence.size(), 1u);
+    EXPECT_EQ(portName(project.environments->at(u"P3").port), u"COM3");
+    EXPECT_EQ(project.environments->at(u"P3").sequence.size(), 2u);
 }
 
 TEST(LoadProject, ReloadGivesTheStateOfAFirstLoadAndAMissingFolderAnEmptyProject) {
@@ -123,7 +123,7 @@ TEST(LoadProject, ReloadGivesTheStateOfAFirstLoadAndAMissingFolderAnEmptyProject
                                     {u"A1.Named.csv", "h\nN,1\n"},
                                     {u"F.csv", "h\nh\n0,1\n"},
                                     {u"G.csv", "h\nh\n0,1\n0,2\n"}});
-    ASSERT_EQ(project.environments.count(u"A1"), 1u);
+    ASSERT_EQ(project.environments->count(u"A1"), 1u);
 
     std::filesystem::remove(folder.file(u"A1.Environments.csv"));
     const Project fresh = load(folder, {{u"B2.Environments.csv", environment},

@@ -35,8 +35,8 @@ TEST(RecordAccessors, ReadTheirColumnUntrimmedAndMissingColumnsAsEmpty) {
     EXPECT_EQ((std::vector{label(step), frameName(step), jumpConditionText(step), jumpTarget(step),
                            name(condition), markConditionText(condition), triggerConditionText(condition)}),
               (std::vector<std::u16string>{u" S ", u" F ", u"\t0", u" T", u" Ack ", u"mark", u"trigger"}));
-    step.cells.resize(3);
-    condition.cells.resize(2);
+    step.cells = {u" S ", u"1", u" F "};
+    condition.cells = {u" Ack ", u"1"};
     EXPECT_EQ(jumpConditionText(step) + jumpTarget(step), u"");
     EXPECT_EQ(markConditionText(condition) + triggerConditionText(condition), u"");
 }

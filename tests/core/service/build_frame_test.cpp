@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/expression/compile_expression.hpp"
 #include "service_test_support.hpp"
 
 namespace orvalix {
@@ -40,6 +41,24 @@ TEST(BuildFrame, FillsPositionsFromTheRows) {
     for (const auto& [rows, bytes] : cases) {
         EXPECT_EQ(Builder().build(u"F", frame(rows)), bytes) << testing::PrintToString(rows);
     }
+}
+
+// A compiled program keeps only its flat form, yet its width still follows the outermost operation.
+TEST(BuildFrame, AFieldIsTwoBytesWideExactlyWhenA16BitChecksumIsItsOutermostOperation) {
+    const std::pair<std::string_view, int> compiledCases[] = {
+        {"CRC_CCITT1(T, 0, 1)", 2}, {"BCC2(T, 0, 1)", 2}, {"((CRC_CCITT1(T, 0, 1)))", 2}, {"SUM(T, 0, 1)", 1},
+        {"BCC(T, 0, 1)", 1}, {"BCC2(T, 0, 1) & 0xFFFF", 1}, {"1 + CRC_CCITT1(T, 0, 1)", 1}, {"R[0]", 1},
+        {"SinceLastTx", 1}};
+    for (const auto& [text, width] : compiledCases) {
+        CompiledExpression compiled;
+        ASSERT_EQ(compileExpression(text, compiled), 0) << text;
+        EXPECT_EQ(fieldWidth(compiled), width) << text;
+    }
+    // An empty program is one byte; a hand-made one is measured by its own last reduction.
+    EXPECT_EQ(fieldWidth(CompiledExpression{}), 1);
+    const Reduction number{0, {{TokenKind::Number, 1, {}}}};
+    EXPECT_EQ(fieldWidth(CompiledExpression{{number, number, Reduction{1, {}}}}), 2);
+    EXPECT_EQ(fieldWidth(CompiledExpression{{Reduction{1, {}}, number}}), 1);
 }
 
 TEST(BuildFrame, RowsSeeThePreviousFrameWhereTheNewOneIsNotBuiltYet) {

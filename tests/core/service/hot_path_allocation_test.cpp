@@ -6,10 +6,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "core/service/simulation_service.hpp"
 #include "service_test_support.hpp"
 
 static std::atomic<bool> counting{false};
@@ -68,6 +71,39 @@ TEST(HotPath, CyclesAllocateNothingOnceTheRunHasSeenItsNames) {
     EXPECT_EQ(allocations.load(), 0);
     EXPECT_GT(serial.writeCount, 100u);
     EXPECT_GT(rig.pushCount, 200u);
+}
+
+// A run shares the project's environments: handing them over, starting and answering the first
+// request allocates as much for a sequence of 10 steps as for one of 10,000, where a copy of the
+// steps would cost at least three allocations each.
+TEST(StartUp, TheRunReadsTheEnvironmentsItWasHandedWithoutCopyingThem) {
+    const auto allocationsToFirstAnswer = [](int stepCount) {
+        std::vector<SequenceStep> steps{step("R[0] == 0x31", "Reply", "Top", "1", "Top")};
+        for (int k = 1; k < stepCount; ++k) {
+            steps.push_back(step("(R[0] == 0x02) & (R[1] == " + std::to_string(k % 256) + ")", "Reply",
+                                 "Step" + std::to_string(k), "R[2] == 3", "Step" + std::to_string(k)));
+        }
+        const test::TempFolder folder;
+        test::Peer peer;
+        const std::uint16_t port = test::freeUdpPort();
+        auto environments =
+            std::make_shared<const EnvironmentMap>(EnvironmentMap{{u"Device", test::udp(std::move(steps), {}, port)}});
+        SimulationService service(ServiceOptions{folder.path(), false});
+        service.setFrames({{u"Reply", test::frame({"0x41"})}});
+        allocations = 0;
+        counting = true;
+        service.setEnvironments(environments);
+        const int started = service.start();
+        const std::optional<test::Bytes> answer = peer.ask(port, {0x31});
+        counting = false;
+        service.stop();
+        EXPECT_EQ(started, 0);
+        EXPECT_EQ(answer, test::Bytes{0x41});
+        return allocations.load();
+    };
+    const long few = allocationsToFirstAnswer(10);
+    const long many = allocationsToFirstAnswer(10000);
+    EXPECT_LT(many - few, 1000) << few << " allocations for 10 steps, " << many << " for 10,000";
 }
 
 }  // namespace

@@ -175,7 +175,7 @@ public:
 
     // Environments are visited in the order they are added.
     FakePort& add(std::u16string name, Environment settings) {
-        const auto entry = runtime_->environments.insert_or_assign(std::move(name), std::move(settings)).first;
+        const auto entry = environments_->insert_or_assign(std::move(name), std::move(settings)).first;
         fakes_.push_back(std::make_unique<FakePort>());
         ports_.push_back({entry->first, PortLink(*fakes_.back())});
         return *fakes_.back();
@@ -184,6 +184,7 @@ public:
 
     // Prepares the environments and the clock, as start-up does once the ports are open.
     void start() {
+        runtime_->environments = environments_;
         prepareEnvironments(*runtime_, ports_);
         startClock(*runtime_, kStart);
     }
@@ -223,13 +224,15 @@ private:
             ++pushCount;
             EXPECT_EQ(time, now_);
             if (keepPushes) {
-                const Environment& settings = runtime_->environments.find(name)->second;
+                const Environment& settings = environments_->find(name)->second;
                 pushed.push_back(std::to_string(cycles_) + ' ' + describeRecord(settings, data, extra));
             }
         };
     }
 
     std::shared_ptr<const FrameMap> frames_ = std::make_shared<const FrameMap>();
+    // Filled by add() before start() hands it to the runtime.
+    std::shared_ptr<EnvironmentMap> environments_ = std::make_shared<EnvironmentMap>();
     std::unique_ptr<ServiceRuntime> runtime_;
     std::vector<std::unique_ptr<FakePort>> fakes_;
     std::vector<EnvironmentPort> ports_;

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 
 #include "core/service/simulation_service.hpp"
@@ -24,7 +25,8 @@ TEST(StopGivesUp, AThreadThatDoesNotEndIsLetGoWithEverythingItUses) {
     const std::uint16_t port = test::freeUdpPort();
     {
         SimulationService service(ServiceOptions{folder.path(), false});
-        service.setEnvironments({{u"Device", test::udp({test::step("R[0] == 0x31", "Reply")}, {}, port)}});
+        service.setEnvironments(std::make_shared<const EnvironmentMap>(
+            EnvironmentMap{{u"Device", test::udp({test::step("R[0] == 0x31", "Reply")}, {}, port)}}));
         service.setFrames({{u"Reply", test::frame({"0x41"})}});
         ASSERT_EQ(service.start(), 0);
         ASSERT_EQ(peer.ask(port, {0x31}), test::Bytes{0x41});

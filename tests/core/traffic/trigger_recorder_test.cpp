@@ -200,7 +200,7 @@ TEST_F(TriggerRecording, OneRecordStartsAtMostTheLimitOfLogFilesAndCountsTheRest
 }
 
 TEST_F(TriggerRecording, AFileNameTheFileSystemRefusesStartsNoLogFile) {
-    environment_.namedConditions[1].cells.front() = std::u16string(300, u'L');  // above any file name limit
+    environment_.namedConditions[1].cells = {std::u16string(300, u'L'), u"1", u"0", u"0"};  // above any file name limit
     ASSERT_EQ(record(1, {0, 1}), 2u);
     EXPECT_FALSE(started_[0].path.empty());
     EXPECT_TRUE(started_[1].path.empty()) << "named as a log file though none was made";
