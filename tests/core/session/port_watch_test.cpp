@@ -9,30 +9,12 @@
 #include <vector>
 
 #include "core/platform/error_text.hpp"
-#include "core/text/text_conversion.hpp"
+#include "port_event_sink.hpp"
 
 namespace orvalix {
 namespace {
 
 using Texts = std::vector<std::string>;
-
-struct EventSink final : TrafficSink {
-    void folderOpened(const Project&, const std::vector<std::u16string>&) override {}
-    void recordPumped(std::u16string_view, const Environment&, std::span<const std::uint8_t>, std::uint64_t,
-                      std::span<const std::uint8_t>) override {}
-    void streamUpdated(std::u16string_view, TrafficStream&, std::int32_t, std::int32_t) override {}
-    void logFileStarted(std::u16string_view, const StartedLog&) override {}
-    void logFileStopped(std::u16string_view, const StoppedLog&) override {}
-    void recordingsRefused(std::u16string_view, std::size_t) override {}
-    void serviceFailed(const std::string&) override {}
-    void portLost(std::u16string_view environment, std::u16string_view port, const std::string& reason) override {
-        events.push_back(toNarrow(environment) + " lost " + toNarrow(port) + ": " + reason);
-    }
-    void datagramsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) override {
-        events.push_back(toNarrow(environment) + " dropped " + std::to_string(added) + " of " + std::to_string(total));
-    }
-    Texts events;
-};
 
 // One look of the pump at environment F1 (port COM7); a look with clear set starts a new run first.
 struct Look {
@@ -72,14 +54,14 @@ TEST(PortWatch, TellsALostPortOnceAndDropsAtMostOnceASecond) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.rule);
         PortWatch watch;
-        EventSink sink;
+        test::PortEventSink sink;
         for (const Look& look : c.looks) {
             if (look.clear) {
                 watch.clear();
             }
             watch.look(u"F1", settings, look.health, look.ms, look.finalLook, sink);
         }
-        EXPECT_EQ(sink.events, c.events);
+        EXPECT_EQ(sink.portEvents, c.events);
     }
 }
 
@@ -87,12 +69,12 @@ TEST(PortWatch, TellsALostPortOnceAndDropsAtMostOnceASecond) {
 TEST(PortWatch, EnvironmentsAreThrottledApart) {
     Environment settings;
     PortWatch watch;
-    EventSink sink;
+    test::PortEventSink sink;
     watch.look(u"F1", settings, {0, 1}, 0, false, sink);
     watch.look(u"F2", settings, {0, 1}, 500, false, sink);
     watch.look(u"F1", settings, {0, 2}, 1000, false, sink);
     watch.look(u"F2", settings, {0, 2}, 1000, false, sink);
-    EXPECT_EQ(sink.events, (Texts{"F1 dropped 1 of 1", "F2 dropped 1 of 1", "F1 dropped 1 of 2"}));
+    EXPECT_EQ(sink.portEvents, (Texts{"F1 dropped 1 of 1", "F2 dropped 1 of 1", "F1 dropped 1 of 2"}));
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "../service/service_test_support.hpp"
 #include "core/diagnostics/trace_messages.hpp"
 #include "core/platform/sockets_startup.hpp"
+#include "port_event_sink.hpp"
 
 namespace orvalix {
 namespace {
@@ -24,7 +25,7 @@ using Texts = std::vector<std::string>;
 using Names = std::vector<std::u16string>;
 
 // What the traffic windows would see; records as test::describeRecord gives them.
-struct RecordingSink final : TrafficSink {
+struct RecordingSink final : test::PortEventSink {
     void folderOpened(const Project&, const Names& usable) override { opened.push_back(usable); }
     void recordPumped(std::u16string_view, const Environment& settings, std::span<const std::uint8_t> data,
                       std::uint64_t, std::span<const std::uint8_t> extra) override {
@@ -34,20 +35,10 @@ struct RecordingSink final : TrafficSink {
                        std::int32_t appended) override {
         updates.push_back(toNarrow(environment) + ": " + std::to_string(marks) + " " + std::to_string(appended));
     }
-    void logFileStarted(std::u16string_view, const StartedLog&) override {}
-    void logFileStopped(std::u16string_view, const StoppedLog&) override {}
-    void recordingsRefused(std::u16string_view, std::size_t) override {}
     void serviceFailed(const std::string& text) override { failures.push_back(text); }
-    void portLost(std::u16string_view environment, std::u16string_view port, const std::string& reason) override {
-        portEvents.push_back(toNarrow(environment) + " lost " + toNarrow(port) + ": " + reason);
-    }
-    void datagramsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) override {
-        portEvents.push_back(toNarrow(environment) + " dropped " + std::to_string(added) + " of " +
-                             std::to_string(total));
-    }
 
     std::vector<Names> opened;
-    Texts records, updates, failures, portEvents;
+    Texts records, updates, failures;
 };
 
 class SessionTest : public ::testing::Test {
