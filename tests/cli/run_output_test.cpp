@@ -176,6 +176,16 @@ TEST(RunCommand, AStandardOutputThatTakesNoMoreStopsTheRunInOrderWithStatus1) {
     }
 }
 
+// The limit reaches the service: the demo's histories need 80000 bytes or more each.
+TEST(RunCommand, MaxRingMemoryLimitsEachHistory) {
+    const test::TempFolder traces;
+    std::ostringstream out, err;
+    const std::vector<std::string> arguments{"run", std::string(ORVALIX_SOURCE_DIR) + "/examples/demo", "--for", "5",
+                                             "--max-ring-memory", "1K", "--trace-dir", traces.path().string()};
+    EXPECT_EQ(runCommandLine(arguments, {out, err}), kExitFailure);
+    EXPECT_NE(err.str().find(" bytes, more than the limit of 1024 bytes\n"), std::string::npos) << err.str();
+}
+
 // Port events print on the way, and the summary names them only where they happened.
 TEST(ConsoleSink, LostPortsAndDroppedDatagramsGetALineEachAndAWordInTheSummary) {
     std::ostringstream out, err;

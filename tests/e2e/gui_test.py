@@ -14,7 +14,7 @@ import argparse, json, os, re, select, shutil, socket, subprocess, sys, tempfile
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
-from e2e_test import E2ETest, request, reply, write_device, write_frame  # noqa: E402
+from e2e_test import E2ETest, free_udp_port, request, reply, write_device, write_status_device  # noqa: E402
 
 SKIP = 77
 OPTIONS = None
@@ -245,21 +245,13 @@ class GuiTest(E2ETest):  # self.udp, a bound socket of the test's, and exchange(
     def texts(self):
         return LANGUAGES[self.language]
 
-    def free_port(self):
-        with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as probe:
-            probe.bind(("127.0.0.1", 0))
-            return probe.getsockname()[1]
-
     def write_folder(self, device_port):
         # D1 answers status requests; a request with byte 2 equal to 3 triggers a log file. E1 only
         # listens. X1 has no usable port and so no window.
         data = self.folder() / "data"
         data.mkdir()
-        valid = "(R[0] == 0x02) & (R[1] == 0x53) & (R[3] == 0x03) & (CRC_CCITT1(R, 0, 4) == (R[4] | (R[5] << 8)))"
-        write_device(data, "D1", device_port, [["status", valid, "StatusReply", "", "status"]],
-                     [["StatusRequest", "(R[0] == 0x02) & (R[1] == 0x53)", "", "R[2] == 3"]], pre=1, post=1)
-        write_frame(data, "StatusReply", "0x02", "0x73", "StatusRequest[2]", "0", "0x03", "CRC_CCITT1(T, 0, 5)", "")
-        write_device(data, "E1", f"127.0.0.1:{self.free_port()}", [])
+        write_status_device(data, "D1", device_port, trigger="R[2] == 3", pre=1, post=1)
+        write_device(data, "E1", f"127.0.0.1:{free_udp_port()}", [])
         write_device(data, "X1", "nowhere", [])
         return data
 
@@ -317,7 +309,7 @@ class GuiTest(E2ETest):  # self.udp, a bound socket of the test's, and exchange(
         return {k: v["items"] for k, v in self.lists(window).items()} if window else {}
 
     def test_run_exit_prompt_trace_and_log_file(self):
-        port = self.free_port()
+        port = free_udp_port()
         data = self.write_folder(f"127.0.0.1:{port}")
         self.app = app = Application(self, data)
         self.check_windows(app.wait_for_main_window())
