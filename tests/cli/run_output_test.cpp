@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "../core/project/temp_folder.hpp"
+#include "../core/traffic/traffic_test_support.hpp"
 #include "cli/commands.hpp"
 #include "cli/console_sink.hpp"
 #include "cli/record_line.hpp"
@@ -20,24 +21,13 @@
 namespace orvalix::cli {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using test::Bytes;
 using Names = std::vector<std::u16string>;
 
 // 2024-01-31 12:00:00 UTC as a FILETIME.
 constexpr std::uint64_t kTime = 133'511'472'000'000'000;
 
-Environment withConditions(const Names& names) {
-    Environment environment;
-    for (const std::u16string& name : names) environment.namedConditions.emplace_back().cells = {name, u"1"};
-    return environment;
-}
-
-Bytes extraBlock(std::size_t conditions, std::uint32_t attribute, const std::vector<std::size_t>& marks) {
-    Bytes extra(extraBlockSize(conditions));
-    setAttribute(extra, attribute);
-    for (const std::size_t mark : marks) setMarkBit(extra, conditions, mark);
-    return extra;
-}
+Environment withConditions(const Names& names) { return test::makeEnvironment(1, 1, names); }
 
 PortSettings portNamed(std::u16string name, std::u16string remote = u"", bool udp = false) {
     PortSettings settings;
@@ -61,7 +51,7 @@ TEST(RecordLine, ShowsDirectionLengthAttributeBytesAndRisenMarks) {
         {nine, 0, {8}, {0x7E}, " TX 1 00000000 7e marks: 応答"}};
     const std::regex time(R"(P1 \d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}\.\d{3})");
     for (const auto& [conditions, attribute, marks, data, rest] : cases) {
-        const Bytes extra = extraBlock(conditions.size(), attribute, marks);
+        const Bytes extra = test::makeExtra(conditions.size(), attribute, marks);
         const std::string line = formatRecordLine(u"P1", withConditions(conditions), data, kTime, extra);
         EXPECT_TRUE(std::regex_match(line.substr(0, 26), time)) << line;
         EXPECT_EQ(line.substr(26), rest);
@@ -95,7 +85,7 @@ TEST(ConsoleSink, SummaryCountsDirectionsMarksAndLogFilesPerEnvironment) {
         sink.folderOpened(sinkProject(), {u"D1"});
         for (const auto& [attribute, marks] : {std::pair{kReceivedAttribute, std::vector<std::size_t>{0, 1}},
                                                {0U, {}}, {kReceivedAttribute | 0x02, {1}}}) {
-            sink.recordPumped(u"D1", kSinkEnvironment, Bytes{1, 2}, kTime, extraBlock(2, attribute, marks));
+            sink.recordPumped(u"D1", kSinkEnvironment, Bytes{1, 2}, kTime, test::makeExtra(2, attribute, marks));
         }
         const std::filesystem::path log = "/data/Logs/D1/Alarm-20240131_210000_000.log";
         sink.logFileStarted(u"D1", StartedLog{u"Alarm", log, {}});

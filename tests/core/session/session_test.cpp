@@ -204,35 +204,6 @@ TEST_F(SessionTest, ServiceErrorIsReportedOnceAndDisarmsThePumpUntilTheNextStart
     ticks(100);
 }
 
-// The drop count travels from the socket through the service thread to the pump and the sink.
-// It rides on the datagrams that find room, so those are sent until one does.
-TEST_F(SessionTest, DatagramsTheSystemDroppedReachTheSinkOnceTheServiceReadsALaterOne) {
-#ifndef __linux__
-    GTEST_SKIP() << "only Linux counts the datagrams it drops";
-#endif
-    writeEchoDevice();
-    startAndAwaitHello();
-    UdpSocket burst = UdpSocket::bind(test::kLoopback, 0).value();
-    const SocketAddress c1 = ipv4SocketAddress(test::kLoopback, otherPort_);
-    for (int n = 0; n < 5000; ++n) {
-        burst.send(Bytes{0x42}, c1);  // C1 reads one a cycle: its buffer overflows
-    }
-    for (int wait = 0; wait < 600 && sink_.portEvents.empty(); ++wait) {  // bounded: a broken path fails
-        burst.send(Bytes{0x43}, c1);
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        session_.tick();
-    }
-    ASSERT_FALSE(sink_.portEvents.empty());
-    const std::string& first = sink_.portEvents[0];
-    EXPECT_TRUE(first.starts_with("C1 dropped ")) << first;
-    const std::string count = first.substr(first.rfind(' ') + 1);
-    EXPECT_EQ(first, "C1 dropped " + count + " of " + count);
-    EXPECT_GT(std::stoul(count), 0u);
-    session_.stop();
-    ticks(3);
-    EXPECT_FALSE(session_.pumpArmed());
-}
-
 // A history above the limit ends the run as a port that cannot be opened does: the service
 // refuses its ring at its start, before any port is opened, and the next tick tells.
 TEST_F(SessionTest, AHistoryAboveTheMemoryLimitEndsTheRunWithTheTextAndOpensNothing) {
