@@ -60,9 +60,4 @@ void JsonOutput::value(std::int64_t number) {
     text_ += std::to_string(number);
 }
 
-void JsonOutput::value(bool flag) {
-    separate();
-    text_ += flag ? "true" : "false";
-}
-
 }  // namespace orvalix::gui_probe

@@ -17,7 +17,6 @@ public:
     void key(std::string_view name);
     void value(std::wstring_view text);
     void value(std::int64_t number);
-    void value(bool flag);
 
     template <typename Value>
     void field(std::string_view name, const Value& v) {

@@ -12,8 +12,6 @@ namespace {
 constexpr UINT kReplyTimeoutMs = 2000;
 constexpr std::wstring_view kListViewClass = L"SysListView32";
 
-std::int64_t handleNumber(HWND window) { return static_cast<std::int64_t>(reinterpret_cast<std::uintptr_t>(window)); }
-
 std::wstring className(HWND window) {
     wchar_t name[256] = {};
     const int length = GetClassNameW(window, name, 256);
@@ -37,8 +35,6 @@ void describeList(JsonOutput& out, HWND list) {
     out.endArray();
 }
 
-}  // namespace
-
 std::wstring windowText(HWND window) {
     DWORD_PTR length = 0;
     if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kReplyTimeoutMs, &length)) {
@@ -54,19 +50,15 @@ std::wstring windowText(HWND window) {
     return text;
 }
 
+}  // namespace
+
 void describeWindow(JsonOutput& out, HWND window) {
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
     const std::wstring windowClass = className(window);
 
     out.beginObject();
-    out.field("hwnd", handleNumber(window));
     out.field("class", std::wstring_view(windowClass));
     out.field("title", std::wstring_view(windowText(window)));
     out.field("id", std::int64_t{GetDlgCtrlID(window)});
-    out.field("visible", IsWindowVisible(window) != FALSE);
-    out.field("pid", std::int64_t{processId});
-    out.field("owner", handleNumber(GetWindow(window, GW_OWNER)));
     RECT rect{};
     GetWindowRect(window, &rect);
     out.key("rect");
