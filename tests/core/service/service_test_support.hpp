@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "../ports/port_test_support.hpp"
 #include "../project/temp_folder.hpp"
 #include "core/expression/compile_expression.hpp"
 #include "core/ports/port.hpp"
@@ -31,11 +32,8 @@
 
 namespace orvalix::test {
 
-using Bytes = std::vector<std::uint8_t>;
-
 // A cell text that does not compile: its program stays empty and evaluates to -1.
 inline constexpr std::string_view kBroken = "1 +";
-inline constexpr std::uint32_t kLoopback = 0x7F000001;
 inline constexpr std::uint64_t kStart = 133'000'000'000'000'000;  // some FILETIME in 2022
 inline constexpr std::uint64_t kCycle = 100'000;                    // 10 ms
 
@@ -268,8 +266,5 @@ public:
 private:
     UdpSocket socket_ = UdpSocket::bind(kLoopback, 0).value();
 };
-
-// A loopback port that nothing uses now.
-inline std::uint16_t freeUdpPort() { return Peer().port(); }
 
 }  // namespace orvalix::test
