@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "../ports/port_test_support.hpp"
 #include "core/project/record_access.hpp"
 
 namespace orvalix {
@@ -17,15 +18,7 @@ namespace {
 constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
 constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
 
-// An environment table: a header row, then one row per setting with its value in column 2.
-PortSettings settingsOf(const std::vector<std::u16string>& values) {
-    PortSettings settings;
-    settings.table.push_back({u"Item", u"Description", u"Value"});
-    for (const std::u16string& value : values) {
-        settings.table.push_back({u"label", u"text", value});
-    }
-    return settings;
-}
+using test::settingsOf;
 
 TEST(RecordAccessors, ReadTheirColumnUntrimmedAndMissingColumnsAsEmpty) {
     SequenceStep step;
