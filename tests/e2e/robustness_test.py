@@ -8,7 +8,7 @@
 #
 # Every wait is bounded; nothing asserts how fast anything is.
 
-import os, random, re, select, socket, subprocess, sys, time
+import os, random, re, select, signal, socket, subprocess, sys, time
 from pathlib import Path
 
 sys.dont_write_bytecode = True  # no __pycache__ of the shared helpers in the source tree
@@ -312,6 +312,15 @@ class ClosedOutput(RobustnessTest):
                               error)
                 self.assertTrue((traces / "Controller.csv").is_file(), "the run ended in order")
                 self.assertTrue((traces / "Primary.csv").is_file())
+
+
+class Hangup(RobustnessTest):
+    def test_a_closed_terminal_stops_the_run_like_a_termination_request(self):
+        run, _, port = self.status_run("--for", "120")
+        self.assertTrue(self.ask(port, 1, timeout=30), run.describe())
+        self.assertEqual(run.stop(signal.SIGHUP), 0, run.describe())
+        self.assertLines(run.output(), "Stopped\\.", r"  D1: 1 received, 1 sent, \d+ marks?, \d+ log files?")
+        self.assertTrue((run.trace_dir / "Controller.csv").is_file())
 
 
 class DiskFull(RobustnessTest):
