@@ -106,12 +106,18 @@ TEST(ProjectCheck, ControlCharactersInNamesAreErrorsThatShowTheCharacter) {
                      "port name \"127.0<U+0000>.0.1:50101\" holds the control character U+0000 at character 6: "
                      "the name ends there wherever it is shown or handed to the system, where it reads as "
                      "\"127.0\""}});
+    std::vector<Found> inFrameName{
+        {"U1.Sequences.csv", 2, 3, 'E',
+         "frame name \"Re<U+0001>ply\" holds the control character U+0001 at character 3: no one sees"},
+        {"U1.Sequences.csv", 2, 3, 'W', "has no readable file"}};
+#ifdef _WIN32
+    // Windows refuses even to look for a file of that name, and check passes its reason on.
+    inFrameName.insert(inFrameName.begin(), {"Re\x01ply.csv", 0, 0, 'E', "the file is ignored"});
+#endif
     expectFindings("a control character in a frame name",
                    {{u"U1.Environments.csv", environmentFile(kPort)},
                     {u"U1.Sequences.csv", "L,T,F,J,G\ns,1,Re\x01ply,,\n"}},
-                   {{"U1.Sequences.csv", 2, 3, 'E',
-                     "frame name \"Re<U+0001>ply\" holds the control character U+0001 at character 3: no one sees"},
-                    {"U1.Sequences.csv", 2, 3, 'W', "has no readable file"}});
+                   inFrameName);
     expectFindings("a tab, DEL and a C1 control in condition names; printable names pass",
                    {{u"U1.Environments.csv", environmentFile(kPort)},
                     {u"U1.Named.csv",

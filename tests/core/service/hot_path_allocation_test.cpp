@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/platform/sockets_startup.hpp"
 #include "core/service/simulation_service.hpp"
 #include "service_test_support.hpp"
 
@@ -82,6 +83,7 @@ TEST(HotPath, CyclesAllocateNothingOnceTheRunHasSeenItsNames) {
 // request allocates as much for a sequence of 10 steps as for one of 10,000, where a copy of the
 // steps would cost at least three allocations each.
 TEST(StartUp, TheRunReadsTheEnvironmentsItWasHandedWithoutCopyingThem) {
+    const platform::SocketsStartup sockets;
     const auto allocationsToFirstAnswer = [](int stepCount) {
         std::vector<SequenceStep> steps{step("R[0] == 0x31", "Reply", "Top", "1", "Top")};
         for (int k = 1; k < stepCount; ++k) {
