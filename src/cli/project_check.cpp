@@ -8,6 +8,7 @@
 
 #include "cli/check_names.hpp"
 #include "core/expression/compile_expression.hpp"
+#include "core/expression/field_layout.hpp"
 #include "core/ports/setting_keywords.hpp"
 #include "core/project/loaders.hpp"
 #include "core/project/port_settings_access.hpp"
@@ -135,7 +136,8 @@ private:
 
     // Reports a cell that does not compile; returns false when the cell is missing or empty.
     bool checkExpressionCell(const CsvFile& file, std::size_t line, const CsvRow& row, std::size_t column,
-                             std::string_view what, EmptyCell whenEmpty) {
+                             std::string_view what, EmptyCell whenEmpty,
+                             ExpressionPlace place = ExpressionPlace::Value) {
         const std::u16string text = cell(row, column);
         if (text.empty()) {
             if (whenEmpty == EmptyCell::CountsAsTrue) {
@@ -152,7 +154,7 @@ private:
         const std::size_t length = std::min(narrow.find('\0'), narrow.size());
         CompiledExpression compiled;
         CompileDiagnostic diagnostic;
-        const bool compiles = compileExpression(narrow, compiled, diagnostic) == 0;
+        const bool compiles = compileExpression(narrow, compiled, diagnostic, place) == 0;
         const std::string failure = whenEmpty == EmptyCell::GivesByteFF ? "it gives the byte ff"
                                                                          : "it evaluates to -1 and counts as holding";
         if (length >= kMaxExpressionLength) {
@@ -467,13 +469,13 @@ private:
                 }
                 continue;
             }
-            if (!checkExpressionCell(file, line, row, 1, "field", EmptyCell::GivesByteFF)) {
+            if (!checkExpressionCell(file, line, row, 1, "field", EmptyCell::GivesByteFF, ExpressionPlace::FrameRow)) {
                 continue;
             }
             CompiledExpression compiled;
-            compileCell(row, 1, compiled);
-            if (fieldWidth(compiled) == 2) {
-                skipUntil = index + 2;
+            compileCell(row, 1, compiled, ExpressionPlace::FrameRow);
+            if (const FieldLayout layout = fieldLayout(compiled); layout.width > 1) {
+                skipUntil = index + static_cast<std::size_t>(layout.width);
                 twoByteLine = line;
             }
         }

@@ -7,6 +7,8 @@
 #include <utility>
 
 #include "core/expression/compile_expression.hpp"
+#include "core/expression/crc_presets.hpp"
+#include "core/expression/field_layout.hpp"
 
 namespace orvalix {
 namespace {
@@ -18,7 +20,7 @@ struct FixedToken {
 };
 
 // Keywords first, so that reserved words can never become identifiers.
-constexpr std::array<FixedToken, 31> kFixedTokens{{
+constexpr std::array<FixedToken, 47> kFixedTokens{{
     {"SinceStart", TokenKind::TimeKeyword, 0},
     {"SinceLast", TokenKind::TimeKeyword, 1},
     {"LastSinceStart", TokenKind::TimeKeyword, 2},
@@ -28,6 +30,22 @@ constexpr std::array<FixedToken, 31> kFixedTokens{{
     {"SUM", TokenKind::FunctionSum, 0},
     {"BCC", TokenKind::FunctionBcc, 0},
     {"BCC2", TokenKind::FunctionBcc2, 0},
+    {"CRC", TokenKind::FunctionCrc, 0},
+    {"CRC8", TokenKind::FunctionCrcPreset, static_cast<std::int64_t>(CrcPreset::Crc8)},
+    {"CRC16_ARC", TokenKind::FunctionCrcPreset, static_cast<std::int64_t>(CrcPreset::Crc16Arc)},
+    {"CRC16_MODBUS", TokenKind::FunctionCrcPreset, static_cast<std::int64_t>(CrcPreset::Crc16Modbus)},
+    {"CRC16_XMODEM", TokenKind::FunctionCrcPreset, static_cast<std::int64_t>(CrcPreset::Crc16Xmodem)},
+    {"CRC16_IBM3740", TokenKind::FunctionCrcPreset, static_cast<std::int64_t>(CrcPreset::Crc16Ibm3740)},
+    {"CRC16_KERMIT", TokenKind::FunctionCrcPreset, static_cast<std::int64_t>(CrcPreset::Crc16Kermit)},
+    {"CRC16_DNP", TokenKind::FunctionCrcPreset, static_cast<std::int64_t>(CrcPreset::Crc16Dnp)},
+    {"CRC32", TokenKind::FunctionCrcPreset, static_cast<std::int64_t>(CrcPreset::Crc32)},
+    {"CRC32C", TokenKind::FunctionCrcPreset, static_cast<std::int64_t>(CrcPreset::Crc32c)},
+    {"LE16", TokenKind::FunctionByteOrder, static_cast<std::int64_t>(FieldByteOrder::Le16)},
+    {"BE16", TokenKind::FunctionByteOrder, static_cast<std::int64_t>(FieldByteOrder::Be16)},
+    {"LE32", TokenKind::FunctionByteOrder, static_cast<std::int64_t>(FieldByteOrder::Le32)},
+    {"BE32", TokenKind::FunctionByteOrder, static_cast<std::int64_t>(FieldByteOrder::Be32)},
+    {"LEN", TokenKind::FunctionLength, 0},
+    {"COPY", TokenKind::FunctionCopy, 0},
     {"(", TokenKind::LeftParen, 0},
     {")", TokenKind::RightParen, 0},
     {"[", TokenKind::LeftBracket, 0},

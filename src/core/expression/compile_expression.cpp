@@ -1,5 +1,6 @@
 #include "core/expression/compile_expression.hpp"
 
+#include <algorithm>
 #include <cstddef>
 #include <optional>
 #include <utility>
@@ -19,6 +20,10 @@ struct Symbol {
     std::size_t sourceLength = 0;
 };
 
+bool isGrouping(const Reduction& reduction) {
+    return reduction.rule == static_cast<std::int32_t>(GrammarRuleId::Grouping);
+}
+
 class Reducer {
 public:
     void shift(Token token, std::size_t sourceStart, std::size_t sourceLength) {
@@ -30,11 +35,21 @@ public:
 
     bool complete() const { return stack_.size() == 1 && stack_.front().token.kind == TokenKind::Expression; }
 
+    // The first COPY that is not the whole program, or any COPY outside a frame row.
+    const Symbol* misplacedCopy(ExpressionPlace place) const {
+        for (const auto& [reduction, symbol] : copies_) {
+            const bool whole = std::all_of(reductions_.begin() + static_cast<std::ptrdiff_t>(reduction) + 1,
+                                           reductions_.end(), isGrouping);
+            if (place != ExpressionPlace::FrameRow || !whole) {
+                return &symbol;
+            }
+        }
+        return nullptr;
+    }
+
     std::vector<Reduction> takeProgram() {
         // Grouping only steers the reduction order; it leaves nothing to evaluate.
-        std::erase_if(reductions_, [](const Reduction& r) {
-            return r.rule == static_cast<std::int32_t>(GrammarRuleId::Grouping);
-        });
+        std::erase_if(reductions_, isGrouping);
         return std::move(reductions_);
     }
 
@@ -72,10 +87,13 @@ private:
         const std::size_t length = detail::kGrammarRules[ruleIndex].length;
         const std::size_t base = stack_.size() - length;
         Reduction reduction;
-        reduction.rule = static_cast<std::int32_t>(ruleIndex);
+        reduction.rule = static_cast<std::int32_t>(detail::kGrammarRules[ruleIndex].id);
         reduction.tokens.reserve(length);
         for (std::size_t i = base; i < stack_.size(); ++i) {
             reduction.tokens.push_back(std::move(stack_[i].token));
+        }
+        if (reduction.rule == static_cast<std::int32_t>(GrammarRuleId::Copy)) {
+            copies_.emplace_back(reductions_.size(), stack_[base]);
         }
         reductions_.push_back(std::move(reduction));
         Symbol result{Token{TokenKind::Expression, 0, {}}, stack_[base].sourceStart, stack_[base].sourceLength};
@@ -85,6 +103,8 @@ private:
 
     std::vector<Symbol> stack_;
     std::vector<Reduction> reductions_;
+    // Each COPY reduction's place among the reductions, and where its name stands in the text.
+    std::vector<std::pair<std::size_t, Symbol>> copies_;
 };
 
 void describeAt(CompileDiagnostic& diagnostic, CompileStatus status, std::string_view text, std::size_t start,
@@ -96,7 +116,8 @@ void describeAt(CompileDiagnostic& diagnostic, CompileStatus status, std::string
 
 }  // namespace
 
-int compileReductions(std::string_view text, std::vector<Reduction>& out, CompileDiagnostic& diagnostic) {
+int compileReductions(std::string_view text, std::vector<Reduction>& out, CompileDiagnostic& diagnostic,
+                      ExpressionPlace place) {
     diagnostic = CompileDiagnostic{};
     Reducer reducer;
     // A token never holds a blank, so the one being collected is a plain span of the text.
@@ -140,13 +161,18 @@ int compileReductions(std::string_view text, std::vector<Reduction>& out, Compil
         }
         return static_cast<int>(CompileStatus::SyntaxError);
     }
+    if (const Symbol* copy = reducer.misplacedCopy(place)) {
+        describeAt(diagnostic, CompileStatus::MisplacedCopy, text, copy->sourceStart, copy->sourceLength);
+        return static_cast<int>(CompileStatus::MisplacedCopy);
+    }
     out = reducer.takeProgram();
     return static_cast<int>(CompileStatus::Compiled);
 }
 
-int compileExpression(std::string_view text, CompiledExpression& out, CompileDiagnostic& diagnostic) {
+int compileExpression(std::string_view text, CompiledExpression& out, CompileDiagnostic& diagnostic,
+                      ExpressionPlace place) {
     std::vector<Reduction> reductions;
-    if (const int status = compileReductions(text, reductions, diagnostic); status != 0) {
+    if (const int status = compileReductions(text, reductions, diagnostic, place); status != 0) {
         return status;
     }
     CompiledExpression compiled{std::move(reductions)};
@@ -155,9 +181,9 @@ int compileExpression(std::string_view text, CompiledExpression& out, CompileDia
     return static_cast<int>(CompileStatus::Compiled);
 }
 
-int compileExpression(std::string_view text, CompiledExpression& out) {
+int compileExpression(std::string_view text, CompiledExpression& out, ExpressionPlace place) {
     CompileDiagnostic diagnostic;
-    return compileExpression(text, out, diagnostic);
+    return compileExpression(text, out, diagnostic, place);
 }
 
 }  // namespace orvalix

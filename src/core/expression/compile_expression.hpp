@@ -16,6 +16,13 @@ enum class CompileStatus : int {
     Compiled = 0,
     SyntaxError = 1,
     InvalidToken = 2,
+    MisplacedCopy = 3,  // COPY anywhere but as a frame row's whole expression
+};
+
+// Where an expression stands decides what it may hold: only a frame row may be a COPY.
+enum class ExpressionPlace {
+    Value,
+    FrameRow,
 };
 
 // A failed compile, told so that a user can find it.
@@ -33,17 +40,20 @@ struct CompileDiagnostic {
 int classifyToken(std::string_view text, Token& token);
 
 // Reduces text (UTF-8) to its postfix reductions, the first half of compiling. On status 0
-// out is replaced; on 1 or 2 it is left as it was. The text is read as compileExpression reads it.
-int compileReductions(std::string_view text, std::vector<Reduction>& out, CompileDiagnostic& diagnostic);
+// out is replaced; on a failure it is left as it was. The text is read as compileExpression
+// reads it.
+int compileReductions(std::string_view text, std::vector<Reduction>& out, CompileDiagnostic& diagnostic,
+                      ExpressionPlace place = ExpressionPlace::Value);
 
-// Compiles text (UTF-8) into its flat form. On status 0 out is replaced; on 1 or 2 it is left
-// as it was.
+// Compiles text (UTF-8) into its flat form. On status 0 out is replaced; on a failure it is
+// left as it was.
 // The text ends at its first NUL or at the end of the view; at most kMaxExpressionLength
 // characters are read, and a token still open at that limit is dropped.
-int compileExpression(std::string_view text, CompiledExpression& out);
+int compileExpression(std::string_view text, CompiledExpression& out, ExpressionPlace place = ExpressionPlace::Value);
 
 // The same compile, also telling where a failure lies.
-int compileExpression(std::string_view text, CompiledExpression& out, CompileDiagnostic& diagnostic);
+int compileExpression(std::string_view text, CompiledExpression& out, CompileDiagnostic& diagnostic,
+                      ExpressionPlace place = ExpressionPlace::Value);
 
 // One English line for a user, e.g. "syntax error at '+' (column 2)"; columns count from 1.
 std::string describeCompileFailure(const CompileDiagnostic& diagnostic);

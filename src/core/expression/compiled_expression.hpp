@@ -6,11 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "core/expression/crc.hpp"
 #include "core/expression/token.hpp"
 
 namespace orvalix {
 
-// Rule numbers of the grammar table, in table order.
+// Rule numbers of the grammar. They are what a program records, so a rule keeps its number
+// wherever the table places it.
 enum class GrammarRuleId : std::int32_t {
     Number = 0,
     CrcCcitt1 = 1,
@@ -26,6 +28,11 @@ enum class GrammarRuleId : std::int32_t {
     Time = 11,
     SinceLastRx = 12,
     SinceLastTx = 13,
+    CrcPreset = 14,
+    Crc = 15,
+    Copy = 16,
+    ByteOrder = 17,
+    Length = 18,
 };
 
 // One reduction: the rule and copies of the tokens it matched, in source order.
@@ -52,6 +59,13 @@ enum class InstructionKind : std::uint8_t {
     Time,             // time value of code `value`
     SinceLastReceive,
     SinceLastTransmit,
+    RangeCrcPreset,  // preset `value` of name `code` over the two top values
+    RangeCrcTable,   // CRC table `value` of the program, of name `code` over the two top values
+    RangeCrc,        // generic CRC of name `code` over the eight top values; `value` is the
+                     // width when it is a constant, else 0
+    ByteOrder,       // byte-order function `value` on the top value
+    Length,          // length of name `code`
+    Copy,            // bytes of name `code` over the two top values: their count
 };
 
 // One step of the flat form that evaluation runs: one reduction, or a number together with
@@ -83,6 +97,8 @@ struct CompiledExpression {
     std::vector<Reduction> reductions;
     std::vector<Instruction> instructions{};
     std::vector<ProgramName> names{};  // each once, in order of first reading
+    // Tables of the generic CRC calls whose parameters are all constants.
+    std::vector<CrcTable> crcTables{};
     // The rule of the last reduction of a flattened program: a frame field's width follows it.
     std::optional<std::int32_t> flattenedLastRule{};
 

@@ -40,4 +40,30 @@ std::uint64_t crc(const CrcParameters& parameters, std::span<const std::uint8_t>
     return (reg ^ parameters.xorOut) & mask;
 }
 
+std::uint64_t CrcTable::operator()(std::span<const std::uint8_t> bytes) const {
+    const std::uint64_t mask = maskOf(width_);
+    std::uint64_t reg = 0;
+    if (parameters_.reflectIn) {
+        reg = reflect(parameters_.initial & mask, width_);
+        for (const std::uint8_t byte : bytes) {
+            reg = (reg >> 8) ^ table_[(reg ^ byte) & 0xFFU];
+        }
+        // The register holds the result reflected already.
+        if (!parameters_.reflectOut) {
+            reg = reflect(reg, width_);
+        }
+    } else {
+        const int shift = 64 - width_;
+        reg = (parameters_.initial & mask) << shift;
+        for (const std::uint8_t byte : bytes) {
+            reg = (reg << 8) ^ table_[((reg >> 56) ^ byte) & 0xFFU];
+        }
+        reg >>= shift;
+        if (parameters_.reflectOut) {
+            reg = reflect(reg, width_);
+        }
+    }
+    return (reg ^ parameters_.xorOut) & mask;
+}
+
 }  // namespace orvalix

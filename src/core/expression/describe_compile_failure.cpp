@@ -11,6 +11,8 @@ std::string describeCompileFailure(const CompileDiagnostic& diagnostic) {
         return "no error";
     case CompileStatus::InvalidToken:
         return "invalid token '" + diagnostic.tokenText + "'" + column;
+    case CompileStatus::MisplacedCopy:
+        return "COPY must be a frame row's whole expression" + column;
     case CompileStatus::SyntaxError:
         break;
     }

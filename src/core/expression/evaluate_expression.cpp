@@ -9,71 +9,17 @@
 #include <span>
 #include <string>
 
+#include "core/expression/apply_operator.hpp"
 #include "core/expression/checksums.hpp"
+#include "core/expression/crc_presets.hpp"
+#include "core/expression/field_layout.hpp"
 #include "core/expression/name_hash.hpp"
 
 namespace orvalix {
 namespace {
 
-constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
-
-// All arithmetic wraps in two's complement; done unsigned so that no case is undefined.
-constexpr std::uint64_t bits(std::int64_t v) { return static_cast<std::uint64_t>(v); }
-constexpr std::int64_t signedOf(std::uint64_t v) { return static_cast<std::int64_t>(v); }
-
-constexpr std::int64_t applyOperator(std::int64_t code, std::int64_t left, std::int64_t right) {
-    switch (static_cast<OperatorCode>(code)) {
-    case OperatorCode::Add:
-        return signedOf(bits(left) + bits(right));
-    case OperatorCode::Subtract:
-        return signedOf(bits(left) - bits(right));
-    case OperatorCode::Multiply:
-        return signedOf(bits(left) * bits(right));
-    case OperatorCode::Divide:
-        if (right == 0) {
-            return kMax;
-        }
-        return right == -1 ? signedOf(0 - bits(left)) : left / right;
-    case OperatorCode::Remainder:
-        if (right == 0) {
-            return kMax;
-        }
-        return right == -1 ? 0 : left % right;
-    case OperatorCode::Greater:
-        return left > right ? 1 : 0;
-    case OperatorCode::Less:
-        return left < right ? 1 : 0;
-    case OperatorCode::GreaterEqual:
-        return left >= right ? 1 : 0;
-    case OperatorCode::LessEqual:
-        return left <= right ? 1 : 0;
-    case OperatorCode::BitAnd:
-        return left & right;
-    case OperatorCode::BitOr:
-        return left | right;
-    case OperatorCode::Complement:
-        return ~right;
-    case OperatorCode::BitXor:
-        return left ^ right;
-    case OperatorCode::ShiftLeft: {
-        // Only the low byte of the count matters: 1 << 256 is 1, 1 << -1 is 0.
-        const std::uint64_t n = bits(right) & 0xFFU;
-        return n >= 64 ? 0 : signedOf(bits(left) << n);
-    }
-    case OperatorCode::ShiftRight: {
-        const std::uint64_t n = bits(right) & 0xFFU;
-        if (n >= 64) {
-            return left < 0 ? -1 : 0;
-        }
-        return left >> n;
-    }
-    case OperatorCode::Equal:
-        return left == right ? 1 : 0;
-    case OperatorCode::NotEqual:
-        return left != right ? 1 : 0;
-    }
-    return 0;
-}
+using detail::bits;
+using detail::signedOf;
 
 // 100 ns units to milliseconds, half up for non-negative times.
 constexpr std::int64_t toMilliseconds(std::int64_t time) { return signedOf(bits(time) + 5000U) / 10000; }
@@ -110,6 +56,60 @@ std::int64_t indexedByte(const OptionalBytes& bytes, std::int64_t index) {
         return -1;
     }
     return (*bytes)[static_cast<std::size_t>(index)];
+}
+
+// The range, or nothing when the name is unknown or the range does not lie within the bytes.
+OptionalBytes rangeWithin(const OptionalBytes& bytes, std::int64_t offset, std::int64_t count) {
+    // offset + count <= length, rearranged so that no sum can overflow.
+    if (!bytes || offset < 0 || count < 0 || count > static_cast<std::int64_t>(bytes->size()) - offset) {
+        return std::nullopt;
+    }
+    return bytes->subspan(static_cast<std::size_t>(offset), static_cast<std::size_t>(count));
+}
+
+std::int64_t presetCrc(std::int64_t preset, const OptionalBytes& bytes, std::int64_t offset, std::int64_t count) {
+    const CrcTable* table = crcPresetTable(preset);
+    const OptionalBytes range = rangeWithin(bytes, offset, count);
+    return table == nullptr || !range ? -1 : static_cast<std::int64_t>((*table)(*range));
+}
+
+std::int64_t tableCrc(const CompiledExpression& expression, std::int64_t table, const OptionalBytes& bytes,
+                      std::int64_t offset, std::int64_t count) {
+    const OptionalBytes range = rangeWithin(bytes, offset, count);
+    return table < 0 || bits(table) >= expression.crcTables.size() || !range
+               ? -1
+               : static_cast<std::int64_t>(expression.crcTables[static_cast<std::size_t>(table)](*range));
+}
+
+// Offset, count, width, polynomial, initial value, reflect in, reflect out, final xor.
+using GenericCrcOperands = std::array<std::int64_t, 8>;
+
+std::int64_t genericCrc(const OptionalBytes& bytes, const GenericCrcOperands& operands) {
+    const auto [offset, count, width, polynomial, initial, reflectIn, reflectOut, xorOut] = operands;
+    const OptionalBytes range = rangeWithin(bytes, offset, count);
+    if (!range || width < 1 || width > 64) {
+        return -1;
+    }
+    const CrcParameters parameters{static_cast<int>(width), bits(polynomial), bits(initial),
+                                   reflectIn != 0,          reflectOut != 0,  bits(xorOut)};
+    return signedOf(crc(parameters, *range));
+}
+
+std::int64_t lengthOf(const EvaluationContext& context, const ProgramName& name, const OptionalBytes& bytes) {
+    if (context.building && context.building->name == name.text) {
+        return context.building->built;
+    }
+    return bytes ? static_cast<std::int64_t>(bytes->size()) : -1;
+}
+
+// A COPY yields the number of bytes it copies, or -1 when its range is not there.
+std::int64_t copyRange(const OptionalBytes& bytes, std::int64_t offset, std::int64_t count,
+                       std::span<const std::uint8_t>* copied) {
+    const OptionalBytes range = rangeWithin(bytes, offset, count);
+    if (copied != nullptr) {
+        *copied = range.value_or(std::span<const std::uint8_t>{});
+    }
+    return range ? count : -1;
 }
 
 std::int64_t rangeFunction(GrammarRuleId rule, const OptionalBytes& bytes, std::int64_t offset, std::int64_t count) {
@@ -153,7 +153,8 @@ constexpr std::size_t kNamesLookedUpFirst = 4;
 
 // The flat form. Flattening made sure that no instruction finds fewer operands than it takes
 // and that the stack never grows past its capacity, so neither is checked here.
-std::int64_t runInstructions(const CompiledExpression& expression, const EvaluationContext& context) {
+std::int64_t runInstructions(const CompiledExpression& expression, const EvaluationContext& context,
+                             std::span<const std::uint8_t>* copied) {
     std::array<std::int64_t, kValueStackCapacity> stack;  // only the used part is ever read
     std::size_t depth = 0;
     // Every instruction runs, so every name is read: looking each up in advance finds the same.
@@ -198,6 +199,36 @@ std::int64_t runInstructions(const CompiledExpression& expression, const Evaluat
                                              bytesNamedBy(instruction), stack[depth - 1], count);
             break;
         }
+        case InstructionKind::RangeCrcPreset: {
+            const std::int64_t count = stack[--depth];
+            stack[depth - 1] = presetCrc(instruction.value, bytesNamedBy(instruction), stack[depth - 1], count);
+            break;
+        }
+        case InstructionKind::RangeCrcTable: {
+            const std::int64_t count = stack[--depth];
+            stack[depth - 1] =
+                tableCrc(expression, instruction.value, bytesNamedBy(instruction), stack[depth - 1], count);
+            break;
+        }
+        case InstructionKind::RangeCrc: {
+            GenericCrcOperands operands;
+            depth -= operands.size();
+            std::copy_n(stack.begin() + static_cast<std::ptrdiff_t>(depth), operands.size(), operands.begin());
+            stack[depth++] = genericCrc(bytesNamedBy(instruction), operands);
+            break;
+        }
+        case InstructionKind::Copy: {
+            const std::int64_t count = stack[--depth];
+            stack[depth - 1] = copyRange(bytesNamedBy(instruction), stack[depth - 1], count, copied);
+            break;
+        }
+        case InstructionKind::ByteOrder:
+            stack[depth - 1] = applyByteOrder(instruction.value, stack[depth - 1]);
+            break;
+        case InstructionKind::Length:
+            stack[depth++] = lengthOf(context, expression.names[static_cast<std::size_t>(instruction.code)],
+                                      bytesNamedBy(instruction));
+            break;
         case InstructionKind::Time:
             stack[depth++] = timeValue(context, instruction.value);
             break;
@@ -214,7 +245,8 @@ std::int64_t runInstructions(const CompiledExpression& expression, const Evaluat
 
 // The reductions themselves, for a program without its flat form: every missing operand or
 // token and every overflow is checked as it comes.
-std::int64_t runReductions(const CompiledExpression& expression, const EvaluationContext& context) {
+std::int64_t runReductions(const CompiledExpression& expression, const EvaluationContext& context,
+                           std::span<const std::uint8_t>* copied) {
     std::array<std::int64_t, kValueStackCapacity> stack;  // only the used part is ever read
     std::size_t depth = 0;
     const auto pop = [&stack, &depth]() -> std::int64_t { return depth == 0 ? -1 : stack[--depth]; };
@@ -235,6 +267,34 @@ std::int64_t runReductions(const CompiledExpression& expression, const Evaluatio
             result = rangeFunction(rule, namedBytes(context, reduction, 2), offset, count);
             break;
         }
+        case GrammarRuleId::CrcPreset: {
+            const std::int64_t count = pop();
+            const std::int64_t offset = pop();
+            result = presetCrc(tokenValue(reduction, 0), namedBytes(context, reduction, 2), offset, count);
+            break;
+        }
+        case GrammarRuleId::Crc: {
+            GenericCrcOperands operands;
+            for (auto slot = operands.rbegin(); slot != operands.rend(); ++slot) {
+                *slot = pop();
+            }
+            result = genericCrc(namedBytes(context, reduction, 2), operands);
+            break;
+        }
+        case GrammarRuleId::Copy: {
+            const std::int64_t count = pop();
+            const std::int64_t offset = pop();
+            result = copyRange(namedBytes(context, reduction, 2), offset, count, copied);
+            break;
+        }
+        case GrammarRuleId::ByteOrder:
+            result = applyByteOrder(tokenValue(reduction, 0), pop());
+            break;
+        case GrammarRuleId::Length:
+            result = reduction.tokens.size() > 2
+                         ? lengthOf(context, ProgramName{reduction.tokens[2].name, 0}, namedBytes(context, reduction, 2))
+                         : -1;
+            break;
         case GrammarRuleId::Binary:
         case GrammarRuleId::Additive: {
             const std::int64_t right = pop();
@@ -273,7 +333,15 @@ std::int64_t runReductions(const CompiledExpression& expression, const Evaluatio
 }  // namespace
 
 std::int64_t evaluateExpression(const CompiledExpression& expression, const EvaluationContext& context) {
-    return expression.flat() ? runInstructions(expression, context) : runReductions(expression, context);
+    return expression.flat() ? runInstructions(expression, context, nullptr)
+                             : runReductions(expression, context, nullptr);
+}
+
+std::span<const std::uint8_t> evaluateCopy(const CompiledExpression& expression, const EvaluationContext& context) {
+    std::span<const std::uint8_t> copied;
+    (void)(expression.flat() ? runInstructions(expression, context, &copied)
+                             : runReductions(expression, context, &copied));
+    return copied;
 }
 
 }  // namespace orvalix

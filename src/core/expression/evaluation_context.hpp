@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -104,10 +105,19 @@ using ActivityTable = std::map<std::int64_t, PortActivity>;
 // std::less<> lets lookups by u16string_view find entries without building a string.
 using NamedStore = std::map<std::u16string, ByteBuffer, std::less<>>;
 
+// A frame being built: the name it is readable under, and how many bytes are built so far.
+struct BuildProgress {
+    std::u16string_view name;
+    std::uint32_t built = 0;
+};
+
 struct EvaluationContext {
     TimeValues times;
     ActivityTable activity;
     NamesTable names;
+    // Set while a frame is built: LEN of its name reads the bytes built so far, not the
+    // length its buffer had when the build began.
+    std::optional<BuildProgress> building;
 };
 
 // Makes the name refer to the caller's bytes; nothing is copied.

@@ -2,14 +2,22 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "core/expression/apply_operator.hpp"
 #include "core/expression/compiled_expression.hpp"
+#include "core/expression/field_layout.hpp"
 #include "core/expression/name_hash.hpp"
 
 namespace orvalix {
 namespace {
+
+// Offset, count and the six parameters of the generic CRC.
+constexpr std::size_t kCrcOperands = 8;
+constexpr std::size_t kCrcParameters = 6;
 
 // What a rule takes from the value stack, what it puts back, and which token (if any) carries
 // its value or its name.
@@ -29,7 +37,16 @@ RuleShape shapeOf(GrammarRuleId rule) {
     case GrammarRuleId::Sum:
     case GrammarRuleId::Bcc:
     case GrammarRuleId::Bcc2:
+    case GrammarRuleId::Copy:
         return {2, true, -1, 2};
+    case GrammarRuleId::CrcPreset:
+        return {2, true, 0, 2};
+    case GrammarRuleId::Crc:
+        return {kCrcOperands, true, -1, 2};
+    case GrammarRuleId::ByteOrder:
+        return {1, true, 0, -1};
+    case GrammarRuleId::Length:
+        return {0, true, -1, 2};
     case GrammarRuleId::Binary:
     case GrammarRuleId::Additive:
         return {2, true, 1, -1};
@@ -54,6 +71,54 @@ std::int32_t operatorCode(std::int64_t code) {
                : static_cast<std::int32_t>(code);
 }
 
+// A value on the stack as compiling sees it: where the steps that make it begin, and its value
+// when it is a constant (numbers and operators over them).
+struct Slot {
+    std::size_t start = 0;
+    std::optional<std::int64_t> constant;
+};
+
+std::optional<std::int64_t> foldedValue(GrammarRuleId rule, std::int64_t value, std::span<const Slot> operands) {
+    const auto constant = [&operands](std::size_t i) { return operands[i].constant; };
+    switch (rule) {
+    case GrammarRuleId::Number:
+        return value;
+    case GrammarRuleId::Binary:
+    case GrammarRuleId::Additive:
+        if (constant(0) && constant(1)) {
+            return applyOperator(value, *constant(0), *constant(1));
+        }
+        return std::nullopt;
+    case GrammarRuleId::Unary:
+    case GrammarRuleId::Complement:
+        return constant(0) ? std::optional(applyOperator(value, 0, *constant(0))) : std::nullopt;
+    case GrammarRuleId::ByteOrder:
+        return constant(0) ? std::optional(applyByteOrder(value, *constant(0))) : std::nullopt;
+    default:
+        return std::nullopt;
+    }
+}
+
+// The CRC model of six constant parameters, or nothing when any is not constant or the width
+// is outside the model.
+std::optional<CrcParameters> constantCrcParameters(std::span<const Slot> parameters) {
+    for (const Slot& slot : parameters) {
+        if (!slot.constant) {
+            return std::nullopt;
+        }
+    }
+    const std::int64_t width = *parameters[0].constant;
+    if (width < 1 || width > 64) {
+        return std::nullopt;
+    }
+    return CrcParameters{static_cast<int>(width),
+                         static_cast<std::uint64_t>(*parameters[1].constant),
+                         static_cast<std::uint64_t>(*parameters[2].constant),
+                         *parameters[3].constant != 0,
+                         *parameters[4].constant != 0,
+                         static_cast<std::uint64_t>(*parameters[5].constant)};
+}
+
 class Flattener {
 public:
     // False when the reduction would read a missing operand or token, or overflow the stack.
@@ -61,17 +126,17 @@ public:
         const auto rule = static_cast<GrammarRuleId>(reduction.rule);
         const RuleShape shape = shapeOf(rule);
         const int needed = std::max(shape.valueToken, shape.nameToken);
-        if (depth_ < shape.pops || (needed >= 0 && static_cast<std::size_t>(needed) >= reduction.tokens.size())) {
-            return false;
-        }
-        depth_ = depth_ - shape.pops + (shape.pushes ? 1 : 0);
-        if (depth_ > kValueStackCapacity) {
+        if (stack_.size() < shape.pops ||
+            (needed >= 0 && static_cast<std::size_t>(needed) >= reduction.tokens.size())) {
             return false;
         }
         const std::int64_t value =
             shape.valueToken >= 0 ? reduction.tokens[static_cast<std::size_t>(shape.valueToken)].value : 0;
         const std::int32_t name =
             shape.nameToken >= 0 ? placeOf(reduction.tokens[static_cast<std::size_t>(shape.nameToken)].name) : 0;
+        const std::span<const Slot> operands = std::span<const Slot>(stack_).last(shape.pops);
+        Slot result{operands.empty() ? instructions_.size() : operands.front().start,
+                    foldedValue(rule, value, operands)};
         switch (rule) {
         case GrammarRuleId::Number:
             emit({InstructionKind::Push, 0, value});
@@ -81,6 +146,21 @@ public:
         case GrammarRuleId::Bcc:
         case GrammarRuleId::Bcc2:
             emit({InstructionKind::Range, name, reduction.rule});
+            break;
+        case GrammarRuleId::CrcPreset:
+            emit({InstructionKind::RangeCrcPreset, name, value});
+            break;
+        case GrammarRuleId::Crc:
+            addGenericCrc(name, operands.last(kCrcParameters));
+            break;
+        case GrammarRuleId::Copy:
+            emit({InstructionKind::Copy, name, 0});
+            break;
+        case GrammarRuleId::ByteOrder:
+            emit({InstructionKind::ByteOrder, 0, value});
+            break;
+        case GrammarRuleId::Length:
+            emit({InstructionKind::Length, name, 0});
             break;
         case GrammarRuleId::Binary:
         case GrammarRuleId::Additive:
@@ -114,16 +194,34 @@ public:
         default:
             break;
         }
-        return true;
+        stack_.resize(stack_.size() - shape.pops);
+        if (shape.pushes) {
+            stack_.push_back(result);
+        }
+        return stack_.size() <= kValueStackCapacity;
     }
 
     std::vector<Instruction> takeInstructions() { return std::move(instructions_); }
     std::vector<ProgramName> takeNames() { return std::move(names_); }
+    std::vector<CrcTable> takeCrcTables() { return std::move(crcTables_); }
 
 private:
     void emit(const Instruction& instruction) { instructions_.push_back(instruction); }
 
     bool lastPushes() const { return !instructions_.empty() && instructions_.back().kind == InstructionKind::Push; }
+
+    // Constant parameters make a table once, and the steps that pushed them are dropped.
+    void addGenericCrc(std::int32_t name, std::span<const Slot> parameters) {
+        if (const auto model = constantCrcParameters(parameters)) {
+            instructions_.resize(parameters.front().start);
+            crcTables_.emplace_back(*model);
+            emit({InstructionKind::RangeCrcTable, name, static_cast<std::int64_t>(crcTables_.size() - 1)});
+            return;
+        }
+        const std::optional<std::int64_t> width = parameters.front().constant;
+        const bool widthKnown = width && *width >= 1 && *width <= 64;
+        emit({InstructionKind::RangeCrc, name, widthKnown ? *width : 0});
+    }
 
     std::int32_t placeOf(const std::u16string& name) {
         const auto known =
@@ -135,9 +233,10 @@ private:
         return static_cast<std::int32_t>(names_.size() - 1);
     }
 
-    std::size_t depth_ = 0;
+    std::vector<Slot> stack_;
     std::vector<Instruction> instructions_;
     std::vector<ProgramName> names_;
+    std::vector<CrcTable> crcTables_;
 };
 
 }  // namespace
@@ -151,6 +250,7 @@ void flattenProgram(CompiledExpression& expression) {
         if (!flattener.add(reduction)) {
             expression.instructions.clear();
             expression.names.clear();
+            expression.crcTables.clear();
             expression.flattenedLastRule.reset();
             return;
         }
@@ -160,6 +260,8 @@ void flattenProgram(CompiledExpression& expression) {
     expression.instructions.shrink_to_fit();
     expression.names = flattener.takeNames();
     expression.names.shrink_to_fit();
+    expression.crcTables = flattener.takeCrcTables();
+    expression.crcTables.shrink_to_fit();
     expression.flattenedLastRule = expression.reductions.back().rule;
     expression.reductions = std::vector<Reduction>();  // assigning {} would keep the storage
 }

@@ -26,6 +26,11 @@ enum class TokenKind : std::int32_t {
     FunctionSum = 10003,
     FunctionBcc = 10004,
     FunctionBcc2 = 10005,
+    FunctionCrc = 10006,        // the generic model
+    FunctionCrcPreset = 10007,  // value: the CrcPreset
+    FunctionByteOrder = 10008,  // value: the FieldByteOrder code
+    FunctionLength = 10009,
+    FunctionCopy = 10010,
 };
 
 // Operator codes carried in the value of operator tokens; the evaluator indexes by them.

@@ -6,14 +6,15 @@
 
 namespace orvalix {
 
-void compileCell(const std::vector<std::u16string>& row, std::size_t column, CompiledExpression& target) {
+void compileCell(const std::vector<std::u16string>& row, std::size_t column, CompiledExpression& target,
+                 ExpressionPlace place) {
     target = CompiledExpression{};
     if (row.size() <= column) {
         return;
     }
     // A failed compile leaves its output as it was, so compile into a fresh one.
     CompiledExpression compiled;
-    if (compileExpression(toNarrow(row[column]), compiled) != 0) {
+    if (compileExpression(toNarrow(row[column]), compiled, place) != 0) {
         return;
     }
     target = std::move(compiled);

@@ -55,7 +55,7 @@ std::optional<FrameDefinition> readFrameFile(const std::filesystem::path& path) 
     }
     FrameDefinition definition;
     for (std::size_t r = kFirstDataRow; r < table.size(); ++r) {
-        compileCell(table[r], kExpressionColumn, definition.emplace_back());
+        compileCell(table[r], kExpressionColumn, definition.emplace_back(), ExpressionPlace::FrameRow);
     }
     return definition;
 }

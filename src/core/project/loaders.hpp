@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/expression/compile_expression.hpp"
 #include "core/project/project.hpp"
 
 namespace orvalix {
@@ -22,7 +23,8 @@ inline constexpr std::u16string_view kFrameFileSuffix = u".csv";
 std::filesystem::path dataFilePath(std::u16string_view dataFolder, std::u16string_view fileName);
 
 // Fills target from the cell; target stays empty when the cell is missing or fails to compile.
-void compileCell(const std::vector<std::u16string>& row, std::size_t column, CompiledExpression& target);
+void compileCell(const std::vector<std::u16string>& row, std::size_t column, CompiledExpression& target,
+                 ExpressionPlace place = ExpressionPlace::Value);
 
 // Appends the environment names of the folder's "*.Environments.csv" files in listing order:
 // the text before the first dot, when it is at least two characters long and a number of

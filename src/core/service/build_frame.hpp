@@ -11,11 +11,10 @@ namespace orvalix {
 // The name under which the frame being built is readable while it is built.
 inline constexpr std::u16string_view kTransmitName = u"T";
 
-// 2 when the expression's outermost operation is one of the 16-bit checksums, else 1.
-int fieldWidth(const CompiledExpression& expression);
-
 // Builds the frame into the transmit buffer and the store entry of the frame name, row by
-// row, registering "T" and the frame name after each field so later fields can read them.
+// row, registering "T" and the frame name after each field so later fields can read them. A
+// field fills as many positions as its outermost operation gives (see fieldLayout), and the
+// rows after a multi-byte field are its placeholders; a COPY row fills as many as it copies.
 void buildFrame(std::u16string_view frameName, const FrameDefinition& definition, ByteBuffer& transmitBuffer,
                 NamedStore& namedStore, EvaluationContext& context);
 

@@ -150,6 +150,18 @@ TEST(CompileExpression, ReadsAtMostTheLengthLimitAndUpToANul) {
     }
 }
 
+TEST(CompileExpression, AFrameRowMayBeACopyAsAWholeOnly) {
+    const std::pair<std::string_view, CompileStatus> cases[] = {
+        {"COPY(R, 0, LEN(R))", S::Compiled}, {"((COPY(R, 1, 2)))", S::Compiled},
+        {"COPY(R, 0, 1) + 1", S::MisplacedCopy}, {"BE16(COPY(R, 0, 1))", S::MisplacedCopy},
+        {"CRC8(R, COPY(R, 0, 1), 1)", S::MisplacedCopy},
+    };
+    for (const auto& [text, status] : cases) {
+        CompiledExpression out;
+        EXPECT_EQ(compileExpression(text, out, ExpressionPlace::FrameRow), static_cast<int>(status)) << text;
+    }
+}
+
 TEST(CompileDiagnostic, PointsAtTheFirstOffendingToken) {
     const std::tuple<std::string_view, S, std::string, std::size_t> cases[] = {
         {"1+2", S::Compiled, "", 0}, {"", S::SyntaxError, "", 0}, {"  \t ", S::SyntaxError, "", 0},
@@ -157,6 +169,10 @@ TEST(CompileDiagnostic, PointsAtTheFirstOffendingToken) {
         {"1 2", S::SyntaxError, "2", 2}, {"(1+2) (3)", S::SyntaxError, "(", 6},
         {"  Rx", S::SyntaxError, "Rx", 2}, {"2 * Rx", S::SyntaxError, "*", 2}, {"1)", S::SyntaxError, ")", 1},
         {"1 ! 2", S::InvalidToken, "!", 2}, {"08 + 1x", S::InvalidToken, "08", 0},
+        // COPY is a frame row's whole expression and nothing else.
+        {"COPY(R, 0, 1)", S::MisplacedCopy, "COPY", 0}, {"LEN(R) + COPY(R, 0, 1)", S::MisplacedCopy, "COPY", 9},
+        // The new function names are reserved: they no longer read as identifiers.
+        {"LEN[0]", S::SyntaxError, "LEN", 0}, {"CRC32(R, 0)", S::SyntaxError, "CRC32", 0},
         {"Rx[1] +1x", S::InvalidToken, "1x", 7}, {"1--1", S::InvalidToken, "--", 1}};
     for (const auto& [text, status, tokenText, position] : cases) {
         CompiledExpression out = sentinelProgram();

@@ -17,7 +17,8 @@ std::span<const std::uint8_t> checkBytes() {
     return {reinterpret_cast<const std::uint8_t*>(kCheckInput.data()), kCheckInput.size()};
 }
 
-// Each catalogue entry's check value: its CRC of the nine ASCII digits.
+// Each catalogue entry's check value: its CRC of the nine ASCII digits, bit by bit and from
+// its table.
 TEST(Crc, EveryEntryGivesItsCatalogueCheckValue) {
     const struct {
         const char* name;
@@ -45,6 +46,7 @@ TEST(Crc, EveryEntryGivesItsCatalogueCheckValue) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(crc(c.parameters, checkBytes()), c.check) << c.name;
+        EXPECT_EQ(CrcTable(c.parameters)(checkBytes()), c.check) << c.name << " from its table";
     }
 }
 
@@ -53,6 +55,7 @@ TEST(Crc, TheX25EntryAgreesWithTheBuiltInChecksumOverEveryLength) {
     std::vector<std::uint8_t> bytes;
     for (int n = 0; n < 40; ++n) {
         EXPECT_EQ(static_cast<std::int64_t>(crc(x25, bytes)), crcCcitt1(bytes)) << n << " bytes";
+        EXPECT_EQ(static_cast<std::int64_t>(CrcTable(x25)(bytes)), crcCcitt1(bytes)) << n << " bytes, table";
         bytes.push_back(static_cast<std::uint8_t>(n * 37 + 11));
     }
 }

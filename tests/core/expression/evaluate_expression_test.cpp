@@ -77,6 +77,63 @@ TEST(EvaluateExpression, ReadsNamedBytesAndValidatesRanges) {
     expectValues({{"N[0]", -1}, {"BCC(N, 0, 1)", -1}, {"BCC(N, 0, 0)", 0}}, context);
 }
 
+// Each preset and the generic form against their catalogue check values over "123456789".
+TEST(EvaluateExpression, CrcFunctionsGiveTheCatalogueCheckValues) {
+    static constexpr std::string_view kDigits = "123456789";
+    EvaluationContext context;
+    setNamedBytes(context.names, u"R", reinterpret_cast<const std::uint8_t*>(kDigits.data()), 9);
+    expectValues({
+        {"CRC8(R, 0, 9)", 0xF4}, {"CRC16_ARC(R, 0, 9)", 0xBB3D}, {"CRC16_MODBUS(R, 0, 9)", 0x4B37},
+        {"CRC16_XMODEM(R, 0, 9)", 0x31C3}, {"CRC16_IBM3740(R, 0, 9)", 0x29B1}, {"CRC16_KERMIT(R, 0, 9)", 0x2189},
+        {"CRC16_DNP(R, 0, 9)", 0xEA82}, {"CRC32(R, 0, 9)", 0xCBF43926}, {"CRC32C(R, 0, 9)", 0xE3069283},
+        {"CRC16_MODBUS(R, 0, LEN(R))", 0x4B37},
+        // The generic form, with constant parameters (a table made once) and with a parameter
+        // known only when it runs (bit by bit); a top bit set is written as ~0 or a negative number.
+        {"CRC(R, 0, 9, 3, 3, 0, 0, 0, 7)", 0x4},                          // CRC-3/GSM
+        {"CRC(R, 0, 9, 5, 5, 0x1F, 1, 1, 0x1F)", 0x19},                    // CRC-5/USB
+        {"CRC(R, 0, 9, 12, 0x80F, 0, 0, 1, 0)", 0xDAF},                    // CRC-12/UMTS
+        {"CRC(R, 0, 9, 24, 0x864CFB, 0xB704CE, 0, 0, 0)", 0x21CF02},       // CRC-24/OPENPGP
+        {"CRC(R, 0, 9, 32, 0x04C11DB7, ~0, 1, 1, -1)", 0xCBF43926},        // CRC-32/ISO-HDLC
+        {"CRC(R, 0, 9, 64, 0x42F0E1EBA9EA3693, ~0, 1, 1, ~0)", static_cast<std::int64_t>(0x995DC9BBDF1939FA)},
+        {"CRC(R, 0, 9, R[0] - 0x31 + 16, 0x8005, 0xFFFF, 7, 7, 0)", 0x4B37},
+        {"CRC(R, 0, 9, 16, 0x8005, R[8] * 0 + 0xFFFF, 1, 1, 0)", 0x4B37},
+        // The range rules of CRC_CCITT1; a width outside 1 to 64 gives -1 like a failed lookup.
+        {"CRC16_MODBUS(R, 0, 10)", -1}, {"CRC16_MODBUS(R, 0, -1)", -1}, {"CRC16_MODBUS(Q, 0, 1)", -1},
+        {"CRC16_MODBUS(R, 9, 0)", 0xFFFF}, {"CRC(R, 0, 9, 0, 7, 0, 0, 0, 0)", -1},
+        {"CRC(R, 0, 9, 65, 7, 0, 0, 0, 0)", -1}, {"CRC(R, 0, 9, R[0] * 0, 7, 0, 0, 0, 0)", -1},
+        {"CRC(R, 8, 2, 8, 7, 0, 0, 0, 0)", -1},
+    }, context);
+}
+
+TEST(EvaluateExpression, LengthsAndByteOrderFunctions) {
+    EvaluationContext context = contextWithR();
+    setNamedBytes(context.names, u"E", nullptr, 0);
+    expectValues({
+        {"LEN(R)", 4}, {"LEN(E)", 0}, {"LEN(Q)", -1}, {"R[LEN(R) - 1]", 0x40},
+        // Inside an expression a byte-order function is its value masked to its width.
+        {"LE16(0x12345)", 0x2345}, {"BE16(-1)", 0xFFFF}, {"LE32(0x123456789)", 0x23456789}, {"BE32(-1)", 0xFFFFFFFF},
+        {"BE16(R[0]) + 1", 0x11},
+    }, context);
+    // While a frame named T is built, LEN(T) is what is built so far, whatever the buffer's length.
+    setNamedBytes(context.names, u"T", kBytes.data(), 4);
+    context.building = BuildProgress{u"T", 2};
+    expectValues({{"LEN(T)", 2}, {"LEN(R)", 4}, {"T[3]", 0x40}}, context);
+}
+
+TEST(EvaluateExpression, CopyGivesTheBytesOfItsRangeOrNone) {
+    const EvaluationContext context = contextWithR();
+    const std::pair<std::string_view, std::vector<std::uint8_t>> cases[] = {
+        {"COPY(R, 1, 2)", {0x20, 0x30}}, {"COPY(R, 0, LEN(R))", {0x10, 0x20, 0x30, 0x40}}, {"(COPY(R, 4, 0))", {}},
+        {"COPY(R, 3, 2)", {}}, {"COPY(R, -1, 1)", {}}, {"COPY(R, 0, -1)", {}}, {"COPY(Q, 0, 0)", {}},
+    };
+    for (const auto& [text, bytes] : cases) {
+        CompiledExpression compiled;
+        ASSERT_EQ(compileExpression(text, compiled, ExpressionPlace::FrameRow), 0) << text;
+        const std::span<const std::uint8_t> copied = evaluateCopy(compiled, context);
+        EXPECT_EQ(std::vector<std::uint8_t>(copied.begin(), copied.end()), bytes) << text;
+    }
+}
+
 TEST(EvaluateExpression, RoundsTimesToMillisecondsFromTheirOwnSource) {
     EvaluationContext context;
     context.times.values = {15000, 25000, 45000};
@@ -143,6 +200,9 @@ TEST(EvaluateExpression, TheFlatFormGivesWhatTheReductionsGive) {
         "1 - 2 - 3", "7 / 0 + 7 % -1", "5 - (3 - 1)", "-R[0] + ~R[1]", "- -5", "1 << 64 | 8 >> 257",
         "CRC_CCITT1(R, 0, 4) ^ SUM(Tx, 1, 2)", "BCC(R, 1, R[0] - 14) + BCC2(Q, 0, 1)", "CRC_CCITT1(R, 0, -1)",
         "SinceStart + SinceLast * LastSinceStart", "SinceLastRx - SinceLastTx", "((((1))))",
+        "CRC16_MODBUS(R, 0, 4) + CRC32(Tx, 1, LEN(Tx) - 1) + CRC8(Q, 0, 0)", "LEN(R) * LEN(Q) + BE16(R[0] << 9)",
+        "CRC(R, 0, 4, 16, 0x8005, ~0, 1, 1, 0)", "CRC(R, 1, 2, R[0] - 8, 0x1021, 0, 0, 0, -1)",
+        "CRC(R, 0, 4, 70, 7, 0, 0, 0, 0)",
         // More names than are looked up ahead of the run.
         "A[0] + B[1] + C[2] + D[3] + E[0] + R[1] + Tx[0] + Q[0]",
     };

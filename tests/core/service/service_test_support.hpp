@@ -37,9 +37,9 @@ inline constexpr std::string_view kBroken = "1 +";
 inline constexpr std::uint64_t kStart = 133'000'000'000'000'000;  // some FILETIME in 2022
 inline constexpr std::uint64_t kCycle = 100'000;                    // 10 ms
 
-inline CompiledExpression compiled(std::string_view text) {
+inline CompiledExpression compiled(std::string_view text, ExpressionPlace place = ExpressionPlace::Value) {
     CompiledExpression expression;
-    EXPECT_EQ(text.empty() || compileExpression(text, expression) == 0, text != kBroken) << text;
+    EXPECT_EQ(text.empty() || compileExpression(text, expression, place) == 0, text != kBroken) << text;
     return expression;
 }
 
@@ -57,7 +57,8 @@ inline NamedCondition named(std::string_view name, std::string_view condition, s
 
 inline FrameDefinition frame(const std::vector<std::string_view>& rows) {
     FrameDefinition definition;
-    std::ranges::transform(rows, std::back_inserter(definition), compiled);
+    std::ranges::transform(rows, std::back_inserter(definition),
+                           [](std::string_view row) { return compiled(row, ExpressionPlace::FrameRow); });
     return definition;
 }
 
