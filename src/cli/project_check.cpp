@@ -59,6 +59,14 @@ constexpr std::size_t kSettingColumn = 3;  // 1-based column of setting values
 
 bool isEmptyLine(const CsvRow& row) { return row.size() == 1 && row[0].empty(); }
 
+// Which byte of a multi-byte field a placeholder row's position holds, the first being 0.
+std::string placeholderByte(int width, std::size_t byte) {
+    if (width == 2) {
+        return "the high byte of the two-byte field";
+    }
+    return "byte " + std::to_string(byte + 1) + " of the " + std::to_string(width) + "-byte field";
+}
+
 // A history above this is allowed but worth a word: each environment keeps it twice.
 constexpr std::uint64_t kLargeRingMemory = std::uint64_t{64} << 20;
 
@@ -404,6 +412,7 @@ private:
             const std::size_t line = file.lineOf(index);
             const std::u16string conditionName = cell(row, 0);
             checkName(file.path, line, 1, "condition name", conditionName);
+            checkReservedName(file.path, line, 1, "condition name", conditionName);
             checkLogName(file.path, line, conditionName, logNames);
             if (isEmptyLine(row)) {
                 add(file.path, line, 0, Severity::Warning,
@@ -415,6 +424,17 @@ private:
             checkExpressionCell(file, line, row, 3, "trigger condition", EmptyCell::Allowed);
         }
         return conditions;
+    }
+
+    // A word of the expression language never reads as a name, so no expression can read the
+    // bytes stored under it.
+    void checkReservedName(const std::string& path, std::size_t line, std::size_t column, std::string_view what,
+                           std::u16string_view name) {
+        if (isReservedWord(toNarrow(name))) {
+            add(path, line, column, Severity::Warning,
+                std::string(what) + " " + inQuotes(name) + " is a word of the expression language: no expression "
+                "can read its bytes by that name; rename it");
+        }
     }
 
     // Log files are named after their condition, cleaned of what file systems refuse: two names
@@ -445,6 +465,9 @@ private:
             }
             return;
         }
+        if (!uses.empty()) {
+            checkReservedName(uses.front().file, uses.front().line, 3, "frame", frameName);
+        }
         const CsvFile file = readFile(*path, false);
         if (!file.read) {
             for (const Use& use : uses) {
@@ -456,16 +479,19 @@ private:
         }
         ++report_.summary.frames;
         const CsvTable& table = file.parse.table;
-        std::size_t skipUntil = 0;  // rows taken by the high byte of a two-byte field
-        std::size_t twoByteLine = 0;
+        // The field whose placeholder rows come next: its line, width, and the row after them.
+        std::size_t fieldLine = 0;
+        int fieldWidth = 1;
+        std::size_t skipUntil = 0;
         for (std::size_t index = 2; index < table.size(); ++index) {
             const CsvRow& row = table[index];
             const std::size_t line = file.lineOf(index);
             if (index < skipUntil) {
                 if (row.size() > 1 && !row[1].empty()) {
                     add(file.path, line, 2, Severity::Warning,
-                        "this row is never evaluated: its position holds the high byte of the two-byte field "
-                        "on line " + std::to_string(twoByteLine));
+                        "this row is never evaluated: its position holds " +
+                            placeholderByte(fieldWidth, index - (skipUntil - static_cast<std::size_t>(fieldWidth))) +
+                            " on line " + std::to_string(fieldLine));
                 }
                 continue;
             }
@@ -474,9 +500,25 @@ private:
             }
             CompiledExpression compiled;
             compileCell(row, 1, compiled, ExpressionPlace::FrameRow);
-            if (const FieldLayout layout = fieldLayout(compiled); layout.width > 1) {
+            const FieldLayout layout = fieldLayout(compiled);
+            if (layout.widthUnknown) {
+                add(file.path, line, 2, Severity::Warning,
+                    "the CRC's width is known only when it runs, so the field is 1 byte: write the width as a "
+                    "number for a field of its whole width");
+            }
+            if (layout.width > 1) {
+                fieldLine = line;
+                fieldWidth = layout.width;
                 skipUntil = index + static_cast<std::size_t>(layout.width);
-                twoByteLine = line;
+                if (skipUntil > table.size()) {
+                    const std::size_t missing = skipUntil - table.size();
+                    add(file.path, line, 2, Severity::Warning,
+                        "this " + std::to_string(layout.width) + "-byte field has " +
+                            std::to_string(layout.width - 1 - missing) + " of its " +
+                            std::to_string(layout.width - 1) + " placeholder rows: the frame is built " +
+                            std::to_string(missing) + (missing == 1 ? " byte" : " bytes") +
+                            " longer than its rows; add empty rows after it");
+                }
             }
         }
         if (table.size() > 2 && table.size() - 2 > kMaxFrameLength) {

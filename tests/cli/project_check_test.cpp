@@ -153,6 +153,40 @@ TEST(ProjectCheck, AnExpressionOfTheReadLengthOrMoreIsTooLong) {
                    {{"Reply.csv", 3, 2, 'E', "field is too long: 2048 bytes"}});
 }
 
+TEST(ProjectCheck, WideFieldsNeedTheirPlaceholderRowsAndCopyStandsAlone) {
+    const auto folderWithFrame = [](std::string_view rows) -> std::map<std::u16string, std::string> {
+        return {{u"U1.Environments.csv", environmentFile(kPort)},
+                {u"U1.Sequences.csv", "L,T,F,J,G\ns,1,Reply,,\n"},
+                {u"Reply.csv", "Frame,Reply\nOffset,Value\n" + std::string(rows)}};
+    };
+    expectFindings("a four-byte field with its three placeholder rows, and a COPY row, pass",
+                   folderWithFrame("0,\"COPY(R, 0, LEN(R))\"\n1,\"CRC32(T, 0, LEN(T))\"\n2,\n3,\n4,\n"), {});
+    expectFindings("a placeholder that holds an expression is never evaluated",
+                   folderWithFrame("0,\"BE32(7)\"\n1,\n2,9\n3,\n"),
+                   {{"Reply.csv", 5, 2, 'W', "never evaluated: its position holds byte 3 of the 4-byte field on line 3"}});
+    expectFindings("a field whose placeholders the frame lacks makes the frame longer than its rows",
+                   folderWithFrame("0,1\n1,\"CRC32(T, 0, 1)\"\n2,\n"),
+                   {{"Reply.csv", 4, 2, 'W', "this 4-byte field has 1 of its 3 placeholder rows: the frame is built "
+                                             "2 bytes longer than its rows"}});
+    expectFindings("a CRC whose width is known only when it runs is one byte",
+                   folderWithFrame("0,\"CRC(R, 0, 2, R[0], 7, 0, 0, 0, 0)\"\n"),
+                   {{"Reply.csv", 3, 2, 'W', "the CRC's width is known only when it runs"}});
+    expectFindings("COPY anywhere but as a frame row's whole expression does not compile",
+                   folderWithFrame("0,\"COPY(R, 0, 1) + 1\"\n"),
+                   {{"Reply.csv", 3, 2, 'E', "COPY must be a frame row's whole expression (column 1)"}});
+}
+
+TEST(ProjectCheck, NamesThatAreWordsOfTheLanguageCannotBeRead) {
+    expectFindings("a condition or frame named by a function or keyword",
+                   {{u"U1.Environments.csv", environmentFile(kPort)},
+                    {u"U1.Named.csv", "N,C,M,T\nLEN,1,,\nLength,1,,\nSinceStart,1,,\n"},
+                    {u"U1.Sequences.csv", "L,T,F,J,G\ns,1,CRC32,,\n"},
+                    {u"CRC32.csv", "Frame,CRC32\nOffset,Value\n0,1\n"}},
+                   {{"U1.Named.csv", 2, 1, 'W', "condition name \"LEN\" is a word of the expression language"},
+                    {"U1.Named.csv", 4, 1, 'W', "condition name \"SinceStart\" is a word"},
+                    {"U1.Sequences.csv", 2, 3, 'W', "frame \"CRC32\" is a word of the expression language"}});
+}
+
 TEST(ProjectCheck, AnUnclosedQuoteIsReportedWhereItOpened) {
     expectFindings("the row with the quote and every line below are lost",
                    {{u"U1.Environments.csv", environmentFile(kPort)},

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <limits>
@@ -168,6 +169,12 @@ int makeToken(Token& token, TokenKind kind, std::int64_t value, std::u16string n
 }
 
 }  // namespace
+
+bool isReservedWord(std::string_view text) {
+    return isIdentifier(text) && std::ranges::any_of(kFixedTokens, [text](const FixedToken& fixed) {
+               return fixed.text == text;
+           });
+}
 
 int classifyToken(std::string_view text, Token& token) {
     for (const FixedToken& fixed : kFixedTokens) {

@@ -36,6 +36,9 @@ struct CompileDiagnostic {
     std::size_t position = 0;
 };
 
+// A keyword or function name: text that has an identifier's shape but never reads as one.
+bool isReservedWord(std::string_view text);
+
 // Classifies one collected token text. Status 0 with a valid token, or 2 with kind -1.
 int classifyToken(std::string_view text, Token& token);
 

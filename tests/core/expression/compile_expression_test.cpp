@@ -73,6 +73,16 @@ TEST(ClassifyToken, RecognisesWholeTextsOnly) {
 
 // Compiled programs keep their flat form alone, so that form must tell apart any two programs
 // whose operations or operands differ; blanks, grouping and the way a number is written do not count.
+TEST(ClassifyToken, ReservedWordsAreTheKeywordsAndFunctionNamesAlone) {
+    for (const std::string_view word : {"SinceStart", "SinceLastTx", "CRC_CCITT1", "BCC2", "CRC", "CRC16_MODBUS", "CRC32C",
+                                        "LE16", "BE32", "LEN", "COPY"}) {
+        EXPECT_TRUE(isReservedWord(word)) << word;
+    }
+    for (const std::string_view text : {"R", "Len", "CRC16", "crc32", "COPY_1", "+", "(", "10"}) {
+        EXPECT_FALSE(isReservedWord(text)) << text;
+    }
+}
+
 TEST(CompileExpression, ProgramsCompareEqualExactlyWhenTheirOperationsAgree) {
     const std::tuple<std::string_view, std::string_view, bool> cases[] = {
         {"1+2", "(1+2)", true}, {"R[0] == 2", " R [ 0 ]==2", true}, {"0x10", "16", true},
