@@ -7,6 +7,7 @@
 #include "cli/named_bytes_argument.hpp"
 #include "core/expression/compile_expression.hpp"
 #include "core/expression/evaluate_expression.hpp"
+#include "core/expression/field_layout.hpp"
 
 namespace orvalix::cli {
 namespace {
@@ -24,6 +25,7 @@ constexpr std::string_view kHelp =
     "                     byte (e.g. --bytes R=02414203); may be given several times\n"
     "\n"
     "Time keywords read 0 (no run is going on); SinceLastRx and SinceLastTx read -1.\n"
+    "A COPY, which only a frame row may be, prints the bytes it copies.\n"
     "Exit status: 0 evaluated, 1 the expression does not compile, 2 usage error.\n";
 
 constexpr std::array kOptions{OptionSpec{"--bytes", true}};
@@ -33,6 +35,19 @@ std::string hexDigits(std::int64_t value) {
     std::snprintf(digits.data(), digits.size(), "%016llX",
                   static_cast<unsigned long long>(static_cast<std::uint64_t>(value)));
     return digits.data();
+}
+
+std::string copiedBytesText(std::span<const std::uint8_t> bytes) {
+    if (bytes.empty()) {
+        return "no bytes (the range is empty or lies outside the buffer, or the name is unknown)";
+    }
+    std::string text = std::to_string(bytes.size()) + (bytes.size() == 1 ? " byte:" : " bytes:");
+    for (const std::uint8_t byte : bytes) {
+        std::array<char, 4> digits{};
+        std::snprintf(digits.data(), digits.size(), " %02x", byte);
+        text += digits.data();
+    }
+    return text;
 }
 
 }  // namespace
@@ -59,13 +74,17 @@ int runEvalCommand(std::span<const std::string> arguments, Console console) {
     }
     CompiledExpression expression;
     CompileDiagnostic diagnostic;
-    if (compileExpression(text, expression, diagnostic) != 0) {
+    if (compileExpression(text, expression, diagnostic, ExpressionPlace::FrameRow) != 0) {
         console.err << "orvalix-cli eval: \"" << text << "\" does not compile: " << describeCompileFailure(diagnostic)
                     << "\n";
         return kExitFailure;
     }
     EvaluationContext context;
     registerNamedBytes(buffers, context.names);
+    if (fieldLayout(expression).copies) {
+        console.out << copiedBytesText(evaluateCopy(expression, context)) << "\n";
+        return kExitSuccess;
+    }
     const std::int64_t value = evaluateExpression(expression, context);
     console.out << value << " (0x" << hexDigits(value) << ")\n";
     return kExitSuccess;

@@ -32,6 +32,11 @@ TEST(EvalCommand, PrintsTheValueInDecimalAndHexadecimalOrWhyNot) {
         {{"eval", "R[0]"}, 0, "-1 (0xFFFFFFFFFFFFFFFF)\n", ""},
         // A later buffer of the same name wins.
         {{"eval", "R[1]", "--bytes", "R=01", "--bytes", "R=0203"}, 0, "3 (0x0000000000000003)\n", ""},
+        {{"eval", "CRC16_MODBUS(R, 0, 9)", "--bytes", "R=313233343536373839"}, 0, "19255 (0x0000000000004B37)\n", ""},
+        {{"eval", "COPY(R, 1, LEN(R) - 1)", "--bytes", "R=02414203"}, 0, "3 bytes: 41 42 03\n", ""},
+        {{"eval", "COPY(R, 4, 1)", "--bytes", "R=02414203"}, 0,
+         "no bytes (the range is empty or lies outside the buffer, or the name is unknown)\n", ""},
+        {{"eval", "COPY(R, 0, 1) + 1"}, 1, "", "COPY must be a frame row's whole expression (column 1)"},
         {{"eval", "1 ! 2"}, 1, "", "invalid token '!' (column 3)"},
         {{"eval", " "}, 1, "", "syntax error: empty expression"},
         {{"eval"}, 2, "", "an EXPRESSION is needed"},
