@@ -11,6 +11,8 @@
 namespace orvalix {
 namespace {
 
+enum class Parentheses { Drop, Keep };
+
 // A symbol on the parser's stack, with the source span of the first token it grew from so
 // that a failed compile can point at it.
 struct Symbol {
@@ -30,11 +32,13 @@ public:
 
     bool complete() const { return stack_.size() == 1 && stack_.front().token.kind == TokenKind::Expression; }
 
-    std::vector<Reduction> takeProgram() {
+    std::vector<Reduction> takeReductions(Parentheses parentheses) {
         // Grouping only steers the reduction order; it leaves nothing to evaluate.
-        std::erase_if(reductions_, [](const Reduction& r) {
-            return r.rule == static_cast<std::int32_t>(GrammarRuleId::Grouping);
-        });
+        if (parentheses == Parentheses::Drop) {
+            std::erase_if(reductions_, [](const Reduction& r) {
+                return r.rule == static_cast<std::int32_t>(GrammarRuleId::Grouping);
+            });
+        }
         return std::move(reductions_);
     }
 
@@ -94,9 +98,8 @@ void describeAt(CompileDiagnostic& diagnostic, CompileStatus status, std::string
     diagnostic.position = start;
 }
 
-}  // namespace
-
-int compileReductions(std::string_view text, std::vector<Reduction>& out, CompileDiagnostic& diagnostic) {
+int reduce(std::string_view text, std::vector<Reduction>& out, CompileDiagnostic& diagnostic,
+           Parentheses parentheses) {
     diagnostic = CompileDiagnostic{};
     Reducer reducer;
     // A token never holds a blank, so the one being collected is a plain span of the text.
@@ -140,8 +143,18 @@ int compileReductions(std::string_view text, std::vector<Reduction>& out, Compil
         }
         return static_cast<int>(CompileStatus::SyntaxError);
     }
-    out = reducer.takeProgram();
+    out = reducer.takeReductions(parentheses);
     return static_cast<int>(CompileStatus::Compiled);
+}
+
+}  // namespace
+
+int compileReductions(std::string_view text, std::vector<Reduction>& out, CompileDiagnostic& diagnostic) {
+    return reduce(text, out, diagnostic, Parentheses::Drop);
+}
+
+int compileReductionsAsWritten(std::string_view text, std::vector<Reduction>& out, CompileDiagnostic& diagnostic) {
+    return reduce(text, out, diagnostic, Parentheses::Keep);
 }
 
 int compileExpression(std::string_view text, CompiledExpression& out, CompileDiagnostic& diagnostic) {
