@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <iterator>
 #include <map>
 #include <set>
 #include <tuple>
 
+#include "cli/check_expressions.hpp"
 #include "cli/check_names.hpp"
-#include "core/expression/compile_expression.hpp"
+#include "core/expression/compiled_expression.hpp"
 #include "core/ports/setting_keywords.hpp"
 #include "core/project/loaders.hpp"
 #include "core/project/port_settings_access.hpp"
@@ -23,16 +25,7 @@
 namespace orvalix::cli {
 namespace {
 
-std::string inQuotes(std::u16string_view text) { return "\"" + toNarrow(text) + "\""; }
-
 std::string pathText(const std::filesystem::path& path) { return toNarrow(path.u16string()); }
-
-// How the loaders treat an expression cell whose text is empty.
-enum class EmptyCell {
-    Allowed,        // another value stands in for it
-    CountsAsTrue,   // evaluates to -1: the condition always holds
-    GivesByteFF,    // a frame field of 0xFF
-};
 
 struct CsvFile {
     std::string path;
@@ -81,7 +74,10 @@ public:
         }
         for (const auto& [frameName, uses] : frameUses_) {
             checkFrame(frameName, uses);
+            bufferNames_.insert(frameName);
         }
+        expressions_.checkNames(bufferNames_);
+        addFindings(expressions_.takeFindings());
         std::stable_sort(report_.findings.begin(), report_.findings.end(), [](const Finding& a, const Finding& b) {
             return std::tie(a.file, a.row, a.column) < std::tie(b.file, b.row, b.column);
         });
@@ -96,6 +92,11 @@ private:
 
     void add(std::string file, std::size_t row, std::size_t column, Severity severity, std::string message) {
         report_.findings.push_back({std::move(file), row, column, severity, std::move(message)});
+    }
+
+    void addFindings(std::vector<Finding> findings) {
+        report_.findings.insert(report_.findings.end(), std::make_move_iterator(findings.begin()),
+                                std::make_move_iterator(findings.end()));
     }
 
     // Reads a file as the loaders do; reports what they would silently ignore.
@@ -133,41 +134,10 @@ private:
         return file;
     }
 
-    // Reports a cell that does not compile; returns false when the cell is missing or empty.
+    // Returns false when the cell is missing or empty.
     bool checkExpressionCell(const CsvFile& file, std::size_t line, const CsvRow& row, std::size_t column,
                              std::string_view what, EmptyCell whenEmpty) {
-        const std::u16string text = cell(row, column);
-        if (text.empty()) {
-            if (whenEmpty == EmptyCell::CountsAsTrue) {
-                add(file.path, line, column + 1, Severity::Warning,
-                    std::string(what) + " is empty: it counts as holding (-1); write 1 if that is meant");
-            } else if (whenEmpty == EmptyCell::GivesByteFF) {
-                add(file.path, line, column + 1, Severity::Warning,
-                    std::string(what) + " is empty: it gives the byte ff; write 0xFF if that is meant");
-            }
-            return false;
-        }
-        const std::string narrow = toNarrow(text);
-        // The compiler reads up to the first NUL and at most kMaxExpressionLength bytes.
-        const std::size_t length = std::min(narrow.find('\0'), narrow.size());
-        CompiledExpression compiled;
-        CompileDiagnostic diagnostic;
-        const bool compiles = compileExpression(narrow, compiled, diagnostic) == 0;
-        const std::string failure = whenEmpty == EmptyCell::GivesByteFF ? "it gives the byte ff"
-                                                                         : "it evaluates to -1 and counts as holding";
-        if (length >= kMaxExpressionLength) {
-            const std::string result =
-                compiles ? "only what comes before is evaluated" : "that part does not compile, so " + failure;
-            add(file.path, line, column + 1, Severity::Error,
-                std::string(what) + " is too long: " + std::to_string(length) + " bytes, and an expression is "
-                "read up to " + std::to_string(kMaxExpressionLength) + " (the token still open there is "
-                "dropped); " + result);
-        } else if (!compiles) {
-            add(file.path, line, column + 1, Severity::Error,
-                std::string(what) + " " + inQuotes(text) + " does not compile: " +
-                    describeCompileFailure(diagnostic) + "; " + failure);
-        }
-        return true;
+        return expressions_.checkCell({file.path, line, column + 1, what}, cell(row, column), whenEmpty);
     }
 
     void checkEnvironment(const std::u16string& name, std::size_t count) {
@@ -401,6 +371,7 @@ private:
             ++conditions;
             const std::size_t line = file.lineOf(index);
             const std::u16string conditionName = cell(row, 0);
+            bufferNames_.insert(conditionName);
             checkName(file.path, line, 1, "condition name", conditionName);
             checkLogName(file.path, line, conditionName, logNames);
             if (isEmptyLine(row)) {
@@ -486,7 +457,11 @@ private:
 
     std::u16string folder_;
     CheckReport report_;
+    ExpressionChecks expressions_;
     std::map<std::u16string, std::vector<Use>> frameUses_;
+    // Named conditions store the frame they recognise under their name, frames what they send
+    // under theirs; all in one store that every environment reads.
+    std::set<std::u16string> bufferNames_;
 };
 
 }  // namespace

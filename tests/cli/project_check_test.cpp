@@ -55,7 +55,9 @@ TEST(ProjectCheck, ReportsWhatTheLoadersAcceptSilently) {
           {15, 3, 'W', "\"rts/cts\" is not a keyword"}, {16, 0, 'W', "no line feed"}}},
         {"P1.Named.csv",
          {{2, 2, 'E', "syntax error at 'SUM' (column 1)"}, {3, 3, 'E', "invalid token '!'"},
-          {5, 1, 'W', "\"Retry?1\" gives the log file name \"Retry_1\", as \"Retry:1\" on line 4 does"}}},
+          {5, 1, 'W', "\"Retry?1\" gives the log file name \"Retry_1\", as \"Retry:1\" on line 4 does"},
+          {6, 2, 'W', "condition evaluates as ((R[0]==1)&R[1])==3 (strictly left to right"},
+          {7, 2, 'W', "condition reads \"X\", which names no buffer of this folder"}}},
         {"P1.Sequences.csv",
          {{2, 2, 'E', "invalid token '&&' (column 14)"}, {2, 5, 'W', "\"start\" matches no label"},
           {3, 1, 'W', "\"again\" appears again on line 5"}, {3, 3, 'W', "no readable file \"Missing.csv\""},
@@ -217,6 +219,43 @@ TEST(ProjectCheck, HistoriesAbove64MiBAreWarnedOfAndAbove1GiBAreErrors) {
         if (!c.named.empty()) files[u"U1.Named.csv"] = c.named;
         expectFindings(c.rule, files, c.expected);
     }
+}
+
+TEST(ProjectCheck, OperatorChainsThatCWouldGroupOtherwiseAreWarnedOfInEveryExpressionCell) {
+    // Chains that C reads as they are evaluated (the mark and trigger conditions, the second
+    // field) are no finding.
+    expectFindings("conditions, jump conditions and frame fields",
+                   {{u"U1.Environments.csv", environmentFile(kPort)},
+                    {u"U1.Named.csv", "N,C,M,T\nA,R[0]==1&R[1]==3,1-2-3,(1+2)*3\n"},
+                    {u"U1.Sequences.csv", "L,T,F,J,G\ns,1+2*3,Reply,R[0]&0x0F==3,s\n"},
+                    {u"Reply.csv", "Frame,Reply\nOffset,Value\n0,R[0]+1*2\n1,R[0]*2+1\n"}},
+                   {{"Reply.csv", 3, 2, 'W',
+                     "field evaluates as (R[0]+1)*2 (strictly left to right, not by C operator precedence): add "
+                     "parentheses"},
+                    {"U1.Named.csv", 2, 2, 'W', "condition evaluates as ((R[0]==1)&R[1])==3 (strictly"},
+                    {"U1.Sequences.csv", 2, 2, 'W', "transmit condition evaluates as (1+2)*3 (strictly"},
+                    {"U1.Sequences.csv", 2, 4, 'W', "jump condition evaluates as (R[0]&15)==3 (strictly"}});
+}
+
+TEST(ProjectCheck, NamesThatNoBufferOfTheFolderHasAreWarnedOf) {
+    // Every environment reads one store: what named conditions recognise, under their names, and
+    // what frames send, under theirs. A name read twice in a cell is reported once.
+    expectFindings("R, T, any environment's named conditions and any step's frames are buffers",
+                   {{u"U1.Environments.csv", environmentFile(kPort)},
+                    {u"U2.Environments.csv", environmentFile("127.0.0.1:50102")},
+                    {u"U1.Named.csv", "N,C,M,T\nPing,R[0]==1,,\nEcho,X[0]==1,Ping[0]==Pong[0],T[0]\n"},
+                    {u"U2.Named.csv", "N,C,M,T\nPong,1,,\n; Gone,1,,\n"},
+                    {u"U1.Sequences.csv", "L,T,F,J,G\ns,\"BCC(Y, 0, 2)==Y[0]\",Reply,reply[0]+Gone[0],s\n"},
+                    {u"Reply.csv", "Frame,Reply\nOffset,Value\n0,Reply[0]+Z[1]\n"}},
+                   {{"Reply.csv", 3, 2, 'W',
+                     "field reads \"Z\", which names no buffer of this folder (R, T, a named condition or a frame): "
+                     "reading it gives -1"},
+                    {"U1.Named.csv", 3, 2, 'W', "condition reads \"X\", which names no buffer"},
+                    {"U1.Sequences.csv", 2, 2, 'W', "transmit condition reads \"Y\", which names no buffer"},
+                    {"U1.Sequences.csv", 2, 4, 'W',
+                     "jump condition reads \"reply\", which names no buffer of this folder (R, T, a named condition "
+                     "or a frame): reading it gives -1 (names are compared exactly: \"Reply\" is one)"},
+                    {"U1.Sequences.csv", 2, 4, 'W', "jump condition reads \"Gone\", which names no buffer"}});
 }
 
 TEST(ProjectCheck, AFolderWithoutEnvironmentsIsAFinding) {
