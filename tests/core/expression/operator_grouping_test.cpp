@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/expression/compile_expression.hpp"
+
 namespace orvalix {
 namespace {
 
@@ -47,6 +49,13 @@ TEST(OperatorGrouping, ShowsTheLeftToRightGroupingWhereCPrecedenceReadsOtherwise
         EXPECT_EQ(*message, "evaluates as " + std::string(c.grouped) +
                                 " (strictly left to right, not by C operator precedence): add parentheses")
             << c.rule;
+        // What is shown is the same program, and C reads it so.
+        CompiledExpression original;
+        CompiledExpression grouped;
+        ASSERT_EQ(compileExpression(c.text, original), 0) << c.rule;
+        EXPECT_EQ(compileExpression(c.grouped, grouped), 0) << c.rule;
+        EXPECT_EQ(grouped, original) << c.rule;
+        EXPECT_FALSE(describeOperatorGrouping(c.grouped)) << c.rule;
     }
 }
 
