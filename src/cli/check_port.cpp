@@ -81,26 +81,21 @@ void PortChecks::checkCharacterTimeout(const CsvFile& file, const PortSettings& 
         return;  // checkNumber says that 0 is used
     }
     const bool whole = std::all_of(text.begin() + static_cast<std::ptrdiff_t>(reading.end), text.end(), isNumberSpace);
-    const std::int64_t cycle = kCyclePeriod.count();
-    const bool shorterThanCycle = reading.value < cycle;
+    const bool shorterThanCycle = reading.value < kCyclePeriod.count();
+    const std::string shorter = "shorter than the " + std::to_string(kCyclePeriod.count()) +
+                                " ms service cycle: a frame being received ends at the first cycle that brings "
+                                "no byte";
     const std::string used = std::to_string(reading.value) + " ms";
-    std::string message;
     if (text.empty()) {
-        message = "character time-out is not given: 0 ms is used";
+        add(file, kCharacterTimeoutSetting, Severity::Warning,
+            "character time-out is not given: 0 ms is used, " + shorter);
     } else if (!whole) {
-        message =
-            "character time-out " + inQuotes(text) + " is not a whole number of milliseconds: it reads as " + used;
+        add(file, kCharacterTimeoutSetting, Severity::Warning,
+            "character time-out " + inQuotes(text) + " is not a whole number of milliseconds: it reads as " + used +
+                (shorterThanCycle ? ", " + shorter : ""));
     } else if (shorterThanCycle) {
-        message = "character time-out of " + used;
-    } else {
-        return;
+        add(file, kCharacterTimeoutSetting, Severity::Warning, "character time-out of " + used + " is " + shorter);
     }
-    if (shorterThanCycle) {
-        message += (text.empty() || !whole ? ", " : " is ") + std::string("shorter than the ") +
-                   std::to_string(cycle) + " ms service cycle: a frame being received ends at the first cycle "
-                   "that brings no byte";
-    }
-    add(file, kCharacterTimeoutSetting, Severity::Warning, message);
 }
 
 // Start opens the ports in the order of the environments' names and fails at the first that
