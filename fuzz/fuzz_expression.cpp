@@ -5,12 +5,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/expression/compile_expression.hpp"
 #include "core/expression/evaluate_expression.hpp"
+#include "core/expression/operator_grouping.hpp"
 #include "fuzz_input.hpp"
 
 namespace {
@@ -48,6 +50,27 @@ orvalix::EvaluationContext makeContext(std::string_view buffers) {
     return context;
 }
 
+// A grouping shown for a chain that C would read otherwise is the same program, and C reads it
+// as it runs.
+void requireGroupingShownIsTheProgram(std::string_view text, const orvalix::CompiledExpression& compiled) {
+    const std::optional<std::string> message = orvalix::describeOperatorGrouping(text);
+    if (!message) {
+        return;
+    }
+    constexpr std::string_view kPrefix = "evaluates as ";
+    constexpr std::string_view kSuffix = " (strictly left to right, not by C operator precedence): add parentheses";
+    require(message->starts_with(kPrefix) && message->ends_with(kSuffix), "the message has its form");
+    const std::string grouped = message->substr(kPrefix.size(), message->size() - kPrefix.size() - kSuffix.size());
+    // Parentheses and decimal numbers may take the text past what is read.
+    if (grouped.size() >= orvalix::kMaxExpressionLength) {
+        return;
+    }
+    orvalix::CompiledExpression regrouped;
+    require(orvalix::compileExpression(grouped, regrouped) == 0 && regrouped == compiled,
+            "the grouping shown is the program");
+    require(!orvalix::describeOperatorGrouping(grouped), "C reads the grouping shown as it runs");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -83,5 +106,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(orvalix::evaluateExpression(reductionsOnly, context) == value, "the flat form agrees with the reductions");
     orvalix::flattenProgram(reductionsOnly);
     require(reductionsOnly == compiled, "flattening the reductions gives the compiled program");
+    requireGroupingShownIsTheProgram(text, compiled);
     return 0;
 }

@@ -16,6 +16,8 @@ std::string codePoint(char16_t c) {
     return text;
 }
 
+std::string inQuotes(std::u16string_view text) { return "\"" + toNarrow(text) + "\""; }
+
 std::string visibleInQuotes(std::u16string_view text) {
     std::string result = "\"";
     std::u16string run;

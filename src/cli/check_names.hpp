@@ -13,6 +13,9 @@ bool isControl(char16_t c);
 // "U+0000" for the NUL.
 std::string codePoint(char16_t c);
 
+// The text (UTF-8) in double quotes.
+std::string inQuotes(std::u16string_view text);
+
 // The text (UTF-8) in double quotes, each control character written as <U+XXXX>, so that a
 // finding neither hides it nor prints it raw.
 std::string visibleInQuotes(std::u16string_view text);

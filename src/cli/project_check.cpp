@@ -2,14 +2,17 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <iterator>
 #include <map>
 #include <set>
 #include <tuple>
 
+#include "cli/check_expressions.hpp"
+#include "cli/check_file.hpp"
 #include "cli/check_names.hpp"
+#include "cli/check_port.hpp"
 #include "core/expression/compile_expression.hpp"
 #include "core/expression/field_layout.hpp"
-#include "core/ports/setting_keywords.hpp"
 #include "core/project/loaders.hpp"
 #include "core/project/port_settings_access.hpp"
 #include "core/project/record_access.hpp"
@@ -17,45 +20,12 @@
 #include "core/text/csv_reader.hpp"
 #include "core/text/text_conversion.hpp"
 #include "core/text/text_split.hpp"
-#include "core/traffic/extra_block.hpp"
 #include "core/traffic/log_files.hpp"
-#include "core/traffic/ring_memory.hpp"
 
 namespace orvalix::cli {
 namespace {
 
-std::string inQuotes(std::u16string_view text) { return "\"" + toNarrow(text) + "\""; }
-
 std::string pathText(const std::filesystem::path& path) { return toNarrow(path.u16string()); }
-
-// How the loaders treat an expression cell whose text is empty.
-enum class EmptyCell {
-    Allowed,        // another value stands in for it
-    CountsAsTrue,   // evaluates to -1: the condition always holds
-    GivesByteFF,    // a frame field of 0xFF
-};
-
-struct CsvFile {
-    std::string path;
-    bool read = false;
-    CsvParse parse;
-
-    std::size_t lineOf(std::size_t rowIndex) const {
-        return rowIndex < parse.rowLines.size() ? parse.rowLines[rowIndex] : 0;
-    }
-};
-
-struct NumericSetting {
-    int index;
-    std::string_view title;
-};
-
-constexpr NumericSetting kCapacitySettings[] = {{1, "number of traffic records"}, {2, "largest record length"}};
-constexpr NumericSetting kTriggerSettings[] = {{3, "records before a trigger"}, {4, "records after a trigger"}};
-constexpr NumericSetting kSerialNumbers[] = {{9, "bit rate"}, {14, "character time-out"}};
-constexpr NumericSetting kHdlcNumbers[] = {{9, "bit rate"}, {15, "board parameter"}};
-
-constexpr std::size_t kSettingColumn = 3;  // 1-based column of setting values
 
 bool isEmptyLine(const CsvRow& row) { return row.size() == 1 && row[0].empty(); }
 
@@ -66,9 +36,6 @@ std::string placeholderByte(int width, std::size_t byte) {
     }
     return "byte " + std::to_string(byte + 1) + " of the " + std::to_string(width) + "-byte field";
 }
-
-// A history above this is allowed but worth a word: each environment keeps it twice.
-constexpr std::uint64_t kLargeRingMemory = std::uint64_t{64} << 20;
 
 class FolderChecker {
 public:
@@ -90,7 +57,11 @@ public:
         }
         for (const auto& [frameName, uses] : frameUses_) {
             checkFrame(frameName, uses);
+            bufferNames_.insert(frameName);
         }
+        expressions_.checkNames(bufferNames_);
+        addFindings(ports_.takeFindings());
+        addFindings(expressions_.takeFindings());
         std::stable_sort(report_.findings.begin(), report_.findings.end(), [](const Finding& a, const Finding& b) {
             return std::tie(a.file, a.row, a.column) < std::tie(b.file, b.row, b.column);
         });
@@ -105,6 +76,11 @@ private:
 
     void add(std::string file, std::size_t row, std::size_t column, Severity severity, std::string message) {
         report_.findings.push_back({std::move(file), row, column, severity, std::move(message)});
+    }
+
+    void addFindings(std::vector<Finding> findings) {
+        report_.findings.insert(report_.findings.end(), std::make_move_iterator(findings.begin()),
+                                std::make_move_iterator(findings.end()));
     }
 
     // Reads a file as the loaders do; reports what they would silently ignore.
@@ -142,42 +118,11 @@ private:
         return file;
     }
 
-    // Reports a cell that does not compile; returns false when the cell is missing or empty.
+    // Returns false when the cell is missing or empty.
     bool checkExpressionCell(const CsvFile& file, std::size_t line, const CsvRow& row, std::size_t column,
                              std::string_view what, EmptyCell whenEmpty,
                              ExpressionPlace place = ExpressionPlace::Value) {
-        const std::u16string text = cell(row, column);
-        if (text.empty()) {
-            if (whenEmpty == EmptyCell::CountsAsTrue) {
-                add(file.path, line, column + 1, Severity::Warning,
-                    std::string(what) + " is empty: it counts as holding (-1); write 1 if that is meant");
-            } else if (whenEmpty == EmptyCell::GivesByteFF) {
-                add(file.path, line, column + 1, Severity::Warning,
-                    std::string(what) + " is empty: it gives the byte ff; write 0xFF if that is meant");
-            }
-            return false;
-        }
-        const std::string narrow = toNarrow(text);
-        // The compiler reads up to the first NUL and at most kMaxExpressionLength bytes.
-        const std::size_t length = std::min(narrow.find('\0'), narrow.size());
-        CompiledExpression compiled;
-        CompileDiagnostic diagnostic;
-        const bool compiles = compileExpression(narrow, compiled, diagnostic, place) == 0;
-        const std::string failure = whenEmpty == EmptyCell::GivesByteFF ? "it gives the byte ff"
-                                                                         : "it evaluates to -1 and counts as holding";
-        if (length >= kMaxExpressionLength) {
-            const std::string result =
-                compiles ? "only what comes before is evaluated" : "that part does not compile, so " + failure;
-            add(file.path, line, column + 1, Severity::Error,
-                std::string(what) + " is too long: " + std::to_string(length) + " bytes, and an expression is "
-                "read up to " + std::to_string(kMaxExpressionLength) + " (the token still open there is "
-                "dropped); " + result);
-        } else if (!compiles) {
-            add(file.path, line, column + 1, Severity::Error,
-                std::string(what) + " " + inQuotes(text) + " does not compile: " +
-                    describeCompileFailure(diagnostic) + "; " + failure);
-        }
-        return true;
+        return expressions_.checkCell({file.path, line, column + 1, what}, cell(row, column), whenEmpty, place);
     }
 
     void checkEnvironment(const std::u16string& name, std::size_t count) {
@@ -193,39 +138,14 @@ private:
         PortSettings settings;
         if (file.read) {
             readEnvironmentFile(folder_, name, settings);
-            checkPort(file, settings);
+            checkName(file.path, file.lineOf(1), kSettingColumn, "port name", portName(settings));
+            ports_.checkPort(file, name, settings);
         }
         checkSequence(name);
         // Each file that names the environment loads its named conditions once more.
         const std::size_t conditionCount = checkNamedConditions(name) * count;
         if (file.read && isUsable(settings)) {
-            checkHistoryMemory(file, settings, conditionCount);
-        }
-    }
-
-    void checkNumber(const CsvFile& file, const PortSettings& settings, const NumericSetting& numeric) {
-        const std::u16string text = setting(settings, numeric.index);
-        if (!text.empty() && !readInteger(text).digitsRead) {
-            add(file.path, file.lineOf(static_cast<std::size_t>(numeric.index) + 1), kSettingColumn,
-                Severity::Warning,
-                std::string(numeric.title) + " " + inQuotes(text) + " holds no number: 0 is used");
-        }
-    }
-
-    void checkKeywords(const CsvFile& file, const PortSettings& settings, std::span<const KeywordSetting> table) {
-        for (const KeywordSetting& keywordSetting : table) {
-            const std::u16string text = setting(settings, keywordSetting.index);
-            if (text.empty() || isKeyword(keywordSetting, text)) {
-                continue;
-            }
-            std::string allowed;
-            for (const KeywordChoice& choice : keywordSetting.choices) {
-                allowed += (allowed.empty() ? "" : ", ") + inQuotes(choice.text);
-            }
-            add(file.path, file.lineOf(static_cast<std::size_t>(keywordSetting.index) + 1), kSettingColumn,
-                Severity::Warning,
-                std::string(keywordSetting.title) + " " + inQuotes(text) + " is not a keyword (" + allowed +
-                    "; compared exactly): " + std::string(keywordSetting.defaultMeaning) + " is used");
+            ports_.checkHistoryMemory(file, settings, conditionCount);
         }
     }
 
@@ -248,95 +168,6 @@ private:
         add(path, line, column, Severity::Error,
             std::string(what) + " " + visibleInQuotes(text) + " holds the control character " + codePoint(*found) +
                 " at character " + std::to_string(character) + ": " + consequence);
-    }
-
-    void checkHistoryMemory(const CsvFile& file, const PortSettings& settings, std::size_t conditionCount) {
-        const std::int32_t capacity = recordCapacity(settings);
-        const std::uint64_t bytes = ringMemory(capacity, maxRecordLength(settings),
-                                               static_cast<std::int32_t>(extraBlockSize(conditionCount)));
-        if (bytes <= kLargeRingMemory) {
-            return;
-        }
-        const std::string clamped =
-            maxRecordLength(settings) > static_cast<std::int32_t>(kMaxFrameLength)
-                ? "; a length above " + std::to_string(kMaxFrameLength) + " counts as " +
-                      std::to_string(kMaxFrameLength)
-                : "";
-        const std::string need = "the traffic history needs " + std::to_string(bytes) + " bytes (" +
-                                 std::to_string(capacity) + " records of " +
-                                 std::to_string(bytes / static_cast<std::uint64_t>(capacity)) + " bytes" +
-                                 clamped + ")";
-        if (bytes > kDefaultRingMemoryLimit) {
-            add(file.path, file.lineOf(2), kSettingColumn, Severity::Error,
-                need + ", more than the " + std::to_string(kDefaultRingMemoryLimit) +
-                    " bytes a history may take: Start fails; lower the number of traffic records or the "
-                    "largest record length, or raise the limit with orvalix-cli run --max-ring-memory");
-        } else {
-            add(file.path, file.lineOf(2), kSettingColumn, Severity::Warning,
-                need + ", and a run keeps it twice (the service's store and the traffic window)");
-        }
-    }
-
-    void checkPort(const CsvFile& file, const PortSettings& settings) {
-        const std::size_t portLine = file.lineOf(1);
-        checkName(file.path, portLine, kSettingColumn, "port name", portName(settings));
-        if (!isUsable(settings)) {
-            if (settings.table.size() < 2) {
-                add(file.path, 0, 0, Severity::Warning,
-                    "no port name on the second row: the environment gets no port and no traffic window");
-            } else {
-                add(file.path, portLine, kSettingColumn, Severity::Warning,
-                    "port " + inQuotes(portName(settings)) +
-                        " is not usable: it names no serial port (no \"COM\"), no HDLC channel (no \"FBIHDLC\" "
-                        "prefix) and no local UDP endpoint host:port that resolves; the environment gets no "
-                        "port and no traffic window");
-            }
-            return;
-        }
-        const PortKind kind = portKind(settings);
-        if (kind == PortKind::Serial && settings.localEndpointValid) {
-            add(file.path, portLine, kSettingColumn, Severity::Warning,
-                "port " + inQuotes(portName(settings)) +
-                    " contains \"COM\", so it is a serial port, although it reads as a UDP endpoint");
-        }
-        for (const auto& numeric : kCapacitySettings) {
-            checkNumber(file, settings, numeric);
-        }
-        for (const auto& numeric : kTriggerSettings) {
-            checkNumber(file, settings, numeric);
-        }
-        if (recordCapacity(settings) < 1) {
-            add(file.path, file.lineOf(2), kSettingColumn, Severity::Error,
-                "number of traffic records is " + std::to_string(recordCapacity(settings)) +
-                    ": the traffic history needs at least 1");
-        }
-        if (maxRecordLength(settings) < 1) {
-            add(file.path, file.lineOf(3), kSettingColumn, Severity::Error,
-                "largest record length is " + std::to_string(maxRecordLength(settings)) +
-                    ": a record needs at least 1 byte");
-        }
-        if (kind == PortKind::Serial) {
-            for (const auto& numeric : kSerialNumbers) {
-                checkNumber(file, settings, numeric);
-            }
-            if (baudRate(settings) < 1) {
-                add(file.path, file.lineOf(10), kSettingColumn, Severity::Warning,
-                    "bit rate is " + std::to_string(baudRate(settings)) + ": the port cannot be opened");
-            }
-            checkKeywords(file, settings, serialKeywordSettings());
-        } else if (kind == PortKind::HdlcBoard) {
-            for (const auto& numeric : kHdlcNumbers) {
-                checkNumber(file, settings, numeric);
-            }
-            checkKeywords(file, settings, hdlcKeywordSettings());
-        } else if (kind == PortKind::Udp) {
-            const std::u16string remote = setting(settings, 9);
-            if (!remote.empty() && !settings.remoteEndpointValid) {
-                add(file.path, file.lineOf(10), kSettingColumn, Severity::Warning,
-                    "remote endpoint " + inQuotes(remote) +
-                        " does not parse as host:port: replies go to the sender of the last datagram");
-            }
-        }
     }
 
     void checkSequence(const std::u16string& name) {
@@ -411,6 +242,7 @@ private:
             ++conditions;
             const std::size_t line = file.lineOf(index);
             const std::u16string conditionName = cell(row, 0);
+            bufferNames_.insert(conditionName);
             checkName(file.path, line, 1, "condition name", conditionName);
             checkReservedName(file.path, line, 1, "condition name", conditionName);
             checkLogName(file.path, line, conditionName, logNames);
@@ -530,7 +362,12 @@ private:
 
     std::u16string folder_;
     CheckReport report_;
+    PortChecks ports_;
+    ExpressionChecks expressions_;
     std::map<std::u16string, std::vector<Use>> frameUses_;
+    // Named conditions store the frame they recognise under their name, frames what they send
+    // under theirs; all in one store that every environment reads.
+    std::set<std::u16string> bufferNames_;
 };
 
 }  // namespace

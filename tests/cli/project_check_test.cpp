@@ -50,12 +50,15 @@ TEST(ProjectCheck, ReportsWhatTheLoadersAcceptSilently) {
          {{3, 3, 'W', "needs 82000000 bytes (5000 records of 16400 bytes), and a run keeps it twice"},
           {13, 3, 'W', "\"CRC16\" is not a keyword"}, {16, 3, 'W', "RS-232C line"}}},
         {"P1.Environments.csv",
-         {{3, 3, 'E', "traffic records is 0"}, {6, 3, 'W', "\"five\" holds no number"},
+         {{0, 3, 'W', "character time-out is not given: 0 ms is used, shorter than the 10 ms service cycle"},
+          {3, 3, 'E', "traffic records is 0"}, {6, 3, 'W', "\"five\" holds no number"},
           {11, 3, 'W', "\"fast\""}, {11, 3, 'W', "bit rate is 0"}, {12, 3, 'W', "even parity is used"},
           {15, 3, 'W', "\"rts/cts\" is not a keyword"}, {16, 0, 'W', "no line feed"}}},
         {"P1.Named.csv",
          {{2, 2, 'E', "syntax error at 'SUM' (column 1)"}, {3, 3, 'E', "invalid token '!'"},
-          {5, 1, 'W', "\"Retry?1\" gives the log file name \"Retry_1\", as \"Retry:1\" on line 4 does"}}},
+          {5, 1, 'W', "\"Retry?1\" gives the log file name \"Retry_1\", as \"Retry:1\" on line 4 does"},
+          {6, 2, 'W', "condition evaluates as ((R[0]==1)&R[1])==3 (strictly left to right"},
+          {7, 2, 'W', "condition reads \"X\", which names no buffer of this folder"}}},
         {"P1.Sequences.csv",
          {{2, 2, 'E', "invalid token '&&' (column 14)"}, {2, 5, 'W', "\"start\" matches no label"},
           {3, 1, 'W', "\"again\" appears again on line 5"}, {3, 3, 'W', "no readable file \"Missing.csv\""},
@@ -68,6 +71,9 @@ TEST(ProjectCheck, ReportsWhatTheLoadersAcceptSilently) {
         {"Reply.csv",
          {{3, 2, 'E', "invalid token '0x1G' (column 1); it gives the byte ff"},
           {5, 2, 'W', "high byte of the two-byte field on line 4"}, {6, 2, 'W', "field is empty: it gives"}}},
+        {"S1.Environments.csv",
+         {{2, 3, 'E', "environment \"S1\" opens the serial port \"COM3\", as environment \"P1\" does"},
+          {16, 3, 'W', "\"3.5\" is not a whole number of milliseconds: it reads as 3 ms, shorter than"}}},
         {"U7.Environments.csv",
          {{3, 3, 'E', "needs 1640000000 bytes (100000 records of 16400 bytes), more than the 1073741824 bytes"},
           {11, 3, 'W', "\"127.0.0.1\" does not parse as host:port"}}},
@@ -250,6 +256,121 @@ TEST(ProjectCheck, HistoriesAbove64MiBAreWarnedOfAndAbove1GiBAreErrors) {
             {u"U1.Environments.csv", environmentFile(kPort, c.records, c.length)}};
         if (!c.named.empty()) files[u"U1.Named.csv"] = c.named;
         expectFindings(c.rule, files, c.expected);
+    }
+}
+
+TEST(ProjectCheck, OperatorChainsThatCWouldGroupOtherwiseAreWarnedOfInEveryExpressionCell) {
+    // Chains that C reads as they are evaluated (the mark and trigger conditions, the second
+    // field) are no finding.
+    expectFindings("conditions, jump conditions and frame fields",
+                   {{u"U1.Environments.csv", environmentFile(kPort)},
+                    {u"U1.Named.csv", "N,C,M,T\nA,R[0]==1&R[1]==3,1-2-3,(1+2)*3\n"},
+                    {u"U1.Sequences.csv", "L,T,F,J,G\ns,1+2*3,Reply,R[0]&0x0F==3,s\n"},
+                    {u"Reply.csv", "Frame,Reply\nOffset,Value\n0,R[0]+1*2\n1,R[0]*2+1\n"}},
+                   {{"Reply.csv", 3, 2, 'W',
+                     "field evaluates as (R[0]+1)*2 (strictly left to right, not by C operator precedence): add "
+                     "parentheses"},
+                    {"U1.Named.csv", 2, 2, 'W', "condition evaluates as ((R[0]==1)&R[1])==3 (strictly"},
+                    {"U1.Sequences.csv", 2, 2, 'W', "transmit condition evaluates as (1+2)*3 (strictly"},
+                    {"U1.Sequences.csv", 2, 4, 'W', "jump condition evaluates as (R[0]&15)==3 (strictly"}});
+}
+
+TEST(ProjectCheck, NamesThatNoBufferOfTheFolderHasAreWarnedOf) {
+    // Every environment reads one store: what named conditions recognise, under their names, and
+    // what frames send, under theirs. A name read twice in a cell is reported once.
+    expectFindings("R, T, any environment's named conditions and any step's frames are buffers",
+                   {{u"U1.Environments.csv", environmentFile(kPort)},
+                    {u"U2.Environments.csv", environmentFile("127.0.0.1:50102")},
+                    {u"U1.Named.csv", "N,C,M,T\nPing,R[0]==1,,\nEcho,X[0]==1,Ping[0]==Pong[0],T[0]\n"},
+                    {u"U2.Named.csv", "N,C,M,T\nPong,1,,\n; Gone,1,,\n"},
+                    {u"U1.Sequences.csv", "L,T,F,J,G\ns,\"BCC(Y, 0, 2)==Y[0]\",Reply,reply[0]+Gone[0],s\n"},
+                    {u"Reply.csv", "Frame,Reply\nOffset,Value\n0,Reply[0]+Z[1]\n"}},
+                   {{"Reply.csv", 3, 2, 'W',
+                     "field reads \"Z\", which names no buffer of this folder (R, T, a named condition or a frame): "
+                     "reading it gives -1"},
+                    {"U1.Named.csv", 3, 2, 'W', "condition reads \"X\", which names no buffer"},
+                    {"U1.Sequences.csv", 2, 2, 'W', "transmit condition reads \"Y\", which names no buffer"},
+                    {"U1.Sequences.csv", 2, 4, 'W',
+                     "jump condition reads \"reply\", which names no buffer of this folder (R, T, a named condition "
+                     "or a frame): reading it gives -1 (names are compared exactly: \"Reply\" is one)"},
+                    {"U1.Sequences.csv", 2, 4, 'W', "jump condition reads \"Gone\", which names no buffer"}});
+}
+
+// An environment file whose settings from 9 (bit rate or remote endpoint) on hold these values.
+std::string settingsFile(std::string_view port, const std::vector<std::string>& fromNine) {
+    std::string text = environmentFile(port) + ",,\n,,\n,,\n,,\n";
+    for (const std::string& value : fromNine) text += "S,," + value + "\n";
+    return text;
+}
+
+TEST(ProjectCheck, AKeywordSettingMaySpellOutItsDefault) {
+    expectFindings("serial defaults spelt out",
+                   {{u"S1.Environments.csv", settingsFile("COM3", {"9600", "Even", "1", "8", "None", "50"})}}, {});
+    expectFindings("HDLC defaults are keywords",
+                   {{u"H1.Environments.csv",
+                     settingsFile("FBIHDLC0", {"9600", "NRZI", "ITU-T(旧CCITT)16bit", "全二重", "フラグ", "RS-232C"})}},
+                   {});
+    expectFindings("a text that is neither a keyword nor the default's spelling still is a finding",
+                   {{u"S1.Environments.csv", settingsFile("COM3", {"9600", "none", "1.0", "8", "rts/cts", "50"})}},
+                   {{"S1.Environments.csv", 12, 3, 'W', "parity \"none\" is not a keyword"},
+                    {"S1.Environments.csv", 13, 3, 'W', "stop bits \"1.0\" is not a keyword"},
+                    {"S1.Environments.csv", 15, 3, 'W', "flow control \"rts/cts\" is not a keyword"}});
+}
+
+TEST(ProjectCheck, EnvironmentsThatShareAPortAreAnErrorOnAllButTheFirst) {
+    struct Case {
+        const char* rule;
+        std::vector<std::string> ports;  // of U1, U2, ...
+        std::vector<Found> expected;
+    };
+    const Case cases[] = {
+        {"one UDP endpoint binds once",
+         {kPort, kPort},
+         {{"U2.Environments.csv", 2, 3, 'E',
+           "environment \"U2\" binds the local endpoint 127.0.0.1:50101, as environment \"U1\" does: only the "
+           "first can, so Start fails with \"Can't open 127.0.0.1:50101\""}}},
+        {"the first in name order keeps it", {kPort, "127.0.0.1:50102", kPort},
+         {{"U3.Environments.csv", 2, 3, 'E',
+           "\"U3\" binds the local endpoint 127.0.0.1:50101, as environment \"U1\""}}},
+        {"another port or address is another endpoint", {kPort, "127.0.0.1:50102", "127.0.0.2:50101"}, {}},
+        {"port 0 lets the system choose one each time", {"127.0.0.1:0", "127.0.0.1:0"}, {}},
+    };
+    for (const Case& c : cases) {
+        std::map<std::u16string, std::string> files;
+        for (std::size_t i = 0; i < c.ports.size(); ++i) {
+            files[u"U" + toWide(std::to_string(i + 1)) + u".Environments.csv"] = environmentFile(c.ports[i]);
+        }
+        expectFindings(c.rule, files, c.expected);
+    }
+    const std::string com3 = settingsFile("COM3", {"9600", "", "", "", "", "50"});
+    expectFindings("a serial port opens once",
+                   {{u"S1.Environments.csv", com3}, {u"S2.Environments.csv", com3}},
+                   {{"S2.Environments.csv", 2, 3, 'E',
+                     "environment \"S2\" opens the serial port \"COM3\", as environment \"S1\" does: only the first "
+                     "can, so Start fails with \"Can't open COM3\""}});
+}
+
+TEST(ProjectCheck, CharacterTimeOutsThatAreNoWholeNumberOrShorterThanTheCycleAreWarnedOf) {
+    const std::string shorter =
+        "shorter than the 10 ms service cycle: a frame being received ends at the first cycle that brings no byte";
+    const std::pair<std::string, std::string> cases[] = {
+        // A reading stops at the first character that does not fit.
+        {"3.5", "character time-out \"3.5\" is not a whole number of milliseconds: it reads as 3 ms, " + shorter},
+        {"12ms", "character time-out \"12ms\" is not a whole number of milliseconds: it reads as 12 ms"},
+        {"5", "character time-out of 5 ms is " + shorter},
+        {"-20", "character time-out of -20 ms is " + shorter},
+        {"", "character time-out is not given: 0 ms is used, " + shorter},
+        {"soon", "character time-out \"soon\" holds no number: 0 is used"},
+        // The cycle itself, blanks after the digits and other bases are fine.
+        {"10", ""}, {"50 ", ""}, {"0x20", ""}};
+    for (const auto& [timeout, message] : cases) {
+        const test::TempFolder folder;
+        folder.write(u"S1.Environments.csv", settingsFile("COM3", {"9600", "", "", "", "", timeout}));
+        const CheckReport report = checkDataFolder(folder.wide());
+        std::vector<std::string> messages;
+        for (const Finding& f : report.findings) messages.push_back(f.message);
+        EXPECT_EQ(messages, message.empty() ? std::vector<std::string>{} : std::vector<std::string>{message})
+            << "time-out \"" << timeout << "\"";
     }
 }
 

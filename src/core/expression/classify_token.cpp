@@ -168,6 +168,16 @@ int makeToken(Token& token, TokenKind kind, std::int64_t value, std::u16string n
     return kind == TokenKind::Invalid ? 2 : 0;
 }
 
+std::string narrowAscii(std::u16string_view text) {
+    std::string narrow(text.size(), '?');
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] < 0x80) {
+            narrow[i] = static_cast<char>(text[i]);
+        }
+    }
+    return narrow;
+}
+
 }  // namespace
 
 bool isReservedWord(std::string_view text) {
@@ -189,6 +199,21 @@ int classifyToken(std::string_view text, Token& token) {
         return makeToken(token, TokenKind::Identifier, 0, widenAscii(text));
     }
     return makeToken(token, TokenKind::Invalid, 0);
+}
+
+std::string tokenText(const Token& token) {
+    if (token.kind == TokenKind::Number) {
+        return std::to_string(token.value);
+    }
+    if (token.kind == TokenKind::Identifier) {
+        return narrowAscii(token.name);
+    }
+    for (const FixedToken& fixed : kFixedTokens) {
+        if (fixed.kind == token.kind && fixed.value == token.value) {
+            return std::string(fixed.text);
+        }
+    }
+    return {};
 }
 
 }  // namespace orvalix

@@ -12,6 +12,8 @@
 namespace orvalix {
 namespace {
 
+enum class Parentheses { Drop, Keep };
+
 // A symbol on the parser's stack, with the source span of the first token it grew from so
 // that a failed compile can point at it.
 struct Symbol {
@@ -47,9 +49,11 @@ public:
         return nullptr;
     }
 
-    std::vector<Reduction> takeProgram() {
+    std::vector<Reduction> takeReductions(Parentheses parentheses) {
         // Grouping only steers the reduction order; it leaves nothing to evaluate.
-        std::erase_if(reductions_, isGrouping);
+        if (parentheses == Parentheses::Drop) {
+            std::erase_if(reductions_, isGrouping);
+        }
         return std::move(reductions_);
     }
 
@@ -114,10 +118,8 @@ void describeAt(CompileDiagnostic& diagnostic, CompileStatus status, std::string
     diagnostic.position = start;
 }
 
-}  // namespace
-
-int compileReductions(std::string_view text, std::vector<Reduction>& out, CompileDiagnostic& diagnostic,
-                      ExpressionPlace place) {
+int reduce(std::string_view text, std::vector<Reduction>& out, CompileDiagnostic& diagnostic, ExpressionPlace place,
+           Parentheses parentheses) {
     diagnostic = CompileDiagnostic{};
     Reducer reducer;
     // A token never holds a blank, so the one being collected is a plain span of the text.
@@ -165,8 +167,20 @@ int compileReductions(std::string_view text, std::vector<Reduction>& out, Compil
         describeAt(diagnostic, CompileStatus::MisplacedCopy, text, copy->sourceStart, copy->sourceLength);
         return static_cast<int>(CompileStatus::MisplacedCopy);
     }
-    out = reducer.takeProgram();
+    out = reducer.takeReductions(parentheses);
     return static_cast<int>(CompileStatus::Compiled);
+}
+
+}  // namespace
+
+int compileReductions(std::string_view text, std::vector<Reduction>& out, CompileDiagnostic& diagnostic,
+                      ExpressionPlace place) {
+    return reduce(text, out, diagnostic, place, Parentheses::Drop);
+}
+
+int compileReductionsAsWritten(std::string_view text, std::vector<Reduction>& out, CompileDiagnostic& diagnostic,
+                               ExpressionPlace place) {
+    return reduce(text, out, diagnostic, place, Parentheses::Keep);
 }
 
 int compileExpression(std::string_view text, CompiledExpression& out, CompileDiagnostic& diagnostic,

@@ -42,11 +42,20 @@ bool isReservedWord(std::string_view text);
 // Classifies one collected token text. Status 0 with a valid token, or 2 with kind -1.
 int classifyToken(std::string_view text, Token& token);
 
+// A text that classifies as the token: numbers in decimal, identifiers by name (ASCII), and
+// empty for an Expression placeholder or a token no text gives.
+std::string tokenText(const Token& token);
+
 // Reduces text (UTF-8) to its postfix reductions, the first half of compiling. On status 0
 // out is replaced; on a failure it is left as it was. The text is read as compileExpression
 // reads it.
 int compileReductions(std::string_view text, std::vector<Reduction>& out, CompileDiagnostic& diagnostic,
                       ExpressionPlace place = ExpressionPlace::Value);
+
+// The same, keeping the Grouping reductions that compileReductions leaves out (parentheses only
+// steer the reduction order): they tell how the text was written, which the evaluation ignores.
+int compileReductionsAsWritten(std::string_view text, std::vector<Reduction>& out, CompileDiagnostic& diagnostic,
+                               ExpressionPlace place = ExpressionPlace::Value);
 
 // Compiles text (UTF-8) into its flat form. On status 0 out is replaced; on a failure it is
 // left as it was.

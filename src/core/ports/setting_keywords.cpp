@@ -14,10 +14,10 @@ constexpr std::array kDataBits{KeywordChoice{u"7", 1}};
 constexpr std::array kFlowControl{KeywordChoice{u"RTS/CTS", 2}};
 
 constexpr std::array kSerialSettings{
-    KeywordSetting{10, "parity", kParity, 0, "even parity"},
-    KeywordSetting{11, "stop bits", kStopBits, 0, "one stop bit"},
-    KeywordSetting{12, "data bits", kDataBits, 0, "8 data bits"},
-    KeywordSetting{13, "flow control", kFlowControl, 0, "no flow control"},
+    KeywordSetting{10, "parity", kParity, 0, "even parity", u"Even"},
+    KeywordSetting{11, "stop bits", kStopBits, 0, "one stop bit", u"1"},
+    KeywordSetting{12, "data bits", kDataBits, 0, "8 data bits", u"8"},
+    KeywordSetting{13, "flow control", kFlowControl, 0, "no flow control", u"None"},
 };
 
 constexpr std::array kEncoding{KeywordChoice{u"NRZ", static_cast<int>(HdlcEncoding::Nrz)},
@@ -33,13 +33,13 @@ constexpr std::array kInterface{KeywordChoice{u"RS-232C", static_cast<int>(HdlcI
                                 KeywordChoice{u"RS-485", static_cast<int>(HdlcInterface::Rs485)}};
 
 constexpr std::array kHdlcSettings{
-    KeywordSetting{10, "bit encoding", kEncoding, static_cast<int>(HdlcEncoding::Nrzi), "NRZI encoding"},
+    KeywordSetting{10, "bit encoding", kEncoding, static_cast<int>(HdlcEncoding::Nrzi), "NRZI encoding", u"NRZI"},
     KeywordSetting{11, "frame check", kFrameCheck, static_cast<int>(HdlcFrameCheck::Crc16),
-                   "16-bit frame check"},
-    KeywordSetting{12, "duplex", kDuplex, static_cast<int>(HdlcDuplex::Full), "full duplex"},
-    KeywordSetting{13, "idle line", kIdle, static_cast<int>(HdlcIdle::Flag), "flag idle"},
+                   "16-bit frame check", u"ITU-T(旧CCITT)16bit"},
+    KeywordSetting{12, "duplex", kDuplex, static_cast<int>(HdlcDuplex::Full), "full duplex", u"全二重"},
+    KeywordSetting{13, "idle line", kIdle, static_cast<int>(HdlcIdle::Flag), "flag idle", u"フラグ"},
     KeywordSetting{14, "line interface", kInterface, static_cast<int>(HdlcInterface::Rs232c),
-                   "RS-232C line"},
+                   "RS-232C line", u"RS-232C"},
 };
 
 const KeywordChoice* findChoice(const KeywordSetting& keywordSetting, std::u16string_view text) {

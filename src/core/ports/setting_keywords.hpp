@@ -31,6 +31,9 @@ struct KeywordSetting {
     std::span<const KeywordChoice> choices;
     int defaultCode;
     std::string_view defaultMeaning;
+    // The default's own name. Where it is no keyword it selects the default as any unknown text
+    // does, but whoever writes it means just that, so check does not call it unknown.
+    std::u16string_view defaultSpelling;
 };
 
 // The keyword settings of each port kind, in setting order.

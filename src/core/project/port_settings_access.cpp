@@ -88,6 +88,7 @@ NumberReading readInteger(std::u16string_view text) {
     // Held just past the 32-bit range so that saturation needs no overflow check.
     constexpr std::uint64_t kMagnitudeCap = std::uint64_t{1} << 32;
     std::uint64_t magnitude = 0;
+    const std::size_t firstDigit = i;
     for (; i < text.size(); ++i) {
         const unsigned digit = digitValue(text[i]);
         if (digit >= base) {
@@ -97,6 +98,10 @@ NumberReading readInteger(std::u16string_view text) {
         magnitude = std::min(magnitude * base + digit, kMagnitudeCap);
     }
     reading.value = clampToInt32(magnitude, negative);
+    if (reading.digitsRead) {
+        // A "0x" that no hex digit follows ends after its 0.
+        reading.end = base == 16 && i == firstDigit ? firstDigit - 1 : i;
+    }
     return reading;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -19,6 +20,7 @@ std::u16string setting(const PortSettings& settings, int k);
 struct NumberReading {
     std::int32_t value = 0;
     bool digitsRead = false;
+    std::size_t end = 0;  // where the reading stopped, as strtol's end pointer; 0 without a digit
 };
 NumberReading readInteger(std::u16string_view text);
 

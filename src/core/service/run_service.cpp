@@ -20,7 +20,6 @@ namespace messages = trace_messages;
 
 namespace {
 
-constexpr std::chrono::milliseconds kCyclePeriod{10};
 constexpr std::chrono::milliseconds kLongestTimerWait{100};
 
 ServiceLinks linksTo(SimulationService::Shared& shared) {

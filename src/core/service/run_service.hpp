@@ -1,11 +1,15 @@
 #pragma once
 
+#include <chrono>
 #include <vector>
 
 #include "core/ports/port.hpp"
 #include "core/service/service_shared.hpp"
 
 namespace orvalix {
+
+// The service cycle: receive, evaluate, transmit.
+inline constexpr std::chrono::milliseconds kCyclePeriod{10};
 
 // Sorts the opened ports by environment name, larger name first: the order of every phase.
 void sortDescending(std::vector<OpenedPort>& opened);

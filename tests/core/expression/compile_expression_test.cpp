@@ -130,6 +130,17 @@ TEST(CompileExpression, RecordsReductionsInPostfixOrderWithoutGrouping) {
     for (const auto& [text, rules] : cases) EXPECT_EQ(rulesOf(reductionsOrFail(text)), rules) << text;
 }
 
+TEST(CompileExpression, ReductionsAsWrittenKeepTheirParentheses) {
+    const std::pair<std::string_view, Rules> cases[] = {
+        {"((1))", {0, 5, 5}}, {"1+(2*3)", {0, 0, 0, 6, 5, 7}}, {"SUM(Rx, (0), 4)", {0, 5, 0, 2}}};
+    for (const auto& [text, rules] : cases) {
+        std::vector<Reduction> reductions;
+        CompileDiagnostic diagnostic;
+        EXPECT_EQ(compileReductionsAsWritten(text, reductions, diagnostic), 0) << text;
+        EXPECT_EQ(rulesOf(reductions), rules) << text;
+    }
+}
+
 // The evaluator finds operands at these token positions.
 TEST(CompileExpression, CopiesMatchedTokensIntoEachReduction) {
     const std::pair<std::string_view, std::vector<Reduction>> cases[] = {
