@@ -3,7 +3,10 @@
 //   muparser/<expression>  mu::Parser's bytecode for the equivalent text, compiled once
 //   orvalix_crc/<bytes>    CRC_CCITT1 over a named buffer, through evaluateExpression
 //   table_crc/<bytes>      a plain table-driven loop over the same bytes: the limit
-// After the run a table gives each pair's CPU time ratio (Orvalix / reference).
+//   crc/<function>/<bytes> each CRC preset and the generic CRC over the same bytes, through
+//                          evaluateExpression; their baseline is orvalix_crc/<bytes>
+// After the run tables give each pair's CPU time ratio (Orvalix / reference), and each CRC
+// function's speed per byte against CRC_CCITT1's from the same run.
 //
 //   orvalix_bench_expression_vs_muparser [--benchmark_filter=...] [--benchmark_repetitions=N]
 //
@@ -15,17 +18,18 @@
 #include <benchmark/benchmark.h>
 #include <muParser.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
 #include <map>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "allocation_counter.hpp"
 #include "core/expression/compile_expression.hpp"
+#include "core/expression/crc.hpp"
 #include "core/expression/evaluate_expression.hpp"
 
 namespace orvalix {
@@ -124,6 +128,8 @@ void muparserEvaluation(benchmark::State& state, const ExpressionPair& pair) {
     timeEvaluations(state, [&parser] { return parser.Eval(); });
 }
 
+constexpr std::array<std::size_t, 2> kCrcLengths{64, 1024};
+
 std::vector<std::uint8_t> frameBytes(std::size_t count) {
     std::vector<std::uint8_t> bytes(count);
     for (std::size_t i = 0; i < count; ++i) {
@@ -181,8 +187,58 @@ void referenceCrc(benchmark::State& state, std::size_t count) {
     reportBytes(state, count);
 }
 
-// Keeps the CPU time per iteration of every run, then prints each Orvalix run beside its
-// reference ("orvalix/x" with "muparser/x", "orvalix_crc/n" with "table_crc/n").
+// A CRC function of the language as a benchmark calls it: "<call>(Rx, 0, <bytes><rest>", checked
+// against the bit-by-bit model before it is timed.
+struct CrcFunction {
+    const char* label;
+    const char* call;
+    const char* rest;
+    CrcParameters model;
+    const char* goal;  // per byte against CRC_CCITT1; "-" where none is set
+};
+
+// The generic form takes CRC_CCITT1's own model, so that it differs from it in the path alone:
+// constant parameters make a table when compiled, a width known only when it runs goes bit by bit.
+constexpr CrcParameters kX25{16, 0x1021, 0xFFFF, true, true, 0xFFFF};
+constexpr std::array kCrcFunctions{
+    CrcFunction{"CRC8", "CRC8", ")", kCrc8Smbus, "1.2"},
+    CrcFunction{"CRC16_ARC", "CRC16_ARC", ")", kCrc16Arc, "1.2"},
+    CrcFunction{"CRC16_MODBUS", "CRC16_MODBUS", ")", kCrc16Modbus, "1.2"},
+    CrcFunction{"CRC16_XMODEM", "CRC16_XMODEM", ")", kCrc16Xmodem, "1.2"},
+    CrcFunction{"CRC16_IBM3740", "CRC16_IBM3740", ")", kCrc16Ibm3740, "1.2"},
+    CrcFunction{"CRC16_KERMIT", "CRC16_KERMIT", ")", kCrc16Kermit, "1.2"},
+    CrcFunction{"CRC16_DNP", "CRC16_DNP", ")", kCrc16Dnp, "1.2"},
+    CrcFunction{"CRC32", "CRC32", ")", kCrc32IsoHdlc, "1.2"},
+    CrcFunction{"CRC32C", "CRC32C", ")", kCrc32Iscsi, "1.2"},
+    CrcFunction{"CRC_constants", "CRC", ", 16, 0x1021, 0xFFFF, 1, 1, 0xFFFF)", kX25, "2"},
+    CrcFunction{"CRC_width_at_run", "CRC", ", Rx[0] * 0 + 16, 0x1021, 0xFFFF, 1, 1, 0xFFFF)", kX25, "-"},
+};
+
+std::string crcFunctionName(const CrcFunction& function, std::size_t count) {
+    return std::string("crc/") + function.label + "/" + std::to_string(count);
+}
+
+void functionCrc(benchmark::State& state, const CrcFunction& function, std::size_t count) {
+    const std::vector<std::uint8_t> frame = frameBytes(count);
+    EvaluationContext context;
+    setNamedBytes(context.names, u"Rx", frame.data(), static_cast<std::uint32_t>(frame.size()));
+    const std::string text = std::string(function.call) + "(Rx, 0, " + std::to_string(count) + function.rest;
+    CompiledExpression program;
+    if (compileExpression(text, program) != 0) {
+        state.SkipWithError("the CRC text does not compile");
+        return;
+    }
+    if (evaluateExpression(program, context) != static_cast<std::int64_t>(crc(function.model, frame))) {
+        state.SkipWithError("the CRC function and its bit-by-bit model disagree");
+        return;
+    }
+    timeEvaluations(state, [&] { return evaluateExpression(program, context); });
+    reportBytes(state, count);
+}
+
+// Keeps the CPU time per iteration and the allocations of every run, then prints each Orvalix
+// run beside its reference ("orvalix/x" with "muparser/x", "orvalix_crc/n" with "table_crc/n",
+// "crc/f/n" with "orvalix_crc/n").
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     using ConsoleReporter::ConsoleReporter;
@@ -190,9 +246,13 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
-                auto& [sum, count] = times_[run.benchmark_name()];
-                sum += run.GetAdjustedCPUTime();
-                ++count;
+                Totals& totals = times_[run.benchmark_name()];
+                totals.time += run.GetAdjustedCPUTime();
+                ++totals.runs;
+                if (const auto counter = run.counters.find("allocs_per_eval");
+                    counter != run.counters.end()) {
+                    totals.allocations = std::max(totals.allocations, counter->second.value);
+                }
             }
         }
         ConsoleReporter::ReportRuns(runs);
@@ -211,24 +271,55 @@ public:
             std::printf("%-32s %12.3f %12.3f %7.0f%%\n", name.c_str(), bytes / ours, bytes / theirs,
                         theirs / ours * 100.0);
         });
+        printCrcFunctions();
     }
 
 private:
+    struct Totals {
+        double time = 0.0;  // summed over the runs
+        int runs = 0;
+        double allocations = 0.0;  // per evaluation, the most of any run
+    };
+
+    // Each function at each length beside CRC_CCITT1 at the same length: the ratio is time per
+    // byte, the function's over CRC_CCITT1's.
+    void printCrcFunctions() const {
+        std::printf("\n%-28s %6s %8s %12s %8s %5s %12s\n", "CRC function / CRC_CCITT1", "bytes", "B/ns",
+                    "CCITT1 B/ns", "ratio", "goal", "allocs/eval");
+        for (const std::size_t count : kCrcLengths) {
+            const auto baseline = times_.find("orvalix_crc/" + std::to_string(count));
+            if (baseline == times_.end()) {
+                continue;
+            }
+            const double theirs = baseline->second.time / baseline->second.runs;
+            for (const CrcFunction& function : kCrcFunctions) {
+                const auto run = times_.find(crcFunctionName(function, count));
+                if (run == times_.end()) {
+                    continue;
+                }
+                const double ours = run->second.time / run->second.runs;
+                const auto bytes = static_cast<double>(count);
+                std::printf("%-28s %6zu %8.3f %12.3f %8.2f %5s %12.0f\n", function.label, count, bytes / ours,
+                            bytes / theirs, ours / theirs, function.goal, run->second.allocations);
+            }
+        }
+    }
+
     // Calls report(name, our time, the reference's time) for every run that has its pair.
     template <typename Report>
     void forEachPair(const std::string& mine, const std::string& reference, Report report) const {
-        for (const auto& [name, time] : times_) {
+        for (const auto& [name, totals] : times_) {
             if (name.rfind(mine, 0) != 0) {
                 continue;
             }
             const auto other = times_.find(reference + name.substr(mine.size()));
             if (other != times_.end()) {
-                report(name, time.first / time.second, other->second.first / other->second.second);
+                report(name, totals.time / totals.runs, other->second.time / other->second.runs);
             }
         }
     }
 
-    std::map<std::string, std::pair<double, int>> times_;  // summed time, runs
+    std::map<std::string, Totals> times_;
 };
 
 }  // namespace
@@ -241,10 +332,14 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark((std::string("muparser/") + pair.name).c_str(), muparserEvaluation,
                                      pair);
     }
-    for (const std::size_t count : {std::size_t{64}, std::size_t{1024}}) {
+    for (const std::size_t count : kCrcLengths) {
         const std::string bytes = std::to_string(count);
         benchmark::RegisterBenchmark(("orvalix_crc/" + bytes).c_str(), orvalixCrc, count);
         benchmark::RegisterBenchmark(("table_crc/" + bytes).c_str(), referenceCrc, count);
+        for (const CrcFunction& function : kCrcFunctions) {
+            benchmark::RegisterBenchmark(crcFunctionName(function, count).c_str(), functionCrc, function,
+                                         count);
+        }
     }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {

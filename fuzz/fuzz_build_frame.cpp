@@ -1,14 +1,16 @@
 // Feeds a frame file to buildFrame: the input is "FRAME_FILE\x1EREQUEST", the frame file's
-// rows compiled as the loader compiles them, the request bytes readable as "R". The frame is
-// built twice, so that the second build reads the first one's stored bytes. One input length in
-// 64 also builds the rows behind 16383 empty ones, so that their fields meet the frame limit
-// (rarely: that build costs as much as a hundred ordinary runs).
+// rows compiled as the loader compiles them (as frame rows, so COPY rows too), the request
+// bytes readable as "R". The frame is built twice, so that the second build reads the first
+// one's stored bytes. One input length in 64 also builds the rows behind 16383 empty ones, so
+// that their fields meet the frame limit (rarely: that build costs as much as a hundred
+// ordinary runs).
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "core/expression/field_layout.hpp"
 #include "core/project/loaders.hpp"
 #include "core/service/build_frame.hpp"
 #include "fuzz_input.hpp"
@@ -24,24 +26,41 @@ orvalix::FrameDefinition compileFrame(std::string_view fileBytes) {
     const orvalix::CsvParse parse = orvalix::parseCsvText(orvalix::fuzz::decodeLikeDataFile(fileBytes));
     orvalix::FrameDefinition definition;
     for (std::size_t r = kFirstDataRow; r < parse.table.size(); ++r) {
-        orvalix::compileCell(parse.table[r], 1, definition.emplace_back());
+        orvalix::compileCell(parse.table[r], 1, definition.emplace_back(),
+                             orvalix::ExpressionPlace::FrameRow);
     }
     return definition;
+}
+
+bool copies(const orvalix::FrameDefinition& definition) {
+    return std::any_of(definition.begin(), definition.end(), [](const orvalix::CompiledExpression& row) {
+        return orvalix::fieldLayout(row).copies;
+    });
 }
 
 void buildAndCheck(const orvalix::FrameDefinition& definition, orvalix::ByteBuffer& transmit,
                    orvalix::NamedStore& store, orvalix::EvaluationContext& context) {
     orvalix::buildFrame(kFrameName, definition, transmit, store, context);
-    const std::size_t expectedMinimum = std::min(definition.size(), orvalix::kMaxFrameLength);
-    require(transmit.length >= expectedMinimum && transmit.length <= orvalix::kMaxFrameLength,
-            "the frame is one byte per row, within the limit");
+    require(transmit.length <= orvalix::kMaxFrameLength, "the frame stays within the limit");
+    // A COPY row fills as many positions as it copies, none at all for an empty range.
+    if (!copies(definition)) {
+        require(transmit.length >= std::min(definition.size(), orvalix::kMaxFrameLength),
+                "without COPY rows the frame has at least one byte per row");
+    }
+    require(!context.building, "LEN(T) reads the built frame again once it is built");
     const orvalix::ByteBuffer& stored = store.find(kFrameName)->second;
     require(stored.length == transmit.length &&
                 std::equal(stored.data.begin(), stored.data.begin() + stored.length, transmit.data.begin()),
             "the stored frame equals the sent one");
     const auto named = context.names.find(kFrameName);
+    const auto sent = context.names.find(orvalix::kTransmitName);
     if (!definition.empty()) {
-        require(named != context.names.end() && named->second.length == stored.length, "the frame is readable by name");
+        require(named != context.names.end() && named->second.length == stored.length &&
+                    named->second.data == stored.data.data(),
+                "the frame is readable by name");
+        require(sent != context.names.end() && sent->second.length == transmit.length &&
+                    sent->second.data == transmit.data.data(),
+                "the frame is readable as T");
     }
 }
 

@@ -1,17 +1,21 @@
 // Feeds an expression text and named byte buffers to the compiler and the evaluator. The
 // input is "TEXT\0BUFFERS": the text ends at its first NUL, as compileExpression reads it;
 // BUFFERS are up to four pieces split at 0x1E, each "NAME=BYTES" or, without "=", bytes named
-// R, T, S and U in turn.
+// R, T, S and U in turn. The text is compiled both as a value and as a frame row, the one
+// place a COPY may stand, and the two compiles must agree.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/expression/compile_expression.hpp"
 #include "core/expression/evaluate_expression.hpp"
+#include "core/expression/field_layout.hpp"
 #include "core/expression/operator_grouping.hpp"
 #include "fuzz_input.hpp"
 
@@ -71,6 +75,96 @@ void requireGroupingShownIsTheProgram(std::string_view text, const orvalix::Comp
     require(!orvalix::describeOperatorGrouping(grouped), "C reads the grouping shown as it runs");
 }
 
+struct Compile {
+    int status = 0;
+    orvalix::CompileDiagnostic diagnostic;
+    orvalix::CompiledExpression program;
+};
+
+Compile compileIn(std::string_view text, orvalix::ExpressionPlace place) {
+    // A failed compile must leave the output as it was.
+    orvalix::CompiledExpression untouched;
+    untouched.reductions.push_back(orvalix::Reduction{99, {}});
+    Compile compile{0, {}, untouched};
+    compile.status = orvalix::compileExpression(text, compile.program, compile.diagnostic, place);
+    require(compile.status == static_cast<int>(compile.diagnostic.status),
+            "the status and the diagnostic agree");
+    if (compile.status != 0) {
+        require(compile.program == untouched, "a failed compile leaves its output unchanged");
+        const orvalix::CompileDiagnostic& diagnostic = compile.diagnostic;
+        require(diagnostic.position <= text.size() &&
+                    text.substr(diagnostic.position, diagnostic.tokenText.size()) == diagnostic.tokenText,
+                "the diagnostic's token lies in the text");
+        (void)orvalix::describeCompileFailure(diagnostic);
+    } else {
+        require(!compile.program.empty(), "a compiled expression has a program");
+    }
+    return compile;
+}
+
+bool isCopy(const orvalix::CompiledExpression& program) {
+    return program.lastRule() == static_cast<std::int32_t>(orvalix::GrammarRuleId::Copy);
+}
+
+// Only a COPY that is the whole text tells the two places apart.
+void checkPlacesAgree(const Compile& value, const Compile& row) {
+    const int misplaced = static_cast<int>(orvalix::CompileStatus::MisplacedCopy);
+    if (value.status == 0) {
+        require(row.status == 0 && row.program == value.program,
+                "a value compiles to the same program as a row");
+    } else if (value.status != misplaced) {
+        require(row.status == value.status && row.diagnostic.position == value.diagnostic.position &&
+                    row.diagnostic.tokenText == value.diagnostic.tokenText,
+                "a text that fails as a value for other than a COPY fails alike as a row");
+    } else {
+        require(row.status == 0 ? isCopy(row.program) : row.status == misplaced,
+                "a COPY refused as a value is a row's whole COPY or refused there too");
+    }
+}
+
+// The bytes lie within the buffer the program's COPY names, and their count is its value.
+void checkCopy(const orvalix::CompiledExpression& program, const orvalix::EvaluationContext& context,
+               std::int64_t value, std::span<const std::uint8_t> copied) {
+    if (!isCopy(program)) {
+        require(copied.empty(), "only a COPY copies");
+        return;
+    }
+    require(value == -1 ? copied.empty() : value >= 0 && copied.size() == static_cast<std::uint64_t>(value),
+            "a COPY's value is the count of the bytes it gives, or -1 when it gives none");
+    if (copied.empty()) {
+        return;
+    }
+    require(program.flat() && program.instructions.back().kind == orvalix::InstructionKind::Copy,
+            "a flat COPY ends with its copy");
+    const auto place = static_cast<std::size_t>(program.instructions.back().code);
+    const auto named = context.names.find(program.names.at(place).text);
+    require(named != context.names.end(), "a COPY gives bytes only of a known name");
+    const std::less_equal<const std::uint8_t*> notAfter;
+    const orvalix::NamedBytes& buffer = named->second;
+    require(notAfter(buffer.data, copied.data()) &&
+                notAfter(copied.data() + copied.size(), buffer.data + buffer.length),
+            "a COPY's bytes lie within its buffer");
+}
+
+// What a field's width and its value's range follow from.
+void checkLayout(const orvalix::CompiledExpression& flat, const orvalix::CompiledExpression& reductionsOnly,
+                 std::int64_t value) {
+    const orvalix::FieldLayout layout = orvalix::fieldLayout(flat);
+    require(layout.copies == isCopy(flat) &&
+                (layout.copies ? layout.width == 0 : layout.width >= 1 && layout.width <= 8),
+            "a field is a COPY or one to eight bytes");
+    // Without its flat form a generic CRC cannot tell a constant width from another.
+    if (flat.lastRule() != static_cast<std::int32_t>(orvalix::GrammarRuleId::Crc)) {
+        require(orvalix::fieldLayout(reductionsOnly) == layout, "both forms lay a field out alike");
+    }
+    if (flat.lastRule() == static_cast<std::int32_t>(orvalix::GrammarRuleId::ByteOrder) ||
+        flat.lastRule() == static_cast<std::int32_t>(orvalix::GrammarRuleId::CrcPreset)) {
+        const int bits = layout.width * 8;
+        require(value == -1 || (value >= 0 && value < (std::int64_t{1} << bits)),
+                "a byte-order function or a CRC preset fits its field, or is -1");
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -79,31 +173,35 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text = input.substr(0, nul);
     const std::string_view buffers = nul == std::string_view::npos ? std::string_view{} : input.substr(nul + 1);
 
-    // A failed compile must leave the output as it was.
-    orvalix::CompiledExpression untouched;
-    untouched.reductions.push_back(orvalix::Reduction{99, {}});
-    orvalix::CompiledExpression compiled = untouched;
-    orvalix::CompileDiagnostic diagnostic;
-    const int status = orvalix::compileExpression(text, compiled, diagnostic);
-    require(status == static_cast<int>(diagnostic.status), "the status and the diagnostic agree");
-    if (status != 0) {
-        require(compiled == untouched, "a failed compile leaves its output unchanged");
-        require(diagnostic.position <= text.size() &&
-                    text.substr(diagnostic.position, diagnostic.tokenText.size()) == diagnostic.tokenText,
-                "the diagnostic's token lies in the text");
-        (void)orvalix::describeCompileFailure(diagnostic);
+    const Compile value = compileIn(text, orvalix::ExpressionPlace::Value);
+    const Compile row = compileIn(text, orvalix::ExpressionPlace::FrameRow);
+    checkPlacesAgree(value, row);
+    if (row.status != 0) {
         return 0;
     }
-    require(!compiled.empty(), "a compiled expression has a program");
+    const orvalix::CompiledExpression& compiled = row.program;
 
     const orvalix::EvaluationContext context = makeContext(buffers);
-    const std::int64_t value = orvalix::evaluateExpression(compiled, context);
-    require(orvalix::evaluateExpression(compiled, context) == value, "evaluation is repeatable");
+    const std::int64_t result = orvalix::evaluateExpression(compiled, context);
+    require(orvalix::evaluateExpression(compiled, context) == result, "evaluation is repeatable");
     // Without its flat form a program runs from its reductions, and must give the same value.
     orvalix::CompiledExpression reductionsOnly;
     orvalix::CompileDiagnostic again;
-    require(orvalix::compileReductions(text, reductionsOnly.reductions, again) == 0, "the text reduces again");
-    require(orvalix::evaluateExpression(reductionsOnly, context) == value, "the flat form agrees with the reductions");
+    require(orvalix::compileReductions(text, reductionsOnly.reductions, again,
+                                       orvalix::ExpressionPlace::FrameRow) == 0,
+            "the text reduces again");
+    require(orvalix::evaluateExpression(reductionsOnly, context) == result,
+            "the flat form agrees with the reductions");
+
+    const std::span<const std::uint8_t> copied = orvalix::evaluateCopy(compiled, context);
+    const std::span<const std::uint8_t> copiedAgain = orvalix::evaluateCopy(reductionsOnly, context);
+    require(copied.data() == copiedAgain.data() && copied.size() == copiedAgain.size(),
+            "both forms copy the same bytes");
+    if (compiled.flat()) {
+        checkCopy(compiled, context, result, copied);
+        checkLayout(compiled, reductionsOnly, result);
+    }
+
     orvalix::flattenProgram(reductionsOnly);
     require(reductionsOnly == compiled, "flattening the reductions gives the compiled program");
     requireGroupingShownIsTheProgram(text, compiled);

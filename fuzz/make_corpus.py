@@ -19,6 +19,12 @@ SEPARATOR = b"\x1e"
 MAX_FRAME_FILES = 5
 # A status request with its CRC, as the examples' devices receive it.
 REQUEST = bytes.fromhex("02530703bcd6")
+# Words of the language that look like names but read no buffer.
+FUNCTIONS = {
+    "CRC_CCITT1", "SUM", "BCC", "BCC2", "CRC", "CRC8", "CRC16_ARC", "CRC16_MODBUS", "CRC16_XMODEM",
+    "CRC16_IBM3740", "CRC16_KERMIT", "CRC16_DNP", "CRC32", "CRC32C", "LE16", "BE16", "LE32", "BE32",
+    "LEN", "COPY",
+}
 
 
 def rows_of(data: bytes):
@@ -59,7 +65,7 @@ def expression_texts():
 
 def expression_seeds():
     for text in expression_texts():
-        names = sorted(set(re.findall(r"[A-Za-z_][A-Za-z0-9_]*", text)) - {"CRC_CCITT1", "SUM", "BCC", "BCC2"})
+        names = sorted(set(re.findall(r"[A-Za-z_][A-Za-z0-9_]*", text)) - FUNCTIONS)
         buffers = [name.encode() + b"=" + REQUEST for name in names[:4]] or [REQUEST]
         yield text.encode() + b"\0" + SEPARATOR.join(buffers)
 

@@ -41,29 +41,21 @@ std::uint64_t crc(const CrcParameters& parameters, std::span<const std::uint8_t>
 }
 
 std::uint64_t CrcTable::operator()(std::span<const std::uint8_t> bytes) const {
-    const std::uint64_t mask = maskOf(width_);
-    std::uint64_t reg = 0;
+    std::uint64_t reg = start_;
     if (parameters_.reflectIn) {
-        reg = reflect(parameters_.initial & mask, width_);
         for (const std::uint8_t byte : bytes) {
             reg = (reg >> 8) ^ table_[(reg ^ byte) & 0xFFU];
         }
-        // The register holds the result reflected already.
-        if (!parameters_.reflectOut) {
-            reg = reflect(reg, width_);
-        }
     } else {
-        const int shift = 64 - width_;
-        reg = (parameters_.initial & mask) << shift;
         for (const std::uint8_t byte : bytes) {
             reg = (reg << 8) ^ table_[((reg >> 56) ^ byte) & 0xFFU];
         }
-        reg >>= shift;
-        if (parameters_.reflectOut) {
-            reg = reflect(reg, width_);
-        }
+        reg >>= 64 - width_;
     }
-    return (reg ^ parameters_.xorOut) & mask;
+    if (reflectResult_) {
+        reg = reflect(reg, width_);
+    }
+    return (reg ^ parameters_.xorOut) & mask_;
 }
 
 }  // namespace orvalix

@@ -48,14 +48,24 @@ private:
 
     CrcParameters parameters_;
     int width_;  // parameters_.width, held within 1 to 64
+    std::uint64_t mask_;
+    // The register before the first byte, and whether its bits run against the result's: both
+    // fixed by the parameters, so a call spends nothing on them (a reflection is a loop).
+    std::uint64_t start_;
+    bool reflectResult_;
     std::array<std::uint64_t, 256> table_{};
 };
 
 // A reflected register runs in the low bits against the reflected polynomial; an unreflected
 // one runs left-aligned in all 64 bits, so that widths below 8 need no case of their own.
 constexpr CrcTable::CrcTable(const CrcParameters& parameters)
-    : parameters_(parameters), width_(parameters.width < 1 ? 1 : parameters.width > 64 ? 64 : parameters.width) {
-    const std::uint64_t polynomial = parameters.polynomial & maskOf(width_);
+    : parameters_(parameters),
+      width_(parameters.width < 1 ? 1 : parameters.width > 64 ? 64 : parameters.width),
+      mask_(maskOf(width_)),
+      start_(parameters.reflectIn ? reflect(parameters.initial & mask_, width_)
+                                  : (parameters.initial & mask_) << (64 - width_)),
+      reflectResult_(parameters.reflectIn != parameters.reflectOut) {
+    const std::uint64_t polynomial = parameters.polynomial & mask_;
     if (parameters.reflectIn) {
         const std::uint64_t reflected = reflect(polynomial, width_);
         for (std::uint64_t i = 0; i < 256; ++i) {
@@ -76,7 +86,6 @@ constexpr CrcTable::CrcTable(const CrcParameters& parameters)
         }
     }
 }
-
 
 // Catalogue entries by their catalogue names.
 inline constexpr CrcParameters kCrc8Smbus{8, 0x07, 0x00, false, false, 0x00};
