@@ -58,6 +58,15 @@ TEST(FrameCommand, PrintsTheBytesTheDefinitionBuilds) {
         {{"frame", folder}, 2, "", "FOLDER and FRAME are needed"},
         {{"frame", folder + "/missing", "X"}, 2, "", "is not a folder"},
     });
+    const std::string modbus = kExamples + "modbus-rtu";
+    expectCommands({
+        // Registers 10 to 12 hold 1010 to 1012, each high byte first; the CRC follows the last.
+        {{"frame", modbus, "Read03", "--bytes", "R=0103000a000325c9"},
+         0, "01 03 06 03 f2 03 f3 03 f4 e9 93\n", ""},
+        // The write's echo is the request: its first six bytes copied and the same CRC made afresh.
+        {{"frame", modbus, "Write", "--bytes", "R=01060063beef49f8"}, 0, "01 06 00 63 be ef 49 f8\n", ""},
+        {{"frame", modbus, "IllegalDataAddress", "--bytes", "R=01060064000109d5"}, 0, "01 86 02 c3 a1\n", ""},
+    });
 }
 
 TEST(RunCommand, UsageErrorsExitWithStatus2BeforeAnythingRuns) {

@@ -1,0 +1,178 @@
+#!/usr/bin/env python3
+# The bundled Modbus RTU slave (examples/modbus-rtu) run by `orvalix-cli run` and served to real
+# Modbus masters over a socat pty pair: mbpoll, pymodbus's serial client, and raw bytes. Linux only;
+# a test whose master (or socat) is missing is skipped, and all of them skipped exit with 77.
+#
+#   modbus_test.py --cli PATH/orvalix-cli [unittest arguments]
+#
+# Every wait is bounded; nothing asserts how fast anything is.
+
+import csv, os, re, select, shutil, subprocess, sys, time, tty
+from pathlib import Path
+
+sys.dont_write_bytecode = True  # no __pycache__ of the shared helpers in the source tree
+import e2e_test
+from e2e_test import E2ETest, Run, TIME, hex_bytes
+
+EXAMPLE = Path(__file__).resolve().parents[2] / "examples" / "modbus-rtu"
+BIT_RATE = 9600  # the example's line: 9600 bits/s, 8 data bits, no parity, 1 stop bit
+
+
+def with_crc(*data):
+    # Appends CRC-16/MODBUS of the bytes, low byte first.
+    crc = 0xFFFF
+    for byte in data:
+        crc ^= byte
+        for _ in range(8):
+            crc = (crc >> 1) ^ 0xA001 if crc & 1 else crc >> 1
+    return bytes(data) + crc.to_bytes(2, "little")
+
+
+def read_request(unit, start, count):
+    return with_crc(unit, 3, *start.to_bytes(2, "big"), *count.to_bytes(2, "big"))
+
+
+def read_reply(start, count):  # each register holds its address + 1000
+    return with_crc(1, 3, 2 * count, *b"".join((1000 + start + k).to_bytes(2, "big") for k in range(count)))
+
+
+class ModbusRtu(E2ETest):
+    def serve(self):
+        # The example in a folder of its own, its port row moved to one end of a fresh socat pty pair;
+        # returns the run and the other end, where the masters connect.
+        if not shutil.which("socat"):
+            self.skipTest("socat is not installed")
+        folder = self.folder()
+        data, device, master = folder / "modbus-rtu", folder / "ttyCOM1", folder / "master"
+        shutil.copytree(EXAMPLE, data)
+        environment = data / "M1.Environments.csv"
+        rows = list(csv.reader(environment.read_text("ascii").splitlines()))
+        self.assertEqual(rows[1][0], "Port")
+        rows[1][2] = str(device)
+        with open(environment, "w", newline="", encoding="ascii") as out:
+            csv.writer(out, lineterminator="\r\n").writerows(rows)
+        socat = subprocess.Popen(["socat", f"pty,raw,echo=0,link={device}", f"pty,raw,echo=0,link={master}"],
+                                 stderr=subprocess.DEVNULL)
+        self.addCleanup(lambda: socat.kill() or socat.wait(10))
+        deadline = time.monotonic() + 10
+        while not (device.exists() and master.exists()) and time.monotonic() < deadline:
+            time.sleep(0.05)
+        run = Run(self, data, "--for", "200")
+        self.assertTrue(run.shows(r"^Running"), run.describe())
+        return run, master
+
+    def finish(self, run):
+        self.assertEqual(run.stop(), 0, run.describe())
+        self.assertEqual(run.output(1), "")
+
+    def test_mbpoll_reads_sixteen_registers_each_its_address_plus_1000(self):
+        if not shutil.which("mbpoll"):
+            self.skipTest("mbpoll is not installed")
+        run, master = self.serve()
+        # References count from 1: reference 1 is register 0. A poll that times out is tried again.
+        command = ["mbpoll", "-m", "rtu", "-b", str(BIT_RATE), "-P", "none", "-a", "1", "-t", "4", "-r", "1",
+                   "-c", "16", "-1", "-o", "2", str(master)]
+        for _ in range(5):
+            poll = subprocess.run(command, capture_output=True, text=True, timeout=60)
+            if poll.returncode == 0:
+                break
+        values = re.findall(r"^\[(\d+)\]:\s+(-?\d+)$", poll.stdout, re.MULTILINE)
+        self.assertEqual([(int(reference), int(value)) for reference, value in values],
+                         [(reference, 999 + reference) for reference in range(1, 17)],
+                         f"{poll.stdout}{poll.stderr}{run.describe()}")
+        self.finish(run)
+        self.assertLines(run.output(), rf"M1 {TIME} TX 37 {e2e_test.TX} {hex_bytes(read_reply(0, 16))}")
+
+    def test_pymodbus_reads_any_count_writes_and_gets_each_exception(self):
+        try:
+            from pymodbus.client import ModbusSerialClient  # pymodbus 3; Debian 12 ships 3.0
+        except ImportError:
+            self.skipTest(f"pymodbus 3 is not importable by {sys.executable} (Debian: python3-pymodbus)")
+        run, master = self.serve()
+        # Time-outs in whole seconds (3.0 takes no fractions); a request without an answer is sent again.
+        client = ModbusSerialClient(port=str(master), baudrate=BIT_RATE, parity="N", stopbits=1, bytesize=8,
+                                    timeout=2, retries=3)
+        self.assertTrue(client.connect())
+        self.addCleanup(client.close)
+        for start, count in (0, 1), (42, 7), (84, 16):
+            with self.subTest(start=start, count=count):
+                answer = client.read_holding_registers(start, count, slave=1)
+                self.assertFalse(answer.isError(), answer)
+                self.assertEqual(answer.registers, [1000 + start + k for k in range(count)])
+        echo = client.write_register(99, 0xBEEF, slave=1)
+        self.assertEqual((getattr(echo, "address", None), getattr(echo, "value", None)), (99, 0xBEEF), echo)
+        # Rule; the request; the function and the exception code of the answer.
+        exceptions = [
+            ("registers 95 to 104 reach past the last, 99", lambda: client.read_holding_registers(95, 10, slave=1),
+             0x83, 2),
+            ("register 100 is not held", lambda: client.write_register(100, 1, slave=1), 0x86, 2),
+            ("a count of 17 is above the 16 read at once", lambda: client.read_holding_registers(0, 17, slave=1),
+             0x83, 3),
+            ("function 4 is not known", lambda: client.read_input_registers(0, 1, slave=1), 0x84, 1),
+        ]
+        for rule, request, function, code in exceptions:
+            with self.subTest(rule):
+                answer = request()
+                self.assertEqual((getattr(answer, "function_code", None), getattr(answer, "exception_code", None)),
+                                 (function, code), answer)
+        self.finish(run)
+
+    def test_raw_requests_in_pieces_are_answered_and_bad_ones_meet_silence(self):
+        run, master = self.serve()
+        line = os.open(master, os.O_RDWR | os.O_NOCTTY)
+        self.addCleanup(os.close, line)
+        tty.setraw(line)
+
+        def receive(length, timeout=5):
+            data, deadline = b"", time.monotonic() + timeout
+            while len(data) < length and select.select([line], [], [], max(0, deadline - time.monotonic()))[0]:
+                data += os.read(line, 256)
+            return data
+
+        def silent():  # nothing comes for 300 ms: no answer, whatever its speed would have been
+            return not select.select([line], [], [], 0.3)[0]
+
+        def ask(request, reply, pieces=(8,), gap=0.0):
+            # Writes the request in pieces, gap seconds apart, then lets a late answer to an earlier try go by.
+            # A whole request is written again when no answer comes, as a master would; one in pieces only
+            # when this process was held up between two pieces, since pieces less than 35 ms apart stay within
+            # the 50 ms character time-out whatever the cycle.
+            for _ in range(5):
+                offset, times = 0, []
+                for size in pieces:
+                    times.append(time.monotonic())
+                    os.write(line, request[offset:offset + size])
+                    offset += size
+                    time.sleep(gap)
+                answer = receive(len(reply), timeout=2)
+                held_up = any(later - earlier > 0.035 for earlier, later in zip(times, times[1:]))
+                if answer == reply or (len(pieces) > 1 and not held_up):
+                    break
+            while not silent():
+                os.read(line, 256)
+            return answer
+
+        self.assertEqual(ask(read_request(1, 0, 1), read_reply(0, 1)), read_reply(0, 1), run.describe())
+        # Pieces that come over several 10 ms cycles but closer than the 50 ms character time-out make one
+        # request, answered once it is whole: bytes as a slow line brings them, chunks as an adapter does.
+        for pieces, gap in ((1,) * 8, 0.02), ((2, 3, 3), 0.005):
+            with self.subTest(pieces=pieces):
+                self.assertEqual(ask(read_request(1, 10, 3), read_reply(10, 3), pieces, gap), read_reply(10, 3),
+                                 run.describe())
+        # Neither a request with a wrong CRC nor one for unit 2 is answered; the silence after it ends it, and
+        # the next request is answered as usual.
+        wrong_crc = read_request(1, 20, 2)[:-1] + bytes([read_request(1, 20, 2)[-1] ^ 0xFF])
+        unanswered = [("a wrong CRC", wrong_crc), ("unit 2", read_request(2, 20, 2))]
+        for rule, request in unanswered:
+            with self.subTest(rule):
+                os.write(line, request)
+                self.assertTrue(silent(), run.describe())
+                self.assertEqual(ask(read_request(1, 30, 2), read_reply(30, 2)), read_reply(30, 2), run.describe())
+        self.finish(run)
+        # Each was a frame of its own, and the next record is the next request: no answer went out in between.
+        for rule, request in unanswered:
+            self.assertLines(run.output(), rf"M1 {TIME} RX 8 {e2e_test.RX} {hex_bytes(request)}\n"
+                                           rf"M1 {TIME} RX 8 {e2e_test.RX} {hex_bytes(read_request(1, 30, 2))}")
+
+if __name__ == "__main__":
+    e2e_test.main()
