@@ -28,11 +28,6 @@ constexpr int kCharacterTimeoutSetting = 14;
 // A history above this is allowed but worth a word: each environment keeps it twice.
 constexpr std::uint64_t kLargeRingMemory = std::uint64_t{64} << 20;
 
-// What strtol leaves after a number that is still a whole number as written.
-bool isNumberSpace(char16_t c) {
-    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r';
-}
-
 std::string ipv4Text(std::uint32_t address, std::uint16_t port) {
     std::string text;
     for (int shift = 24; shift >= 0; shift -= 8) {

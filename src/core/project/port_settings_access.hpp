@@ -7,22 +7,12 @@
 #include <string_view>
 
 #include "core/project/project.hpp"
+#include "core/text/read_integer.hpp"
 
 namespace orvalix {
 
 // Setting k: column 2 of table row k + 1 (row 0 is the header); empty when missing.
 std::u16string setting(const PortSettings& settings, int k);
-
-// strtol-like reading with base 0: optional white space and sign, then 0x hex, 0 octal or
-// decimal digits; stops at the first character that does not fit; no digit gives 0 and
-// digitsRead false; saturates to the 32-bit range. As with strtol, "0x" without a hex digit
-// reads as the digit 0.
-struct NumberReading {
-    std::int32_t value = 0;
-    bool digitsRead = false;
-    std::size_t end = 0;  // where the reading stopped, as strtol's end pointer; 0 without a digit
-};
-NumberReading readInteger(std::u16string_view text);
 
 // Setting k read as a number; 0 when it is missing or holds no digit.
 std::int32_t numericSetting(const PortSettings& settings, int k);
