@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/ports/port_options.hpp"
 #include "core/project/project.hpp"
 #include "core/text/read_integer.hpp"
 
@@ -16,8 +17,6 @@ std::u16string setting(const PortSettings& settings, int k);
 
 // Setting k read as a number; 0 when it is missing or holds no digit.
 std::int32_t numericSetting(const PortSettings& settings, int k);
-
-enum class PortKind { Serial, HdlcBoard, Udp, None };
 
 PortKind portKind(const PortSettings& settings);
 bool isUsable(const PortSettings& settings);

@@ -28,12 +28,13 @@ inline Bytes pattern(std::size_t length, std::uint8_t seed) {
 }
 
 // An environment table: a header row, then one row per setting with its value in column 2.
-inline PortSettings settingsOf(const std::vector<std::u16string>& values) {
-    PortSettings settings;
-    settings.table.push_back({u"Item", u"Description", u"Value"});
-    for (const auto& value : values) settings.table.push_back({u"label", u"text", value});
-    return settings;
+inline CsvTable settingRows(const std::vector<std::u16string>& values) {
+    CsvTable rows{{u"Item", u"Description", u"Value"}};
+    for (const auto& value : values) rows.push_back({u"label", u"text", value});
+    return rows;
 }
+
+inline PortSettings settingsOf(const std::vector<std::u16string>& values) { return {settingRows(values)}; }
 
 // A UDP port on the loopback address, as the loader leaves it after parsing the endpoints.
 inline PortSettings udpSettings(std::uint16_t localPort, std::optional<std::uint16_t> remotePort = {}) {
