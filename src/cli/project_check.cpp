@@ -13,8 +13,8 @@
 #include "cli/check_port.hpp"
 #include "core/expression/compile_expression.hpp"
 #include "core/expression/field_layout.hpp"
+#include "core/ports/parse_port_options.hpp"
 #include "core/project/loaders.hpp"
-#include "core/project/port_settings_access.hpp"
 #include "core/project/record_access.hpp"
 #include "core/service/build_frame.hpp"
 #include "core/text/csv_reader.hpp"
@@ -135,17 +135,19 @@ private:
                     " files ending in .Environments.csv (a name is the text before the first dot): its steps "
                     "and named conditions are loaded " + std::to_string(count) + " times over");
         }
-        PortSettings settings;
+        CsvTable rows;
+        PortOptions port;
         if (file.read) {
-            readEnvironmentFile(folder_, name, settings);
-            checkName(file.path, file.lineOf(1), kSettingColumn, "port name", portName(settings));
-            ports_.checkPort(file, name, settings);
+            readEnvironmentTable(folder_, name, rows);
+            port = parsePortOptions(rows);
+            checkName(file.path, file.lineOf(1), kSettingColumn, "port name", port.name);
+            ports_.checkPort(file, name, rows, port);
         }
         checkSequence(name);
         // Each file that names the environment loads its named conditions once more.
         const std::size_t conditionCount = checkNamedConditions(name) * count;
-        if (file.read && isUsable(settings)) {
-            ports_.checkHistoryMemory(file, settings, conditionCount);
+        if (isUsable(port)) {
+            ports_.checkHistoryMemory(file, port, conditionCount);
         }
     }
 

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string_view>
 
 #include "core/ports/port.hpp"
 
@@ -40,8 +41,8 @@ private:
     std::uint32_t lostError_ = 0;
 };
 
-// Opens the port named by the settings with their line settings; nothing when the device
-// is missing, in use, or refuses the settings (a bit rate of 0 or below included).
-std::optional<SerialPort> openSerialPort(const PortSettings& settings);
+// Opens the device with the line's settings; nothing when the device is missing, in use, or
+// refuses the settings (a bit rate of 0 or below included).
+std::optional<SerialPort> openSerialPort(std::u16string_view device, const SerialOptions& line);
 
 }  // namespace orvalix

@@ -15,8 +15,6 @@
 #include "core/expression/byte_buffer.hpp"
 #include "core/ports/serial_port.hpp"
 #include "core/ports/serial_posix_bit_rate.hpp"
-#include "core/ports/setting_keywords.hpp"
-#include "core/project/port_settings_access.hpp"
 #include "core/text/text_conversion.hpp"
 
 namespace orvalix {
@@ -97,13 +95,12 @@ std::string serialDevicePath(std::u16string_view portName) {
     return "/dev/" + name;
 }
 
-std::optional<TermiosLine> termiosLine(const PortSettings& settings) {
-    const std::int32_t bitRate = baudRate(settings);
-    if (bitRate <= 0) {
+std::optional<TermiosLine> termiosLine(const SerialOptions& line) {
+    if (line.bitRate <= 0) {
         return std::nullopt;
     }
-    tcflag_t flags = serialDataBits(settings) == SerialDataBits::Seven ? CS7 : CS8;
-    switch (serialParity(settings)) {
+    tcflag_t flags = line.dataBits == SerialDataBits::Seven ? CS7 : CS8;
+    switch (line.parity) {
         case SerialParity::None:
             break;
         case SerialParity::Odd:
@@ -113,13 +110,13 @@ std::optional<TermiosLine> termiosLine(const PortSettings& settings) {
             flags |= PARENB;
             break;
     }
-    if (serialStopBits(settings) != SerialStopBits::One) {
+    if (line.stopBits != SerialStopBits::One) {
         flags |= CSTOPB;
     }
-    if (serialFlowControl(settings) == SerialFlowControl::RtsCts) {
+    if (line.flowControl == SerialFlowControl::RtsCts) {
         flags |= CRTSCTS;
     }
-    return TermiosLine{static_cast<std::uint32_t>(bitRate), flags};
+    return TermiosLine{static_cast<std::uint32_t>(line.bitRate), flags};
 }
 
 std::uint32_t receiveErrorFlags(const LineErrorCounts& before, const LineErrorCounts& after) {
@@ -287,9 +284,9 @@ bool SerialPort::writeFinished() {
     return std::exchange(port.completionSignalled, false);
 }
 
-std::optional<SerialPort> openSerialPort(const PortSettings& settings) {
+std::optional<SerialPort> openSerialPort(std::u16string_view device, const SerialOptions& line) {
     auto native = std::make_unique<SerialPort::Native>();
-    const std::string path = serialDevicePath(portName(settings));
+    const std::string path = serialDevicePath(device);
     native->fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (native->fd < 0) {
         return std::nullopt;
@@ -299,8 +296,8 @@ std::optional<SerialPort> openSerialPort(const PortSettings& settings) {
     if (::ioctl(native->fd, TIOCEXCL) != 0 || ::flock(native->fd, LOCK_EX | LOCK_NB) != 0) {
         return std::nullopt;
     }
-    const std::optional<TermiosLine> line = termiosLine(settings);
-    if (!line || !configureLine(native->fd, *line) || !raiseModemLines(native->fd)) {
+    const std::optional<TermiosLine> termios = termiosLine(line);
+    if (!termios || !configureLine(native->fd, *termios) || !raiseModemLines(native->fd)) {
         return std::nullopt;
     }
     native->counts = readErrorCounts(native->fd);

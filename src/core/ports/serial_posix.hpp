@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/project/project.hpp"
+#include "core/ports/port_options.hpp"
 
 namespace orvalix {
 
@@ -28,7 +28,7 @@ struct TermiosLine {
 
 // Nothing when the bit rate is 0 or below: no device accepts that. One and a half stop
 // bits do not exist on Linux; two are used instead.
-std::optional<TermiosLine> termiosLine(const PortSettings& settings);
+std::optional<TermiosLine> termiosLine(const SerialOptions& line);
 
 // The driver's running line-error counters (TIOCGICOUNT).
 struct LineErrorCounts {
