@@ -82,32 +82,31 @@ inline constexpr NumericSetting kPostTriggerSetting{4, "records after a trigger"
 
 // A serial line.
 inline constexpr NumericSetting kSerialBitRateSetting{9, "bit rate"};
-inline constexpr KeywordSetting kParitySetting{10, "parity", setting_choices::kParity, codeOf(SerialParity::Even),
-                                               "even parity", u"Even"};
-inline constexpr KeywordSetting kStopBitsSetting{11, "stop bits", setting_choices::kStopBits,
-                                                 codeOf(SerialStopBits::One), "one stop bit", u"1"};
-inline constexpr KeywordSetting kDataBitsSetting{12, "data bits", setting_choices::kDataBits,
-                                                 codeOf(SerialDataBits::Eight), "8 data bits", u"8"};
-inline constexpr KeywordSetting kFlowControlSetting{13, "flow control", setting_choices::kFlowControl,
-                                                    codeOf(SerialFlowControl::None), "no flow control", u"None"};
+inline constexpr KeywordSetting kParitySetting{
+    10, "parity", setting_choices::kParity, codeOf(SerialParity::Even), "even parity", u"Even"};
+inline constexpr KeywordSetting kStopBitsSetting{
+    11, "stop bits", setting_choices::kStopBits, codeOf(SerialStopBits::One), "one stop bit", u"1"};
+inline constexpr KeywordSetting kDataBitsSetting{
+    12, "data bits", setting_choices::kDataBits, codeOf(SerialDataBits::Eight), "8 data bits", u"8"};
+inline constexpr KeywordSetting kFlowControlSetting{
+    13, "flow control", setting_choices::kFlowControl, codeOf(SerialFlowControl::None),
+    "no flow control", u"None"};
 inline constexpr NumericSetting kCharacterTimeoutSetting{14, "character time-out"};
 
 // An HDLC board channel.
 inline constexpr NumericSetting kHdlcBitRateSetting{9, "bit rate"};
-inline constexpr KeywordSetting kEncodingSetting{10, "bit encoding", setting_choices::kEncoding,
-                                                 codeOf(HdlcEncoding::Nrzi), "NRZI encoding", u"NRZI"};
-inline constexpr KeywordSetting kFrameCheckSetting{11,
-                                                   "frame check",
-                                                   setting_choices::kFrameCheck,
-                                                   codeOf(HdlcFrameCheck::Crc16),
-                                                   "16-bit frame check",
-                                                   u"ITU-T(旧CCITT)16bit"};
-inline constexpr KeywordSetting kDuplexSetting{12, "duplex", setting_choices::kDuplex, codeOf(HdlcDuplex::Full),
-                                               "full duplex", u"全二重"};
-inline constexpr KeywordSetting kIdleSetting{13, "idle line", setting_choices::kIdle, codeOf(HdlcIdle::Flag),
-                                             "flag idle", u"フラグ"};
-inline constexpr KeywordSetting kInterfaceSetting{14, "line interface", setting_choices::kInterface,
-                                                  codeOf(HdlcInterface::Rs232c), "RS-232C line", u"RS-232C"};
+inline constexpr KeywordSetting kEncodingSetting{
+    10, "bit encoding", setting_choices::kEncoding, codeOf(HdlcEncoding::Nrzi), "NRZI encoding", u"NRZI"};
+inline constexpr KeywordSetting kFrameCheckSetting{
+    11, "frame check", setting_choices::kFrameCheck, codeOf(HdlcFrameCheck::Crc16), "16-bit frame check",
+    u"ITU-T(旧CCITT)16bit"};
+inline constexpr KeywordSetting kDuplexSetting{
+    12, "duplex", setting_choices::kDuplex, codeOf(HdlcDuplex::Full), "full duplex", u"全二重"};
+inline constexpr KeywordSetting kIdleSetting{
+    13, "idle line", setting_choices::kIdle, codeOf(HdlcIdle::Flag), "flag idle", u"フラグ"};
+inline constexpr KeywordSetting kInterfaceSetting{
+    14, "line interface", setting_choices::kInterface, codeOf(HdlcInterface::Rs232c), "RS-232C line",
+    u"RS-232C"};
 inline constexpr NumericSetting kBoardParameterSetting{15, "board parameter"};
 
 // A UDP port: the name is the local endpoint, setting 9 the remote one.
