@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/platform/device_files.hpp"
 #include "core/ports/port_setting_table.hpp"
 #include "core/text/read_integer.hpp"
 
@@ -30,8 +31,9 @@ std::optional<UdpEndpoint> endpoint(std::u16string_view text) {
     return parsed;
 }
 
-SerialOptions serialOptions(const CsvTable& rows) {
+SerialOptions serialOptions(const CsvTable& rows, std::u16string_view name) {
     SerialOptions serial;
+    serial.device = platform::serialDevicePath(name);
     serial.bitRate = number(rows, kSerialBitRateSetting);
     serial.parity = keyword<SerialParity>(rows, kParitySetting);
     serial.stopBits = keyword<SerialStopBits>(rows, kStopBitsSetting);
@@ -53,9 +55,15 @@ HdlcOptions hdlcOptions(const CsvTable& rows) {
     return hdlc;
 }
 
+// A name written as a path to a device, or one that names a character device that is there.
+bool namesSerialDevice(std::u16string_view name) {
+    return platform::isDevicePath(name) ||
+           platform::deviceNodeAt(platform::serialDevicePath(name)) == platform::DeviceNode::CharacterDevice;
+}
+
 PortKindOptions kindOptions(const CsvTable& rows, std::u16string_view name) {
     if (name.find(kSerialMark) != std::u16string_view::npos) {
-        return serialOptions(rows);
+        return serialOptions(rows, name);
     }
     if (name.starts_with(kHdlcPrefix)) {
         return hdlcOptions(rows);
@@ -63,6 +71,10 @@ PortKindOptions kindOptions(const CsvTable& rows, std::u16string_view name) {
     if (const std::optional<UdpEndpoint> local = endpoint(name)) {
         const std::u16string_view remote = settingText(rows, kRemoteEndpointSetting);
         return UdpOptions{*local, endpoint(remote), std::u16string(remote)};
+    }
+    // Last, so that a name that made a port of another kind still does.
+    if (namesSerialDevice(name)) {
+        return serialOptions(rows, name);
     }
     return NoPortOptions{};
 }

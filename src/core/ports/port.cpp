@@ -70,7 +70,7 @@ std::optional<OpenPort> openPort(const PortOptions& options, PortContext& contex
         [&](const auto& kind) -> std::optional<OpenPort> {
             using Kind = std::decay_t<decltype(kind)>;
             if constexpr (std::is_same_v<Kind, SerialOptions>) {
-                return wrap(openSerialPort(options.name, kind));
+                return wrap(openSerialPort(kind));
             } else if constexpr (std::is_same_v<Kind, HdlcOptions>) {
                 if (!context.hdlcLibrary) {
                     context.hdlcLibrary = std::make_shared<HdlcLibrary>();

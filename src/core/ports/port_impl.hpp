@@ -25,7 +25,7 @@ struct OpenPort::Impl {
 };
 
 // Each returns nothing when the port cannot be opened or set up (no partial port survives).
-std::optional<SerialPort> openSerialPort(std::u16string_view device, const SerialOptions& line);
+std::optional<SerialPort> openSerialPort(const SerialOptions& line);
 std::optional<HdlcPort> openHdlcPort(std::u16string_view channel, const HdlcOptions& board,
                                      std::shared_ptr<HdlcLibrary> library);
 std::optional<UdpPort> openUdpPort(const UdpOptions& endpoints);

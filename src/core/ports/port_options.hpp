@@ -31,9 +31,10 @@ struct NoPortOptions {
     friend bool operator==(const NoPortOptions&, const NoPortOptions&) = default;
 };
 
-// A serial line; the port name is its device.
+// A serial line.
 struct SerialOptions {
     static constexpr PortKind kKind = PortKind::Serial;
+    std::u16string device;     // the file the port opens: the name as the system resolves it
     std::int32_t bitRate = 0;  // 0 or below: no device accepts it
     SerialParity parity = SerialParity::Even;
     SerialStopBits stopBits = SerialStopBits::One;

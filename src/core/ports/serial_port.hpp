@@ -5,7 +5,6 @@
 #include <memory>
 #include <optional>
 #include <span>
-#include <string_view>
 
 #include "core/ports/port.hpp"
 
@@ -41,8 +40,8 @@ private:
     std::uint32_t lostError_ = 0;
 };
 
-// Opens the device with the line's settings; nothing when the device is missing, in use, or
+// Opens the line's device with its settings; nothing when the device is missing, in use, or
 // refuses the settings (a bit rate of 0 or below included).
-std::optional<SerialPort> openSerialPort(std::u16string_view device, const SerialOptions& line);
+std::optional<SerialPort> openSerialPort(const SerialOptions& line);
 
 }  // namespace orvalix

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <string>
 #include <utility>
 
 #include "core/expression/byte_buffer.hpp"
@@ -86,14 +87,6 @@ std::optional<LineErrorCounts> readErrorCounts(int fd) {
 }
 
 }  // namespace
-
-std::string serialDevicePath(std::u16string_view portName) {
-    std::string name = toNarrow(portName);
-    if (portName.find(u'/') != std::u16string_view::npos) {
-        return name;
-    }
-    return "/dev/" + name;
-}
 
 std::optional<TermiosLine> termiosLine(const SerialOptions& line) {
     if (line.bitRate <= 0) {
@@ -284,9 +277,9 @@ bool SerialPort::writeFinished() {
     return std::exchange(port.completionSignalled, false);
 }
 
-std::optional<SerialPort> openSerialPort(std::u16string_view device, const SerialOptions& line) {
+std::optional<SerialPort> openSerialPort(const SerialOptions& line) {
     auto native = std::make_unique<SerialPort::Native>();
-    const std::string path = serialDevicePath(device);
+    const std::string path = toNarrow(line.device);
     native->fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (native->fd < 0) {
         return std::nullopt;

@@ -7,15 +7,10 @@
 
 #include <cstdint>
 #include <optional>
-#include <string>
-#include <string_view>
 
 #include "core/ports/port_options.hpp"
 
 namespace orvalix {
-
-// A name with a "/" is a path already; any other name is a device under /dev.
-std::string serialDevicePath(std::u16string_view portName);
 
 // The line as termios expresses it. controlFlags holds only the CSIZE, PARENB, PARODD,
 // CSTOPB and CRTSCTS bits; the rest of c_cflag is the opener's.

@@ -48,13 +48,12 @@ private:
     HANDLE handle_ = nullptr;
 };
 
-// Every port name gets the same prefix, so COM10 and above open as well as COM1.
-std::wstring devicePath(std::u16string_view portName) {
-    std::wstring path = L"\\\\.\\";
-    for (const char16_t unit : portName) {
-        path.push_back(static_cast<wchar_t>(unit));
+std::wstring wideText(std::u16string_view text) {
+    std::wstring wide;
+    for (const char16_t unit : text) {
+        wide.push_back(static_cast<wchar_t>(unit));
     }
-    return path;
+    return wide;
 }
 
 BYTE windowsParity(SerialParity parity) {
@@ -264,9 +263,9 @@ bool SerialPort::writeFinished() {
     return WaitForSingleObject(native_->writeEvent.get(), 0) == WAIT_OBJECT_0;
 }
 
-std::optional<SerialPort> openSerialPort(std::u16string_view device, const SerialOptions& line) {
+std::optional<SerialPort> openSerialPort(const SerialOptions& line) {
     auto native = std::make_unique<SerialPort::Native>();
-    native->file = OwnedHandle(CreateFileW(devicePath(device).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+    native->file = OwnedHandle(CreateFileW(wideText(line.device).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                            OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
     if (!native->file.valid()) {
         return std::nullopt;

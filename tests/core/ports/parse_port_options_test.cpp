@@ -6,11 +6,14 @@
 #include <tuple>
 #include <vector>
 
+#include "core/platform/device_files.hpp"
 #include "core/text/text_conversion.hpp"
 #include "port_test_support.hpp"
 
 namespace orvalix {
 namespace {
+
+using platform::serialDevicePath;
 
 PortOptions parse(const std::vector<std::u16string>& values) { return parsePortOptions(test::settingRows(values)); }
 
@@ -35,13 +38,14 @@ TEST(ParsePortOptions, EachNumberIsReadFromItsOwnRow) {
     values[0] = u"FBIHDLC0";
     const auto& board = std::get<HdlcOptions>(parse(values).kind);
     EXPECT_EQ(std::tie(board.bitRate, board.boardParameter), std::tuple(109, 115));
-    EXPECT_EQ(parse({u"COM3"}), (PortOptions{u"COM3", 0, 0, 0, 0, SerialOptions{}})) << "missing rows read as 0";
+    const PortOptions nothingMore{u"COM3", 0, 0, 0, 0, SerialOptions{serialDevicePath(u"COM3")}};
+    EXPECT_EQ(parse({u"COM3"}), nothingMore) << "missing rows read as 0";
 }
 
 TEST(ParsePortOptions, EachKeywordIsReadFromItsOwnRow) {
     EXPECT_EQ(parseFromNine(u"COM3", {u"9600", u"Odd", u"2", u"7", u"RTS/CTS", u"50"}).kind,
-              PortKindOptions(SerialOptions{9600, SerialParity::Odd, SerialStopBits::Two, SerialDataBits::Seven,
-                                            SerialFlowControl::RtsCts, 50}));
+              PortKindOptions(SerialOptions{serialDevicePath(u"COM3"), 9600, SerialParity::Odd, SerialStopBits::Two,
+                                            SerialDataBits::Seven, SerialFlowControl::RtsCts, 50}));
     EXPECT_EQ(parseFromNine(u"FBIHDLC0", {u"9600", u"NRZ", u"ITU-T(旧CCITT)32bit", u"半二重", u"マーク", u"RS-485",
                                           u"0x20"})
                   .kind,

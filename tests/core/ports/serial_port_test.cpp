@@ -44,12 +44,6 @@ SerialOptions serialSettings(const std::vector<std::u16string>& line) {
     return std::get<SerialOptions>(test::settingsOf(values).kind);
 }
 
-TEST(SerialDevicePath, NameWithSlashIsAPathOtherNamesLiveInDev) {
-    EXPECT_EQ(serialDevicePath(u"COM3"), "/dev/COM3");
-    EXPECT_EQ(serialDevicePath(u"/tmp/x/COM3"), "/tmp/x/COM3");
-    EXPECT_EQ(serialDevicePath(u"pts/4"), "pts/4");
-}
-
 // Unknown keywords fall back to 8E1 without flow control; any bit rate above 0 is kept.
 TEST(TermiosLineSettings, KeywordsSelectControlFlagsAndOnlyPositiveBitRatesAreAccepted) {
     const std::tuple<std::vector<std::u16string>, std::optional<tcflag_t>, std::uint32_t> cases[] = {
@@ -124,7 +118,9 @@ protected:
     }
     // Parity None: a pty may refuse even parity at a bit rate outside the table.
     static std::optional<SerialPort> openAt(const fs::path& path, std::u16string bitRate = u"9600") {
-        return openSerialPort(toWide(path.string()), serialSettings({bitRate, u"None"}));
+        SerialOptions line = serialSettings({bitRate, u"None"});
+        line.device = toWide(path.string());
+        return openSerialPort(line);
     }
     // Stops or resumes the forwarding between the two ptys.
     void holdLine(bool hold) { ASSERT_EQ(::kill(socat_, hold ? SIGSTOP : SIGCONT), 0); }
