@@ -5,10 +5,12 @@
 
 #include "cli/check_names.hpp"
 #include "core/expression/byte_buffer.hpp"
+#include "core/platform/device_files.hpp"
 #include "core/ports/port.hpp"
 #include "core/ports/udp_endpoint.hpp"
 #include "core/service/run_service.hpp"
 #include "core/text/read_integer.hpp"
+#include "core/text/text_conversion.hpp"
 #include "core/traffic/extra_block.hpp"
 #include "core/traffic/ring_memory.hpp"
 
@@ -92,9 +94,10 @@ void PortChecks::checkPortInUse(const CsvFile& file, std::u16string_view environ
     const auto* udp = std::get_if<UdpOptions>(&port.kind);
     std::u16string opened;
     std::string what;
-    if (kind == PortKind::Serial) {
-        opened = port.name;
-        what = "opens the serial port " + inQuotes(opened);
+    if (const auto* serial = std::get_if<SerialOptions>(&port.kind)) {
+        // By device, since "ttyUSB0" and "/dev/ttyUSB0" open one.
+        opened = serial->device;
+        what = "opens the serial port " + inQuotes(port.name);
     } else if (udp != nullptr && udp->local.port != 0) {
         const std::string endpoint = ipv4Text(udp->local.address, udp->local.port);
         opened = std::u16string(endpoint.begin(), endpoint.end());
@@ -110,6 +113,27 @@ void PortChecks::checkPortInUse(const CsvFile& file, std::u16string_view environ
         "environment " + inQuotes(environment) + " " + what + ", as environment " + inQuotes(owner->second) +
             " does: only the first can, so Start fails with \"" + cantOpenMessage(port.name, false) +
             "\"");
+}
+
+// The device a name opens depends on the machine; a device path is meant for this one, so
+// one that names no device here is worth a word.
+void PortChecks::checkSerialDevice(const CsvFile& file, const PortOptions& port, const SerialOptions& serial) {
+    using platform::DeviceNode;
+    const DeviceNode node = platform::deviceNodeAt(serial.device);
+    const std::string state = node == DeviceNode::Missing     ? " (not there now)"
+                              : node == DeviceNode::OtherFile ? " (no character device)"
+                                                              : "";
+    notes_.push_back({file.path, file.lineOf(static_cast<std::size_t>(kPortNameSetting) + 1), kSettingColumn,
+                      Severity::Info,
+                      "serial port " + inQuotes(port.name) + " opens the device " + toNarrow(serial.device) + state});
+    if (!platform::isDevicePath(port.name) || (node != DeviceNode::Missing && node != DeviceNode::OtherFile)) {
+        return;
+    }
+    const std::string fails = "Start fails with \"" + cantOpenMessage(port.name, false) + "\"";
+    add(file, kPortNameSetting, Severity::Warning,
+        "serial port " + inQuotes(port.name) +
+            (node == DeviceNode::Missing ? " names no device here: " + fails + " unless one is plugged in by then"
+                                         : " is no character device: " + fails));
 }
 
 void PortChecks::checkHistoryMemory(const CsvFile& file, const PortOptions& port, std::size_t conditionCount) {
@@ -179,6 +203,7 @@ void PortChecks::checkPort(const CsvFile& file, std::u16string_view environment,
         }
         checkKeywords(file, rows, serialSettings().keywords);
         checkCharacterTimeout(file, rows);
+        checkSerialDevice(file, port, *serial);
     } else if (kind == PortKind::HdlcBoard) {
         checkNumbers(file, rows, hdlcSettings().numbers);
         checkKeywords(file, rows, hdlcSettings().keywords);

@@ -28,6 +28,7 @@ public:
     void checkHistoryMemory(const CsvFile& file, const PortOptions& port, std::size_t conditionCount);
 
     std::vector<Finding> takeFindings() { return std::move(findings_); }
+    std::vector<Finding> takeNotes() { return std::move(notes_); }
 
 private:
     void add(const CsvFile& file, int settingIndex, Severity severity, std::string message);
@@ -35,8 +36,10 @@ private:
     void checkKeywords(const CsvFile& file, const CsvTable& rows, std::span<const KeywordSetting> table);
     void checkCharacterTimeout(const CsvFile& file, const CsvTable& rows);
     void checkPortInUse(const CsvFile& file, std::u16string_view environment, const PortOptions& port);
+    void checkSerialDevice(const CsvFile& file, const PortOptions& port, const SerialOptions& serial);
 
     std::vector<Finding> findings_;
+    std::vector<Finding> notes_;
     // The environment that opens a serial port or binds a UDP endpoint first.
     std::map<std::pair<PortKind, std::u16string>, std::u16string> portOwners_;
 };

@@ -27,6 +27,15 @@ namespace {
 
 std::string pathText(const std::filesystem::path& path) { return toNarrow(path.u16string()); }
 
+std::string severityText(Severity severity) {
+    switch (severity) {
+        case Severity::Error: return "error";
+        case Severity::Warning: return "warning";
+        case Severity::Info: break;
+    }
+    return "info";
+}
+
 bool isEmptyLine(const CsvRow& row) { return row.size() == 1 && row[0].empty(); }
 
 // Which byte of a multi-byte field a placeholder row's position holds, the first being 0.
@@ -61,6 +70,7 @@ public:
         }
         expressions_.checkNames(bufferNames_);
         addFindings(ports_.takeFindings());
+        report_.notes = ports_.takeNotes();
         addFindings(expressions_.takeFindings());
         std::stable_sort(report_.findings.begin(), report_.findings.end(), [](const Finding& a, const Finding& b) {
             return std::tie(a.file, a.row, a.column) < std::tie(b.file, b.row, b.column);
@@ -378,7 +388,7 @@ CheckReport checkDataFolder(std::u16string_view dataFolder) { return FolderCheck
 
 std::string formatFinding(const Finding& finding) {
     return finding.file + ":" + std::to_string(finding.row) + ":" + std::to_string(finding.column) + ": " +
-           (finding.severity == Severity::Error ? "error" : "warning") + ": " + finding.message;
+           severityText(finding.severity) + ": " + finding.message;
 }
 
 }  // namespace orvalix::cli
