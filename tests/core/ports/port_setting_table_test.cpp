@@ -14,8 +14,7 @@ namespace {
 
 std::u16string swapAsciiCase(std::u16string text) {
     for (char16_t& c : text) {
-        if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-        else if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+        if ((c | 0x20) >= u'a' && (c | 0x20) <= u'z') c = static_cast<char16_t>(c ^ 0x20);
     }
     return text;
 }
