@@ -61,12 +61,11 @@ private:
 
 Environment serialEnvironment(int conditionsAndSteps) {
     Environment environment;
-    const std::vector<std::u16string> values{u"COM1", u"1000", u"64", u"0", u"0", u"", u"", u"", u"",
-                                             u"921600", u"None", u"", u"", u"", u"20"};
-    environment.port.table.push_back({u"Item", u"Description", u"Value"});
-    for (const auto& value : values) {
-        environment.port.table.push_back({u"setting", u"", value});
-    }
+    SerialOptions line;
+    line.bitRate = 921600;
+    line.parity = SerialParity::None;
+    line.characterTimeoutMs = 20;
+    environment.port = PortOptions{u"COM1", 1000, 64, 0, 0, line};
     for (int i = 0; i < conditionsAndSteps; ++i) {
         const std::string n = std::to_string(i);
         NamedCondition condition;

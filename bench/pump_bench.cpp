@@ -94,12 +94,7 @@ private:
 // file and a recording never runs out.
 Environment deviceEnvironment(std::int32_t capacity) {
     Environment environment;
-    environment.port.table = {{u"Setting", u"Description", u"Value"},
-                              {u"Port", u"", u"COM1"},
-                              {u"Records", u"", toWide(std::to_string(capacity))},
-                              {u"RecordLength", u"", u"64"},
-                              {u"PreTrigger", u"", u"10"},
-                              {u"PostTrigger", u"", u"-1"}};
+    environment.port = PortOptions{u"COM1", capacity, 64, 10, -1, SerialOptions{}};
     for (std::size_t i = 0; i < kConditionCount; ++i) {
         environment.namedConditions.emplace_back().cells = {u"Condition" + toWide(std::to_string(i)), u"1",
                                                             u"", u""};

@@ -19,9 +19,11 @@ constexpr std::string_view kHelp =
     "steps whose frame has no file, duplicate labels, last lines without a line feed,\n"
     "quotes never closed, control characters in port, frame and condition names,\n"
     "expressions too long to be read whole, condition names that give one log file\n"
-    "name, traffic history sizes below 1, and histories above 64 MiB (a warning) or\n"
-    "above the 1 GiB that a run allows (an error). Row and column 0 stand for the\n"
-    "whole file.\n"
+    "name, traffic history sizes below 1, histories above 64 MiB (a warning) or\n"
+    "above the 1 GiB that a run allows (an error), and device paths (/dev/...) of\n"
+    "serial ports that name no device here. Row and column 0 stand for the whole\n"
+    "file. Lines of severity info, which are no findings, come first: the device\n"
+    "each serial port opens.\n"
     "\n"
     "Exit status: 0 no finding, 1 at least one finding, 2 usage error.\n";
 
@@ -48,6 +50,9 @@ int runCheckCommand(std::span<const std::string> arguments, Console console) {
         return usageError(console, "check", error);
     }
     const CheckReport report = checkDataFolder(folder);
+    for (const Finding& note : report.notes) {
+        console.out << formatFinding(note) << "\n";
+    }
     std::size_t errors = 0;
     for (const Finding& finding : report.findings) {
         console.out << formatFinding(finding) << "\n";

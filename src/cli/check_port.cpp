@@ -5,33 +5,20 @@
 
 #include "cli/check_names.hpp"
 #include "core/expression/byte_buffer.hpp"
+#include "core/platform/device_files.hpp"
 #include "core/ports/port.hpp"
+#include "core/ports/udp_endpoint.hpp"
 #include "core/service/run_service.hpp"
+#include "core/text/read_integer.hpp"
+#include "core/text/text_conversion.hpp"
 #include "core/traffic/extra_block.hpp"
 #include "core/traffic/ring_memory.hpp"
 
 namespace orvalix::cli {
 namespace {
 
-struct NumericSetting {
-    int index;
-    std::string_view title;
-};
-
-constexpr NumericSetting kCapacitySettings[] = {{1, "number of traffic records"}, {2, "largest record length"}};
-constexpr NumericSetting kTriggerSettings[] = {{3, "records before a trigger"}, {4, "records after a trigger"}};
-constexpr NumericSetting kSerialNumbers[] = {{9, "bit rate"}, {14, "character time-out"}};
-constexpr NumericSetting kHdlcNumbers[] = {{9, "bit rate"}, {15, "board parameter"}};
-
-constexpr int kCharacterTimeoutSetting = 14;
-
 // A history above this is allowed but worth a word: each environment keeps it twice.
 constexpr std::uint64_t kLargeRingMemory = std::uint64_t{64} << 20;
-
-// What strtol leaves after a number that is still a whole number as written.
-bool isNumberSpace(char16_t c) {
-    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r';
-}
 
 std::string ipv4Text(std::uint32_t address, std::uint16_t port) {
     std::string text;
@@ -48,17 +35,19 @@ void PortChecks::add(const CsvFile& file, int settingIndex, Severity severity, s
                          severity, std::move(message)});
 }
 
-void PortChecks::checkNumber(const CsvFile& file, const PortSettings& settings, int index, std::string_view title) {
-    const std::u16string text = setting(settings, index);
-    if (!text.empty() && !readInteger(text).digitsRead) {
-        add(file, index, Severity::Warning, std::string(title) + " " + inQuotes(text) + " holds no number: 0 is used");
+void PortChecks::checkNumbers(const CsvFile& file, const CsvTable& rows, std::span<const NumericSetting> table) {
+    for (const auto& [index, title] : table) {
+        const std::u16string_view text = settingText(rows, index);
+        if (!text.empty() && !readInteger(text).digitsRead) {
+            add(file, index, Severity::Warning,
+                std::string(title) + " " + inQuotes(text) + " holds no number: 0 is used");
+        }
     }
 }
 
-void PortChecks::checkKeywords(const CsvFile& file, const PortSettings& settings,
-                               std::span<const KeywordSetting> table) {
+void PortChecks::checkKeywords(const CsvFile& file, const CsvTable& rows, std::span<const KeywordSetting> table) {
     for (const KeywordSetting& keywordSetting : table) {
-        const std::u16string text = setting(settings, keywordSetting.index);
+        const std::u16string_view text = settingText(rows, keywordSetting.index);
         if (text.empty() || isKeyword(keywordSetting, text) || text == keywordSetting.defaultSpelling) {
             continue;
         }
@@ -74,11 +63,12 @@ void PortChecks::checkKeywords(const CsvFile& file, const PortSettings& settings
 
 // The service looks at the line once a cycle, so a time-out below the cycle ends a frame at
 // the first cycle that brings no byte, however short the gap between its bytes was.
-void PortChecks::checkCharacterTimeout(const CsvFile& file, const PortSettings& settings) {
-    const std::u16string text = setting(settings, kCharacterTimeoutSetting);
+void PortChecks::checkCharacterTimeout(const CsvFile& file, const CsvTable& rows) {
+    const int row = kCharacterTimeoutSetting.index;
+    const std::u16string_view text = settingText(rows, row);
     const NumberReading reading = readInteger(text);
     if (!text.empty() && !reading.digitsRead) {
-        return;  // checkNumber says that 0 is used
+        return;  // checkNumbers says that 0 is used
     }
     const bool whole = std::all_of(text.begin() + static_cast<std::ptrdiff_t>(reading.end), text.end(), isNumberSpace);
     const bool shorterThanCycle = reading.value < kCyclePeriod.count();
@@ -87,52 +77,73 @@ void PortChecks::checkCharacterTimeout(const CsvFile& file, const PortSettings& 
                                 "no byte";
     const std::string used = std::to_string(reading.value) + " ms";
     if (text.empty()) {
-        add(file, kCharacterTimeoutSetting, Severity::Warning,
-            "character time-out is not given: 0 ms is used, " + shorter);
+        add(file, row, Severity::Warning, "character time-out is not given: 0 ms is used, " + shorter);
     } else if (!whole) {
-        add(file, kCharacterTimeoutSetting, Severity::Warning,
+        add(file, row, Severity::Warning,
             "character time-out " + inQuotes(text) + " is not a whole number of milliseconds: it reads as " + used +
                 (shorterThanCycle ? ", " + shorter : ""));
     } else if (shorterThanCycle) {
-        add(file, kCharacterTimeoutSetting, Severity::Warning, "character time-out of " + used + " is " + shorter);
+        add(file, row, Severity::Warning, "character time-out of " + used + " is " + shorter);
     }
 }
 
 // Start opens the ports in the order of the environments' names and fails at the first that
 // cannot be opened: a serial port opens once, a UDP endpoint binds once.
-void PortChecks::checkPortInUse(const CsvFile& file, std::u16string_view environment,
-                                const PortSettings& settings) {
-    const PortKind kind = portKind(settings);
-    std::u16string port;
+void PortChecks::checkPortInUse(const CsvFile& file, std::u16string_view environment, const PortOptions& port) {
+    const PortKind kind = portKind(port);
+    const auto* udp = std::get_if<UdpOptions>(&port.kind);
+    std::u16string opened;
     std::string what;
-    if (kind == PortKind::Serial) {
-        port = portName(settings);
-        what = "opens the serial port " + inQuotes(port);
-    } else if (kind == PortKind::Udp && settings.localPort != 0) {
-        const std::string endpoint = ipv4Text(settings.localAddress, settings.localPort);
-        port = std::u16string(endpoint.begin(), endpoint.end());
+    if (const auto* serial = std::get_if<SerialOptions>(&port.kind)) {
+        // By device, since "ttyUSB0" and "/dev/ttyUSB0" open one.
+        opened = serial->device;
+        what = "opens the serial port " + inQuotes(port.name);
+    } else if (udp != nullptr && udp->local.port != 0) {
+        const std::string endpoint = ipv4Text(udp->local.address, udp->local.port);
+        opened = std::u16string(endpoint.begin(), endpoint.end());
         what = "binds the local endpoint " + endpoint;
     } else {
         return;
     }
-    const auto [owner, isFirst] = portOwners_.try_emplace({kind, port}, environment);
+    const auto [owner, isFirst] = portOwners_.try_emplace({kind, opened}, environment);
     if (isFirst) {
         return;
     }
-    add(file, 0, Severity::Error,
+    add(file, kPortNameSetting, Severity::Error,
         "environment " + inQuotes(environment) + " " + what + ", as environment " + inQuotes(owner->second) +
-            " does: only the first can, so Start fails with \"" + cantOpenMessage(portName(settings), false) +
+            " does: only the first can, so Start fails with \"" + cantOpenMessage(port.name, false) +
             "\"");
 }
 
-void PortChecks::checkHistoryMemory(const CsvFile& file, const PortSettings& settings, std::size_t conditionCount) {
-    const std::int32_t capacity = recordCapacity(settings);
-    const std::uint64_t bytes = ringMemory(capacity, maxRecordLength(settings),
-                                           static_cast<std::int32_t>(extraBlockSize(conditionCount)));
+// The device a name opens depends on the machine; a device path is meant for this one, so
+// one that names no device here is worth a word.
+void PortChecks::checkSerialDevice(const CsvFile& file, const PortOptions& port, const SerialOptions& serial) {
+    using platform::DeviceNode;
+    const DeviceNode node = platform::deviceNodeAt(serial.device);
+    const std::string state = node == DeviceNode::Missing     ? " (not there now)"
+                              : node == DeviceNode::OtherFile ? " (no character device)"
+                                                              : "";
+    notes_.push_back({file.path, file.lineOf(static_cast<std::size_t>(kPortNameSetting) + 1), kSettingColumn,
+                      Severity::Info,
+                      "serial port " + inQuotes(port.name) + " opens the device " + toNarrow(serial.device) + state});
+    if (!platform::isDevicePath(port.name) || (node != DeviceNode::Missing && node != DeviceNode::OtherFile)) {
+        return;
+    }
+    const std::string fails = "Start fails with \"" + cantOpenMessage(port.name, false) + "\"";
+    add(file, kPortNameSetting, Severity::Warning,
+        "serial port " + inQuotes(port.name) +
+            (node == DeviceNode::Missing ? " names no device here: " + fails + " unless one is plugged in by then"
+                                         : " is no character device: " + fails));
+}
+
+void PortChecks::checkHistoryMemory(const CsvFile& file, const PortOptions& port, std::size_t conditionCount) {
+    const std::int32_t capacity = port.recordCapacity;
+    const std::uint64_t bytes =
+        ringMemory(capacity, port.maxRecordLength, static_cast<std::int32_t>(extraBlockSize(conditionCount)));
     if (bytes <= kLargeRingMemory) {
         return;
     }
-    const std::string clamped = maxRecordLength(settings) > static_cast<std::int32_t>(kMaxFrameLength)
+    const std::string clamped = port.maxRecordLength > static_cast<std::int32_t>(kMaxFrameLength)
                                     ? "; a length above " + std::to_string(kMaxFrameLength) + " counts as " +
                                           std::to_string(kMaxFrameLength)
                                     : "";
@@ -141,74 +152,65 @@ void PortChecks::checkHistoryMemory(const CsvFile& file, const PortSettings& set
                              std::to_string(bytes / static_cast<std::uint64_t>(capacity)) + " bytes" + clamped +
                              ")";
     if (bytes > kDefaultRingMemoryLimit) {
-        add(file, 1, Severity::Error,
+        add(file, kRecordCapacitySetting.index, Severity::Error,
             need + ", more than the " + std::to_string(kDefaultRingMemoryLimit) +
                 " bytes a history may take: Start fails; lower the number of traffic records or the "
                 "largest record length, or raise the limit with orvalix-cli run --max-ring-memory");
     } else {
-        add(file, 1, Severity::Warning,
+        add(file, kRecordCapacitySetting.index, Severity::Warning,
             need + ", and a run keeps it twice (the service's store and the traffic window)");
     }
 }
 
-void PortChecks::checkPort(const CsvFile& file, std::u16string_view environment, const PortSettings& settings) {
-    if (!isUsable(settings)) {
-        if (settings.table.size() < 2) {
+void PortChecks::checkPort(const CsvFile& file, std::u16string_view environment, const CsvTable& rows,
+                           const PortOptions& port) {
+    if (!isUsable(port)) {
+        if (rows.size() < 2) {
             findings_.push_back({file.path, 0, 0, Severity::Warning,
                                  "no port name on the second row: the environment gets no port and no traffic "
                                  "window"});
         } else {
-            add(file, 0, Severity::Warning,
-                "port " + inQuotes(portName(settings)) +
+            add(file, kPortNameSetting, Severity::Warning,
+                "port " + inQuotes(port.name) +
                     " is not usable: it names no serial port (no \"COM\"), no HDLC channel (no \"FBIHDLC\" "
                     "prefix) and no local UDP endpoint host:port that resolves; the environment gets no "
                     "port and no traffic window");
         }
         return;
     }
-    const PortKind kind = portKind(settings);
-    if (kind == PortKind::Serial && settings.localEndpointValid) {
-        add(file, 0, Severity::Warning,
-            "port " + inQuotes(portName(settings)) +
+    const PortKind kind = portKind(port);
+    if (UdpEndpoint endpoint; kind == PortKind::Serial && parseUdpEndpoint(port.name, endpoint) == 0) {
+        add(file, kPortNameSetting, Severity::Warning,
+            "port " + inQuotes(port.name) +
                 " contains \"COM\", so it is a serial port, although it reads as a UDP endpoint");
     }
-    checkPortInUse(file, environment, settings);
-    for (const auto& [index, title] : kCapacitySettings) {
-        checkNumber(file, settings, index, title);
-    }
-    for (const auto& [index, title] : kTriggerSettings) {
-        checkNumber(file, settings, index, title);
-    }
-    if (recordCapacity(settings) < 1) {
-        add(file, 1, Severity::Error,
-            "number of traffic records is " + std::to_string(recordCapacity(settings)) +
+    checkPortInUse(file, environment, port);
+    checkNumbers(file, rows, commonNumericSettings());
+    if (port.recordCapacity < 1) {
+        add(file, kRecordCapacitySetting.index, Severity::Error,
+            "number of traffic records is " + std::to_string(port.recordCapacity) +
                 ": the traffic history needs at least 1");
     }
-    if (maxRecordLength(settings) < 1) {
-        add(file, 2, Severity::Error,
-            "largest record length is " + std::to_string(maxRecordLength(settings)) +
-                ": a record needs at least 1 byte");
+    if (port.maxRecordLength < 1) {
+        add(file, kMaxRecordLengthSetting.index, Severity::Error,
+            "largest record length is " + std::to_string(port.maxRecordLength) + ": a record needs at least 1 byte");
     }
-    if (kind == PortKind::Serial) {
-        for (const auto& [index, title] : kSerialNumbers) {
-            checkNumber(file, settings, index, title);
+    if (const auto* serial = std::get_if<SerialOptions>(&port.kind)) {
+        checkNumbers(file, rows, serialSettings().numbers);
+        if (serial->bitRate < 1) {
+            add(file, kSerialBitRateSetting.index, Severity::Warning,
+                "bit rate is " + std::to_string(serial->bitRate) + ": the port cannot be opened");
         }
-        if (baudRate(settings) < 1) {
-            add(file, 9, Severity::Warning,
-                "bit rate is " + std::to_string(baudRate(settings)) + ": the port cannot be opened");
-        }
-        checkKeywords(file, settings, serialKeywordSettings());
-        checkCharacterTimeout(file, settings);
+        checkKeywords(file, rows, serialSettings().keywords);
+        checkCharacterTimeout(file, rows);
+        checkSerialDevice(file, port, *serial);
     } else if (kind == PortKind::HdlcBoard) {
-        for (const auto& [index, title] : kHdlcNumbers) {
-            checkNumber(file, settings, index, title);
-        }
-        checkKeywords(file, settings, hdlcKeywordSettings());
-    } else if (kind == PortKind::Udp) {
-        const std::u16string remote = setting(settings, 9);
-        if (!remote.empty() && !settings.remoteEndpointValid) {
-            add(file, 9, Severity::Warning,
-                "remote endpoint " + inQuotes(remote) +
+        checkNumbers(file, rows, hdlcSettings().numbers);
+        checkKeywords(file, rows, hdlcSettings().keywords);
+    } else if (const auto* udp = std::get_if<UdpOptions>(&port.kind)) {
+        if (!udp->remoteText.empty() && !udp->remote) {
+            add(file, kRemoteEndpointSetting, Severity::Warning,
+                "remote endpoint " + inQuotes(udp->remoteText) +
                     " does not parse as host:port: replies go to the sender of the last datagram");
         }
     }

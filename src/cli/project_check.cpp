@@ -13,8 +13,8 @@
 #include "cli/check_port.hpp"
 #include "core/expression/compile_expression.hpp"
 #include "core/expression/field_layout.hpp"
+#include "core/ports/parse_port_options.hpp"
 #include "core/project/loaders.hpp"
-#include "core/project/port_settings_access.hpp"
 #include "core/project/record_access.hpp"
 #include "core/service/build_frame.hpp"
 #include "core/text/csv_reader.hpp"
@@ -26,6 +26,15 @@ namespace orvalix::cli {
 namespace {
 
 std::string pathText(const std::filesystem::path& path) { return toNarrow(path.u16string()); }
+
+std::string severityText(Severity severity) {
+    switch (severity) {
+        case Severity::Error: return "error";
+        case Severity::Warning: return "warning";
+        case Severity::Info: break;
+    }
+    return "info";
+}
 
 bool isEmptyLine(const CsvRow& row) { return row.size() == 1 && row[0].empty(); }
 
@@ -61,6 +70,7 @@ public:
         }
         expressions_.checkNames(bufferNames_);
         addFindings(ports_.takeFindings());
+        report_.notes = ports_.takeNotes();
         addFindings(expressions_.takeFindings());
         std::stable_sort(report_.findings.begin(), report_.findings.end(), [](const Finding& a, const Finding& b) {
             return std::tie(a.file, a.row, a.column) < std::tie(b.file, b.row, b.column);
@@ -135,17 +145,19 @@ private:
                     " files ending in .Environments.csv (a name is the text before the first dot): its steps "
                     "and named conditions are loaded " + std::to_string(count) + " times over");
         }
-        PortSettings settings;
+        CsvTable rows;
+        PortOptions port;
         if (file.read) {
-            readEnvironmentFile(folder_, name, settings);
-            checkName(file.path, file.lineOf(1), kSettingColumn, "port name", portName(settings));
-            ports_.checkPort(file, name, settings);
+            readEnvironmentTable(folder_, name, rows);
+            port = parsePortOptions(rows);
+            checkName(file.path, file.lineOf(1), kSettingColumn, "port name", port.name);
+            ports_.checkPort(file, name, rows, port);
         }
         checkSequence(name);
         // Each file that names the environment loads its named conditions once more.
         const std::size_t conditionCount = checkNamedConditions(name) * count;
-        if (file.read && isUsable(settings)) {
-            ports_.checkHistoryMemory(file, settings, conditionCount);
+        if (isUsable(port)) {
+            ports_.checkHistoryMemory(file, port, conditionCount);
         }
     }
 
@@ -376,7 +388,7 @@ CheckReport checkDataFolder(std::u16string_view dataFolder) { return FolderCheck
 
 std::string formatFinding(const Finding& finding) {
     return finding.file + ":" + std::to_string(finding.row) + ":" + std::to_string(finding.column) + ": " +
-           (finding.severity == Severity::Error ? "error" : "warning") + ": " + finding.message;
+           severityText(finding.severity) + ": " + finding.message;
 }
 
 }  // namespace orvalix::cli

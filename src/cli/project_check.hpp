@@ -7,7 +7,8 @@
 
 namespace orvalix::cli {
 
-enum class Severity { Error, Warning };
+// Info is no finding: it tells what check learned, such as the device a serial port opens.
+enum class Severity { Error, Warning, Info };
 
 // One thing the loaders accept silently but a user most likely did not mean.
 // Row and column are 1-based; 0 when the finding concerns the whole file.
@@ -28,6 +29,7 @@ struct CheckSummary {
 
 struct CheckReport {
     std::vector<Finding> findings;  // ordered by file, row and column
+    std::vector<Finding> notes;     // of severity Info: one per serial port, in environment order
     CheckSummary summary;
 };
 

@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdio>
 
-#include "core/project/port_settings_access.hpp"
+#include "core/ports/port_options.hpp"
 #include "core/project/record_access.hpp"
 #include "core/text/text_conversion.hpp"
 #include "core/traffic/extra_block.hpp"
@@ -60,17 +60,19 @@ std::string formatRecordLine(std::u16string_view environment, const Environment&
     return line;
 }
 
-std::string describePort(const PortSettings& settings) {
-    const std::string port = toNarrow(portName(settings));
-    switch (portKind(settings)) {
-        case PortKind::Serial: return "serial " + port;
-        case PortKind::HdlcBoard: return "HDLC board " + port;
-        case PortKind::Udp:
+std::string describePort(const PortOptions& port) {
+    const std::string name = toNarrow(port.name);
+    switch (portKind(port)) {
+        case PortKind::Serial: return "serial " + name;
+        case PortKind::HdlcBoard: return "HDLC board " + name;
+        case PortKind::Udp: {
             // The remote endpoint, when there is one, tells where frames go.
-            return settings.remoteEndpointValid ? "UDP " + port + " -> " + toNarrow(setting(settings, 9)) : "UDP " + port;
+            const auto& udp = std::get<UdpOptions>(port.kind);
+            return udp.remote ? "UDP " + name + " -> " + toNarrow(udp.remoteText) : "UDP " + name;
+        }
         case PortKind::None: break;
     }
-    return "not usable " + port;
+    return "not usable " + name;
 }
 
 std::string displayPath(const std::filesystem::path& path) {

@@ -21,7 +21,7 @@ std::string markNames(const Environment& settings, std::span<const std::uint8_t>
 
 // "UDP", "serial" or "HDLC board" and the port's name (a UDP port also its remote endpoint), for the
 // run header.
-std::string describePort(const PortSettings& settings);
+std::string describePort(const PortOptions& port);
 
 // A path as UTF-8 text, for the console.
 std::string displayPath(const std::filesystem::path& path);

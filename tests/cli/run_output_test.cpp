@@ -16,6 +16,7 @@
 #include "cli/commands.hpp"
 #include "cli/console_sink.hpp"
 #include "cli/record_line.hpp"
+#include "core/ports/parse_port_options.hpp"
 #include "core/traffic/extra_block.hpp"
 
 namespace orvalix::cli {
@@ -29,14 +30,12 @@ constexpr std::uint64_t kTime = 133'511'472'000'000'000;
 
 Environment withConditions(const Names& names) { return test::makeEnvironment(1, 1, names); }
 
-PortSettings portNamed(std::u16string name, std::u16string remote = u"", bool udp = false) {
-    PortSettings settings;
-    settings.table.assign(11, {u"", u"", u""});
-    settings.table[1] = {u"Port", u"", std::move(name)};
-    settings.table[10] = {u"Remote", u"", std::move(remote)};
-    settings.localEndpointValid = udp;
-    settings.remoteEndpointValid = udp && !settings.table[10][2].empty();
-    return settings;
+// The port of a file whose setting 0 is the name and setting 9 the remote endpoint.
+PortOptions portNamed(std::u16string name, std::u16string remote = u"") {
+    CsvTable rows(11, {u"", u"", u""});
+    rows[1] = {u"Port", u"", std::move(name)};
+    rows[10] = {u"Remote", u"", std::move(remote)};
+    return parsePortOptions(rows);
 }
 
 TEST(RecordLine, ShowsDirectionLengthAttributeBytesAndRisenMarks) {
@@ -59,10 +58,10 @@ TEST(RecordLine, ShowsDirectionLengthAttributeBytesAndRisenMarks) {
 }
 
 TEST(RecordLine, DescribesThePortByItsKind) {
-    const std::pair<PortSettings, std::string> cases[] = {
+    const std::pair<PortOptions, std::string> cases[] = {
         {portNamed(u"COM3"), "serial COM3"}, {portNamed(u"FBIHDLC1"), "HDLC board FBIHDLC1"},
-        {portNamed(u"127.0.0.1:5000", u"127.0.0.1:6000", true), "UDP 127.0.0.1:5000 -> 127.0.0.1:6000"},
-        {portNamed(u"127.0.0.1:5000", u"", true), "UDP 127.0.0.1:5000"}, {portNamed(u"x"), "not usable x"}};
+        {portNamed(u"127.0.0.1:5000", u"127.0.0.1:6000"), "UDP 127.0.0.1:5000 -> 127.0.0.1:6000"},
+        {portNamed(u"127.0.0.1:5000"), "UDP 127.0.0.1:5000"}, {portNamed(u"x"), "not usable x"}};
     for (const auto& [settings, expected] : cases) EXPECT_EQ(describePort(settings), expected);
 }
 
@@ -183,7 +182,7 @@ TEST(ConsoleSink, LostPortsAndDroppedDatagramsGetALineEachAndAWordInTheSummary) 
     Project project = sinkProject();
     EnvironmentMap environments = *project.environments;
     environments[u"F1"] = kSinkEnvironment;
-    environments[u"F1"].port = portNamed(u"127.0.0.1:5000", u"", true);
+    environments[u"F1"].port = portNamed(u"127.0.0.1:5000");
     environments[u"G1"] = environments[u"F1"];
     project.environments = std::make_shared<const EnvironmentMap>(std::move(environments));
     sink.folderOpened(project, {u"D1", u"F1", u"G1"});

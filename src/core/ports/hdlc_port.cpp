@@ -7,7 +7,6 @@
 #include "core/ports/hdlc_library.hpp"
 #include "core/ports/hdlc_settings.hpp"
 #include "core/ports/port_impl.hpp"
-#include "core/project/port_settings_access.hpp"
 #include "core/text/text_conversion.hpp"
 
 namespace orvalix {
@@ -70,14 +69,15 @@ void HdlcPort::write(std::span<const std::uint8_t> data, const SocketAddress& /*
 
 bool HdlcPort::writeFinished() { return writeRecord_ && writeRecord_->event.tryWait(); }
 
-std::optional<HdlcPort> openHdlcPort(const PortSettings& settings, std::shared_ptr<HdlcLibrary> library) {
+std::optional<HdlcPort> openHdlcPort(std::u16string_view channel, const HdlcOptions& board,
+                                     std::shared_ptr<HdlcLibrary> library) {
     if (!library) {
         return std::nullopt;
     }
     HdlcSettings record{};
-    const HdlcSettingsWords words = makeHdlcSettings(settings);
+    const HdlcSettingsWords words = makeHdlcSettings(board);
     std::copy(words.begin(), words.end(), record.words);
-    const std::string boardName = toNarrow(portName(settings));
+    const std::string boardName = toNarrow(channel);
     const std::int32_t handle = library->open(boardName, record);
     if (handle == -1) {
         return std::nullopt;

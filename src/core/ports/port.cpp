@@ -65,41 +65,46 @@ std::optional<OpenPort> wrap(std::optional<Port> port) {
 
 }  // namespace
 
-std::optional<OpenPort> openPort(const PortSettings& settings, PortContext& context) {
-    switch (portKind(settings)) {
-        case PortKind::Serial:
-            return wrap(openSerialPort(settings));
-        case PortKind::HdlcBoard:
-            if (!context.hdlcLibrary) {
-                context.hdlcLibrary = std::make_shared<HdlcLibrary>();
+std::optional<OpenPort> openPort(const PortOptions& options, PortContext& context) {
+    return std::visit(
+        [&](const auto& kind) -> std::optional<OpenPort> {
+            using Kind = std::decay_t<decltype(kind)>;
+            if constexpr (std::is_same_v<Kind, SerialOptions>) {
+                return wrap(openSerialPort(kind));
+            } else if constexpr (std::is_same_v<Kind, HdlcOptions>) {
+                if (!context.hdlcLibrary) {
+                    context.hdlcLibrary = std::make_shared<HdlcLibrary>();
+                }
+                return wrap(openHdlcPort(options.name, kind, context.hdlcLibrary));
+            } else if constexpr (std::is_same_v<Kind, UdpOptions>) {
+                return wrap(openUdpPort(kind));
+            } else {
+                static_assert(std::is_same_v<Kind, NoPortOptions>, "a kind of port that nothing opens");
+                return std::nullopt;
             }
-            return wrap(openHdlcPort(settings, context.hdlcLibrary));
-        case PortKind::Udp:
-            return wrap(openUdpPort(settings));
-        case PortKind::None:
-            break;
-    }
-    return std::nullopt;
+        },
+        options.kind);
 }
 
-void openAllPorts(const EnvironmentMap& environments, PortContext& context, std::vector<OpenedPort>& opened) {
-    for (const auto& [name, environment] : environments) {
-        if (!isUsable(environment.port)) {
+void openAllPorts(std::span<const PortToOpen> ports, PortContext& context, std::vector<OpenedPort>& opened) {
+    for (const PortToOpen& entry : ports) {
+        if (!isUsable(entry.options)) {
             continue;
         }
-        auto port = openPort(environment.port, context);
+        auto port = openPort(entry.options, context);
         if (!port) {
-            throw PortOpenError(cantOpenMessage(portName(environment.port), context.japanese));
+            throw PortOpenError(cantOpenMessage(entry.options.name, context.japanese));
         }
-        opened.push_back(OpenedPort{name, std::move(*port)});
+        opened.push_back(OpenedPort{entry.environmentName, std::move(*port)});
     }
 }
 
-SocketAddress udpDestination(const SocketAddress& lastSender, const PortSettings& settings) {
-    if (!settings.remoteEndpointValid) {
+SocketAddress udpDestination(const SocketAddress& lastSender, const PortOptions& options) {
+    const auto* udp = std::get_if<UdpOptions>(&options.kind);
+    if (udp == nullptr || !udp->remote) {
         return lastSender;
     }
-    return ipv4SocketAddress(settings.remoteAddress, settings.remotePort);
+    return ipv4SocketAddress(udp->remote->address, udp->remote->port);
 }
 
 }  // namespace orvalix

@@ -10,8 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/project/port_settings_access.hpp"
-#include "core/project/project.hpp"
+#include "core/ports/port_options.hpp"
 
 namespace orvalix {
 
@@ -45,7 +44,7 @@ struct PortHealth {
 
 class HdlcLibrary;
 
-// What opening ports needs besides the settings: the board library, loaded at most once
+// What opening ports needs besides their options: the board library, loaded at most once
 // per process (the owner keeps this for the process; the first board port makes it when
 // it is empty), and the language of the messages.
 struct PortContext {
@@ -99,13 +98,19 @@ public:
 std::string cantOpenMessage(std::u16string_view portName, bool japanese);
 
 // Opens a usable port; nothing when the open fails or the port is not usable.
-std::optional<OpenPort> openPort(const PortSettings& settings, PortContext& context);
+std::optional<OpenPort> openPort(const PortOptions& options, PortContext& context);
 
-// Opens every usable environment's port in map order, appending to opened; the first that
-// fails throws PortOpenError (the ports already opened stay in the list).
-void openAllPorts(const EnvironmentMap& environments, PortContext& context, std::vector<OpenedPort>& opened);
+// One environment's port as openAllPorts takes it.
+struct PortToOpen {
+    std::u16string environmentName;
+    PortOptions options;
+};
 
-// The remote endpoint when one is configured, else the last sender.
-SocketAddress udpDestination(const SocketAddress& lastSender, const PortSettings& settings);
+// Opens every usable port in list order, appending to opened; the first that fails throws
+// PortOpenError (the ports already opened stay in the list).
+void openAllPorts(std::span<const PortToOpen> ports, PortContext& context, std::vector<OpenedPort>& opened);
+
+// The remote endpoint of a UDP port that has one, else the last sender.
+SocketAddress udpDestination(const SocketAddress& lastSender, const PortOptions& options);
 
 }  // namespace orvalix

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <variant>
 
 #include "core/ports/hdlc_port.hpp"
@@ -24,8 +25,9 @@ struct OpenPort::Impl {
 };
 
 // Each returns nothing when the port cannot be opened or set up (no partial port survives).
-std::optional<SerialPort> openSerialPort(const PortSettings& settings);
-std::optional<HdlcPort> openHdlcPort(const PortSettings& settings, std::shared_ptr<HdlcLibrary> library);
-std::optional<UdpPort> openUdpPort(const PortSettings& settings);
+std::optional<SerialPort> openSerialPort(const SerialOptions& line);
+std::optional<HdlcPort> openHdlcPort(std::u16string_view channel, const HdlcOptions& board,
+                                     std::shared_ptr<HdlcLibrary> library);
+std::optional<UdpPort> openUdpPort(const UdpOptions& endpoints);
 
 }  // namespace orvalix

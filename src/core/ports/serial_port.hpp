@@ -40,8 +40,8 @@ private:
     std::uint32_t lostError_ = 0;
 };
 
-// Opens the port named by the settings with their line settings; nothing when the device
-// is missing, in use, or refuses the settings (a bit rate of 0 or below included).
-std::optional<SerialPort> openSerialPort(const PortSettings& settings);
+// Opens the line's device with its settings; nothing when the device is missing, in use, or
+// refuses the settings (a bit rate of 0 or below included).
+std::optional<SerialPort> openSerialPort(const SerialOptions& line);
 
 }  // namespace orvalix

@@ -10,13 +10,12 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <string>
 #include <utility>
 
 #include "core/expression/byte_buffer.hpp"
 #include "core/ports/serial_port.hpp"
 #include "core/ports/serial_posix_bit_rate.hpp"
-#include "core/ports/setting_keywords.hpp"
-#include "core/project/port_settings_access.hpp"
 #include "core/text/text_conversion.hpp"
 
 namespace orvalix {
@@ -89,21 +88,12 @@ std::optional<LineErrorCounts> readErrorCounts(int fd) {
 
 }  // namespace
 
-std::string serialDevicePath(std::u16string_view portName) {
-    std::string name = toNarrow(portName);
-    if (portName.find(u'/') != std::u16string_view::npos) {
-        return name;
-    }
-    return "/dev/" + name;
-}
-
-std::optional<TermiosLine> termiosLine(const PortSettings& settings) {
-    const std::int32_t bitRate = baudRate(settings);
-    if (bitRate <= 0) {
+std::optional<TermiosLine> termiosLine(const SerialOptions& line) {
+    if (line.bitRate <= 0) {
         return std::nullopt;
     }
-    tcflag_t flags = serialDataBits(settings) == SerialDataBits::Seven ? CS7 : CS8;
-    switch (serialParity(settings)) {
+    tcflag_t flags = line.dataBits == SerialDataBits::Seven ? CS7 : CS8;
+    switch (line.parity) {
         case SerialParity::None:
             break;
         case SerialParity::Odd:
@@ -113,13 +103,13 @@ std::optional<TermiosLine> termiosLine(const PortSettings& settings) {
             flags |= PARENB;
             break;
     }
-    if (serialStopBits(settings) != SerialStopBits::One) {
+    if (line.stopBits != SerialStopBits::One) {
         flags |= CSTOPB;
     }
-    if (serialFlowControl(settings) == SerialFlowControl::RtsCts) {
+    if (line.flowControl == SerialFlowControl::RtsCts) {
         flags |= CRTSCTS;
     }
-    return TermiosLine{static_cast<std::uint32_t>(bitRate), flags};
+    return TermiosLine{static_cast<std::uint32_t>(line.bitRate), flags};
 }
 
 std::uint32_t receiveErrorFlags(const LineErrorCounts& before, const LineErrorCounts& after) {
@@ -287,9 +277,9 @@ bool SerialPort::writeFinished() {
     return std::exchange(port.completionSignalled, false);
 }
 
-std::optional<SerialPort> openSerialPort(const PortSettings& settings) {
+std::optional<SerialPort> openSerialPort(const SerialOptions& line) {
     auto native = std::make_unique<SerialPort::Native>();
-    const std::string path = serialDevicePath(portName(settings));
+    const std::string path = toNarrow(line.device);
     native->fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (native->fd < 0) {
         return std::nullopt;
@@ -299,8 +289,8 @@ std::optional<SerialPort> openSerialPort(const PortSettings& settings) {
     if (::ioctl(native->fd, TIOCEXCL) != 0 || ::flock(native->fd, LOCK_EX | LOCK_NB) != 0) {
         return std::nullopt;
     }
-    const std::optional<TermiosLine> line = termiosLine(settings);
-    if (!line || !configureLine(native->fd, *line) || !raiseModemLines(native->fd)) {
+    const std::optional<TermiosLine> termios = termiosLine(line);
+    if (!termios || !configureLine(native->fd, *termios) || !raiseModemLines(native->fd)) {
         return std::nullopt;
     }
     native->counts = readErrorCounts(native->fd);

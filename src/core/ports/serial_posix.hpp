@@ -7,15 +7,10 @@
 
 #include <cstdint>
 #include <optional>
-#include <string>
-#include <string_view>
 
-#include "core/project/project.hpp"
+#include "core/ports/port_options.hpp"
 
 namespace orvalix {
-
-// A name with a "/" is a path already; any other name is a device under /dev.
-std::string serialDevicePath(std::u16string_view portName);
 
 // The line as termios expresses it. controlFlags holds only the CSIZE, PARENB, PARODD,
 // CSTOPB and CRTSCTS bits; the rest of c_cflag is the opener's.
@@ -28,7 +23,7 @@ struct TermiosLine {
 
 // Nothing when the bit rate is 0 or below: no device accepts that. One and a half stop
 // bits do not exist on Linux; two are used instead.
-std::optional<TermiosLine> termiosLine(const PortSettings& settings);
+std::optional<TermiosLine> termiosLine(const SerialOptions& line);
 
 // The driver's running line-error counters (TIOCGICOUNT).
 struct LineErrorCounts {

@@ -14,8 +14,6 @@
 #include <utility>
 
 #include "core/expression/byte_buffer.hpp"
-#include "core/ports/setting_keywords.hpp"
-#include "core/project/port_settings_access.hpp"
 
 namespace orvalix {
 namespace {
@@ -50,13 +48,12 @@ private:
     HANDLE handle_ = nullptr;
 };
 
-// Every port name gets the same prefix, so COM10 and above open as well as COM1.
-std::wstring devicePath(std::u16string_view portName) {
-    std::wstring path = L"\\\\.\\";
-    for (const char16_t unit : portName) {
-        path.push_back(static_cast<wchar_t>(unit));
+std::wstring wideText(std::u16string_view text) {
+    std::wstring wide;
+    for (const char16_t unit : text) {
+        wide.push_back(static_cast<wchar_t>(unit));
     }
-    return path;
+    return wide;
 }
 
 BYTE windowsParity(SerialParity parity) {
@@ -84,15 +81,15 @@ BYTE windowsStopBits(SerialStopBits stopBits) {
 }
 
 // Fields not named here stay as the driver reported them.
-bool applyCommState(HANDLE file, const PortSettings& settings) {
+bool applyCommState(HANDLE file, const SerialOptions& line) {
     DCB state{};
     state.DCBlength = sizeof state;
     if (!GetCommState(file, &state)) {
         return false;
     }
-    const SerialParity parity = serialParity(settings);
-    const bool rtsCts = serialFlowControl(settings) == SerialFlowControl::RtsCts;
-    state.BaudRate = static_cast<DWORD>(baudRate(settings));
+    const SerialParity parity = line.parity;
+    const bool rtsCts = line.flowControl == SerialFlowControl::RtsCts;
+    state.BaudRate = static_cast<DWORD>(line.bitRate);
     state.fBinary = 1;
     state.fParity = parity == SerialParity::None ? 0 : 1;
     state.fOutxCtsFlow = rtsCts ? 1 : 0;
@@ -106,9 +103,9 @@ bool applyCommState(HANDLE file, const PortSettings& settings) {
     state.fNull = 0;
     state.fRtsControl = rtsCts ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE;
     state.fAbortOnError = 0;
-    state.ByteSize = serialDataBits(settings) == SerialDataBits::Seven ? 7 : 8;
+    state.ByteSize = line.dataBits == SerialDataBits::Seven ? 7 : 8;
     state.Parity = windowsParity(parity);
-    state.StopBits = windowsStopBits(serialStopBits(settings));
+    state.StopBits = windowsStopBits(line.stopBits);
     return SetCommState(file, &state) != 0;
 }
 
@@ -266,15 +263,14 @@ bool SerialPort::writeFinished() {
     return WaitForSingleObject(native_->writeEvent.get(), 0) == WAIT_OBJECT_0;
 }
 
-std::optional<SerialPort> openSerialPort(const PortSettings& settings) {
+std::optional<SerialPort> openSerialPort(const SerialOptions& line) {
     auto native = std::make_unique<SerialPort::Native>();
-    native->file =
-        OwnedHandle(CreateFileW(devicePath(portName(settings)).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
+    native->file = OwnedHandle(CreateFileW(wideText(line.device).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                           OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
     if (!native->file.valid()) {
         return std::nullopt;
     }
-    if (!applyCommState(native->file.get(), settings) || !applyTimeouts(native->file.get())) {
+    if (!applyCommState(native->file.get(), line) || !applyTimeouts(native->file.get())) {
         return std::nullopt;
     }
     native->readEvent = signalledAutoResetEvent();

@@ -34,11 +34,8 @@ void UdpPort::write(std::span<const std::uint8_t> data, const SocketAddress& des
 
 bool UdpPort::writeFinished() { return std::exchange(writeCompleted_, false); }
 
-std::optional<UdpPort> openUdpPort(const PortSettings& settings) {
-    if (!settings.localEndpointValid) {
-        return std::nullopt;
-    }
-    auto socket = UdpSocket::bind(settings.localAddress, settings.localPort);
+std::optional<UdpPort> openUdpPort(const UdpOptions& endpoints) {
+    auto socket = UdpSocket::bind(endpoints.local.address, endpoints.local.port);
     if (!socket) {
         return std::nullopt;
     }

@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "core/platform/file_names.hpp"
-#include "core/ports/udp_endpoint.hpp"
+#include "core/ports/parse_port_options.hpp"
 #include "core/project/data_file_path.hpp"
 #include "core/project/loaders.hpp"
-#include "core/project/port_settings_access.hpp"
 #include "core/text/csv_reader.hpp"
+#include "core/text/read_integer.hpp"
 #include "core/text/text_split.hpp"
 
 namespace orvalix {
@@ -58,13 +58,6 @@ std::optional<std::u16string> wideFileName(const std::filesystem::directory_entr
     }
 }
 
-void parseEndpoint(std::u16string_view text, bool& valid, std::uint32_t& address, std::uint16_t& port) {
-    UdpEndpoint endpoint;
-    valid = parseUdpEndpoint(text, endpoint) == 0;
-    address = endpoint.address;
-    port = endpoint.port;
-}
-
 }  // namespace
 
 void findEnvironmentNames(std::u16string_view dataFolder, std::vector<std::u16string>& names) {
@@ -97,20 +90,26 @@ void findEnvironmentNames(std::u16string_view dataFolder, std::vector<std::u16st
     }
 }
 
-void readEnvironmentFile(std::u16string_view dataFolder, std::u16string_view environmentName,
-                         PortSettings& target) {
+bool readEnvironmentTable(std::u16string_view dataFolder, std::u16string_view environmentName, CsvTable& table) {
     const std::optional<std::filesystem::path> path =
         tryDataFilePath(dataFolder, std::u16string(environmentName) + std::u16string(kEnvironmentFileSuffix));
     if (!path) {
-        return;
+        return false;
     }
+    CsvTable read;
+    if (readCsvFile(*path, read) != 0) {
+        return false;
+    }
+    table = std::move(read);
+    return true;
+}
+
+void readEnvironmentFile(std::u16string_view dataFolder, std::u16string_view environmentName,
+                         PortOptions& target) {
     CsvTable table;
-    if (readCsvFile(*path, table) != 0) {
-        return;
+    if (readEnvironmentTable(dataFolder, environmentName, table)) {
+        target = parsePortOptions(table);
     }
-    target.table = std::move(table);
-    parseEndpoint(setting(target, 0), target.localEndpointValid, target.localAddress, target.localPort);
-    parseEndpoint(setting(target, 9), target.remoteEndpointValid, target.remoteAddress, target.remotePort);
 }
 
 }  // namespace orvalix

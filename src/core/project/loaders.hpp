@@ -9,6 +9,7 @@
 
 #include "core/expression/compile_expression.hpp"
 #include "core/project/project.hpp"
+#include "core/text/csv_reader.hpp"
 
 namespace orvalix {
 
@@ -31,10 +32,12 @@ void compileCell(const std::vector<std::u16string>& row, std::size_t column, Com
 // zero or more follows its first character (P1, Q0x10). Two files may yield one name twice.
 void findEnvironmentNames(std::u16string_view dataFolder, std::vector<std::u16string>& names);
 
-// Takes the whole table and parses settings 0 and 9 as the local and remote endpoints; an
-// unreadable file leaves the target unchanged.
+// The rows of the environment's file; false, and the table unchanged, when it cannot be read.
+bool readEnvironmentTable(std::u16string_view dataFolder, std::u16string_view environmentName, CsvTable& table);
+// The port that the environment's file gives (see parsePortOptions); an unreadable file leaves
+// the target unchanged.
 void readEnvironmentFile(std::u16string_view dataFolder, std::u16string_view environmentName,
-                         PortSettings& target);
+                         PortOptions& target);
 // Append one record per row after the header, comment rows skipped; an empty line is a record.
 void readSequenceFile(std::u16string_view dataFolder, std::u16string_view environmentName,
                       std::vector<SequenceStep>& steps);

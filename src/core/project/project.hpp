@@ -8,23 +8,10 @@
 #include <vector>
 
 #include "core/expression/compiled_expression.hpp"
+#include "core/ports/port_options.hpp"
 #include "core/project/record_cells.hpp"
-#include "core/text/csv_reader.hpp"
 
 namespace orvalix {
-
-// The environment file's rows as read, and the two endpoints parsed from them at load.
-struct PortSettings {
-    CsvTable table;
-    bool localEndpointValid = false;
-    std::uint32_t localAddress = 0;  // IPv4, host byte order
-    std::uint16_t localPort = 0;
-    bool remoteEndpointValid = false;
-    std::uint32_t remoteAddress = 0;
-    std::uint16_t remotePort = 0;
-
-    friend bool operator==(const PortSettings&, const PortSettings&) = default;
-};
 
 // Records keep their rows exactly as read (untrimmed); only expression cells are compiled.
 struct SequenceStep {
@@ -48,7 +35,7 @@ struct NamedCondition {
 using FrameDefinition = std::vector<CompiledExpression>;
 
 struct Environment {
-    PortSettings port;
+    PortOptions port;  // as the environment file gives it
     std::vector<SequenceStep> sequence;
     std::vector<NamedCondition> namedConditions;
 

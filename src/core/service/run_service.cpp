@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "core/diagnostics/trace_messages.hpp"
 #include "core/platform/clock.hpp"
@@ -21,6 +22,16 @@ namespace messages = trace_messages;
 namespace {
 
 constexpr std::chrono::milliseconds kLongestTimerWait{100};
+
+// The ports in the order of the environments' names, which is the order Start opens them in.
+std::vector<PortToOpen> portsToOpen(const EnvironmentMap& environments) {
+    std::vector<PortToOpen> ports;
+    ports.reserve(environments.size());
+    for (const auto& [name, environment] : environments) {
+        ports.push_back(PortToOpen{name, environment.port});
+    }
+    return ports;
+}
 
 ServiceLinks linksTo(SimulationService::Shared& shared) {
     return ServiceLinks{
@@ -56,7 +67,7 @@ void startUp(ServiceRuntime& runtime, SimulationService::Shared& shared, PortCon
         }
         runtime.environments = shared.environments;
     }
-    openAllPorts(*runtime.environments, portContext, openedPorts);
+    openAllPorts(portsToOpen(*runtime.environments), portContext, openedPorts);
     sortDescending(openedPorts);
     runtime.trace.record(messages::kOpenedPorts);
 

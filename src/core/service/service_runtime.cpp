@@ -7,14 +7,23 @@
 #include "core/traffic/extra_block.hpp"
 
 namespace orvalix {
+namespace {
+
+// Milliseconds to 100 ns units; a negative time-out times out every cycle. Only serial lines
+// end frames by a gap.
+std::int64_t characterTimeoutOf(const PortOptions& options) {
+    const auto* serial = std::get_if<SerialOptions>(&options.kind);
+    return serial != nullptr ? std::int64_t{serial->characterTimeoutMs} * 10000000 / 1000 : 0;
+}
+
+}  // namespace
 
 EnvironmentRuntime::EnvironmentRuntime(std::u16string environmentName, const Environment& settings, PortLink link)
     : name(std::move(environmentName)),
       environment(&settings),
       port(link),
       kind(portKind(settings.port)),
-      // Milliseconds to 100 ns units; a negative time-out times out every cycle.
-      characterTimeoutLimit(std::int64_t{characterTimeout(settings.port)} * 10000000 / 1000),
+      characterTimeoutLimit(characterTimeoutOf(settings.port)),
       jumpTargets(resolveJumpTargets(settings.sequence)),
       edges{std::vector<std::int64_t>(settings.namedConditions.size()),
             std::vector<std::int64_t>(settings.namedConditions.size())},

@@ -14,7 +14,6 @@
 #include "core/expression/byte_buffer.hpp"
 #include "core/expression/evaluation_context.hpp"
 #include "core/ports/port.hpp"
-#include "core/project/port_settings_access.hpp"
 #include "core/project/project.hpp"
 #include "core/service/port_link.hpp"
 

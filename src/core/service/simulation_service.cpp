@@ -9,7 +9,7 @@
 #include "core/platform/thread.hpp"
 #include "core/ports/hdlc_library.hpp"
 #include "core/ports/port.hpp"
-#include "core/project/port_settings_access.hpp"
+#include "core/ports/port_options.hpp"
 #include "core/service/run_service.hpp"
 #include "core/service/service_shared.hpp"
 

@@ -1,7 +1,6 @@
 #include "core/session/port_watch.hpp"
 
 #include "core/platform/error_text.hpp"
-#include "core/project/port_settings_access.hpp"
 
 namespace orvalix {
 
@@ -27,7 +26,7 @@ void PortWatch::look(std::u16string_view environment, const Environment& setting
 
     if (health.lostError != 0 && !seen.lostReported) {
         seen.lostReported = true;
-        sink.portLost(environment, portName(settings.port), platform::systemErrorText(health.lostError));
+        sink.portLost(environment, settings.port.name, platform::systemErrorText(health.lostError));
     }
 }
 

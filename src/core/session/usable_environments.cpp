@@ -1,6 +1,6 @@
 #include "core/session/usable_environments.hpp"
 
-#include "core/project/port_settings_access.hpp"
+#include "core/ports/port_options.hpp"
 
 namespace orvalix {
 

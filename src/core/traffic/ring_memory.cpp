@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "core/expression/byte_buffer.hpp"
-#include "core/project/port_settings_access.hpp"
 #include "core/text/text_conversion.hpp"
 #include "core/traffic/extra_block.hpp"
 
@@ -31,15 +30,15 @@ std::uint64_t ringMemory(std::int32_t capacity, std::int32_t maxLength, std::int
 }
 
 std::uint64_t ringMemory(const Environment& environment) {
-    return ringMemory(recordCapacity(environment.port), maxRecordLength(environment.port),
+    return ringMemory(environment.port.recordCapacity, environment.port.maxRecordLength,
                       extraSizeOf(environment));
 }
 
 std::unique_ptr<TrafficRing> makeEnvironmentRing(const Environment& environment, std::uint64_t limit,
                                                  std::optional<RingRefusal>& refusal) {
     refusal.reset();
-    const std::int32_t capacity = recordCapacity(environment.port);
-    const std::int32_t maxLength = maxRecordLength(environment.port);
+    const std::int32_t capacity = environment.port.recordCapacity;
+    const std::int32_t maxLength = environment.port.maxRecordLength;
     const std::int32_t extraSize = extraSizeOf(environment);
     const std::uint64_t bytes = ringMemory(capacity, maxLength, extraSize);
     if (bytes > limit) {

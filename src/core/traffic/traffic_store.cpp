@@ -1,6 +1,6 @@
 #include "core/traffic/traffic_store.hpp"
 
-#include "core/project/port_settings_access.hpp"
+#include "core/ports/port_options.hpp"
 
 namespace orvalix {
 

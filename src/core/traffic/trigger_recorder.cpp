@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "core/project/port_settings_access.hpp"
 #include "core/traffic/extra_block.hpp"
 
 namespace orvalix {
@@ -93,7 +92,7 @@ TriggerOutcome TriggerRecorder::triggerStep(std::u16string_view dataFolder, std:
                 scratch_.resize(bufferSize);
             }
             const LogWrite written =
-                appendBlock(path, preTriggerBlock(stream, preTriggerCount(environment.port), scratch_), append_);
+                appendBlock(path, preTriggerBlock(stream, environment.port.preTriggerCount, scratch_), append_);
             if (written.error) {
                 // No recording: the next trigger tries again, when there may be room.
                 if (written.recordsWritten == 0) {
@@ -114,7 +113,7 @@ TriggerOutcome TriggerRecorder::triggerStep(std::u16string_view dataFolder, std:
             byEnvironment = recordings_.emplace(std::u16string(environmentName), TriggerRecordings::mapped_type{}).first;
         }
         byEnvironment->second.insert_or_assign(std::u16string(name),
-                                               TriggerRecording{time, postTriggerCount(environment.port), path});
+                                               TriggerRecording{time, environment.port.postTriggerCount, path});
         outcome.started.push_back(StartedLog{std::u16string(name), std::move(path), {}});
     }
     return outcome;

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "core/platform/user_language.hpp"
-#include "core/project/port_settings_access.hpp"
 #include "ui/view/list_refresh.hpp"
 #include "ui/view/traffic_columns.hpp"
 #include "ui/view/traffic_rows.hpp"
@@ -360,7 +359,7 @@ TrafficWindow::PaintState TrafficWindow::paintStateFor(HWND list) {
         state.alignments = alignmentsOf(byteListColumns(texts));
         const int selected = selectedItem(recordList_);
         if (selected >= 0) {
-            state.record.resize(static_cast<std::size_t>(std::max(orvalix::maxRecordLength(stream_.environment().port), 0)));
+            state.record.resize(static_cast<std::size_t>(std::max(stream_.environment().port.maxRecordLength, 0)));
             std::uint64_t time = 0;
             std::uint32_t attribute = 0;
             const std::int32_t length = stream_.get(selected, state.record, time, attribute);

@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
+#include "core/ports/parse_port_options.hpp"
 #include "core/ports/udp_socket.hpp"
-#include "core/project/project.hpp"
 #include "core/text/text_conversion.hpp"
 
 namespace orvalix::test {
@@ -28,23 +28,24 @@ inline Bytes pattern(std::size_t length, std::uint8_t seed) {
 }
 
 // An environment table: a header row, then one row per setting with its value in column 2.
-inline PortSettings settingsOf(const std::vector<std::u16string>& values) {
-    PortSettings settings;
-    settings.table.push_back({u"Item", u"Description", u"Value"});
-    for (const auto& value : values) settings.table.push_back({u"label", u"text", value});
-    return settings;
+inline CsvTable settingRows(const std::vector<std::u16string>& values) {
+    CsvTable rows{{u"Item", u"Description", u"Value"}};
+    for (const auto& value : values) rows.push_back({u"label", u"text", value});
+    return rows;
 }
 
-// A UDP port on the loopback address, as the loader leaves it after parsing the endpoints.
-inline PortSettings udpSettings(std::uint16_t localPort, std::optional<std::uint16_t> remotePort = {}) {
-    PortSettings settings = settingsOf({toWide("127.0.0.1:" + std::to_string(localPort))});
-    settings.localEndpointValid = true;
-    settings.localAddress = kLoopback;
-    settings.localPort = localPort;
-    settings.remoteEndpointValid = remotePort.has_value();
-    settings.remoteAddress = kLoopback;
-    settings.remotePort = remotePort.value_or(0);
-    return settings;
+// The port of such a table, as the loader reads it.
+inline PortOptions settingsOf(const std::vector<std::u16string>& values) {
+    return parsePortOptions(settingRows(values));
+}
+
+// A UDP port on the loopback address, as the loader reads it.
+inline PortOptions udpSettings(std::uint16_t localPort, std::optional<std::uint16_t> remotePort = {}) {
+    const std::string remote = remotePort ? "127.0.0.1:" + std::to_string(*remotePort) : "";
+    std::vector<std::u16string> values(10);
+    values[0] = toWide("127.0.0.1:" + std::to_string(localPort));
+    values[9] = toWide(remote);
+    return settingsOf(values);
 }
 
 // A loopback port nobody uses right now (the system picks it for a probe socket).

@@ -36,18 +36,12 @@ namespace fs = std::filesystem;
 using test::Bytes;
 using test::eventually;
 
-// Setting 0 is the name, 9 to 13 bit rate, parity, stop bits, data bits and flow control.
-PortSettings serialSettings(const std::u16string& name, const std::vector<std::u16string>& line) {
-    std::vector<std::u16string> values{name};
+// Settings 9 to 13 of a serial port: bit rate, parity, stop bits, data bits and flow control.
+SerialOptions serialSettings(const std::vector<std::u16string>& line) {
+    std::vector<std::u16string> values{u"COM3"};
     values.resize(9);
     values.insert(values.end(), line.begin(), line.end());
-    return test::settingsOf(values);
-}
-
-TEST(SerialDevicePath, NameWithSlashIsAPathOtherNamesLiveInDev) {
-    EXPECT_EQ(serialDevicePath(u"COM3"), "/dev/COM3");
-    EXPECT_EQ(serialDevicePath(u"/tmp/x/COM3"), "/tmp/x/COM3");
-    EXPECT_EQ(serialDevicePath(u"pts/4"), "pts/4");
+    return std::get<SerialOptions>(test::settingsOf(values).kind);
 }
 
 // Unknown keywords fall back to 8E1 without flow control; any bit rate above 0 is kept.
@@ -66,7 +60,7 @@ TEST(TermiosLineSettings, KeywordsSelectControlFlagsAndOnlyPositiveBitRatesAreAc
     for (const auto& [line, flags, bitRate] : cases) {
         const std::optional<TermiosLine> expected =
             flags ? std::optional(TermiosLine{bitRate, *flags}) : std::nullopt;
-        EXPECT_EQ(termiosLine(serialSettings(u"COM3", line)), expected) << toNarrow(line[0] + line.back());
+        EXPECT_EQ(termiosLine(serialSettings(line)), expected) << toNarrow(line[0] + line.back());
     }
 }
 
@@ -124,7 +118,9 @@ protected:
     }
     // Parity None: a pty may refuse even parity at a bit rate outside the table.
     static std::optional<SerialPort> openAt(const fs::path& path, std::u16string bitRate = u"9600") {
-        return openSerialPort(serialSettings(toWide(path.string()), {bitRate, u"None"}));
+        SerialOptions line = serialSettings({bitRate, u"None"});
+        line.device = toWide(path.string());
+        return openSerialPort(line);
     }
     // Stops or resumes the forwarding between the two ptys.
     void holdLine(bool hold) { ASSERT_EQ(::kill(socat_, hold ? SIGSTOP : SIGCONT), 0); }

@@ -20,11 +20,7 @@ using test::Bytes;
 using test::bytesOf;
 using test::kLoopback;
 
-EnvironmentMap environmentsOn(const std::vector<std::pair<std::u16string, PortSettings>>& ports) {
-    EnvironmentMap environments;
-    for (const auto& [name, settings] : ports) environments[name].port = settings;
-    return environments;
-}
+using Ports = std::vector<PortToOpen>;
 
 class UdpPortTest : public testing::Test {
 protected:
@@ -115,7 +111,7 @@ TEST_F(UdpPortTest, ReplyGoesToTheConfiguredRemoteEndpointElseTheLastSender) {
         const std::uint16_t localPort = test::freeUdpPort();
         UdpSocket equipment = peer(), monitor = peer();
         const auto remote = remoteConfigured ? std::optional(monitor.localPort()) : std::nullopt;
-        const PortSettings settings = test::udpSettings(localPort, remote);
+        const PortOptions settings = test::udpSettings(localPort, remote);
         OpenPort port = openPort(settings, context_).value();
         equipment.send(bytesOf("ping"), ipv4SocketAddress(kLoopback, localPort));
         SocketAddress sender;
@@ -132,23 +128,24 @@ TEST_F(UdpPortTest, ReplyGoesToTheConfiguredRemoteEndpointElseTheLastSender) {
     }
 }
 
-TEST_F(UdpPortTest, OpensUsablePortsInNameOrderAfterEarlierEntriesAndSkipsTheRest) {
-    openAllPorts(environmentsOn({{u"X", test::udpSettings(test::freeUdpPort())}}), context_, opened_);
-    openAllPorts(environmentsOn({{u"B", test::udpSettings(test::freeUdpPort())},
-                                 {u"A", test::udpSettings(test::freeUdpPort())},
-                                 {u"C", test::settingsOf({u""})},             // no endpoint
-                                 {u"D", test::settingsOf({u"localhost"})}}),  // did not parse
+// The service lists them in name order.
+TEST_F(UdpPortTest, OpensUsablePortsInListOrderAfterEarlierEntriesAndSkipsTheRest) {
+    openAllPorts(Ports{{u"X", test::udpSettings(test::freeUdpPort())}}, context_, opened_);
+    openAllPorts(Ports{{u"B", test::udpSettings(test::freeUdpPort())},
+                       {u"A", test::udpSettings(test::freeUdpPort())},
+                       {u"C", test::settingsOf({u""})},             // no endpoint
+                       {u"D", test::settingsOf({u"localhost"})}},  // did not parse
                  context_, opened_);
-    EXPECT_EQ(openedNames(), (std::vector<std::u16string>{u"X", u"A", u"B"}));
+    EXPECT_EQ(openedNames(), (std::vector<std::u16string>{u"X", u"B", u"A"}));
     EXPECT_FALSE(context_.hdlcLibrary) << "no board library is loaded for other kinds";
 }
 
 TEST_F(UdpPortTest, PortInUseStopsTheOpeningWithTheCantOpenText) {
     const UdpSocket holder = UdpSocket::bind(test::kLoopback, 0).value();
     const std::uint16_t laterPort = test::freeUdpPort();
-    const EnvironmentMap environments = environmentsOn({{u"1 first", test::udpSettings(test::freeUdpPort())},
-                                                        {u"2 busy", test::udpSettings(holder.localPort())},
-                                                        {u"3 later", test::udpSettings(laterPort)}});
+    const Ports environments{{u"1 first", test::udpSettings(test::freeUdpPort())},
+                             {u"2 busy", test::udpSettings(holder.localPort())},
+                             {u"3 later", test::udpSettings(laterPort)}};
     const std::string endpoint = "127.0.0.1:" + std::to_string(holder.localPort());
     for (const bool japanese : {false, true}) {
         context_.japanese = japanese;

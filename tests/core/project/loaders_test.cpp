@@ -11,7 +11,6 @@
 
 #include "core/expression/compile_expression.hpp"
 #include "core/platform/file_names.hpp"
-#include "core/project/port_settings_access.hpp"
 #include "temp_folder.hpp"
 
 namespace orvalix {
@@ -92,7 +91,7 @@ TEST(LoadProject, RecordsSkipTheHeaderAndRowsWhoseTrimmedFirstCellStartsWithSemi
     EXPECT_EQ(environment.namedConditions, conditions);
 }
 
-TEST(LoadProject, EnvironmentFilesGiveTheWholeTableAndTheEndpointsOfSettingsZeroAndNine) {
+TEST(LoadProject, EnvironmentFilesGiveThePortOfTheirRows) {
     const TempFolder folder;
     const Project project =
         load(folder, {{u"U1.Environments.csv",
@@ -105,13 +104,12 @@ TEST(LoadProject, EnvironmentFilesGiveTheWholeTableAndTheEndpointsOfSettingsZero
                       {u"P3.Environments.csv", "h\nPort,,COM3\n"},
                       {u"P3.old.Environments.csv", "h\nPort,,COM9\n"},
                       {u"P3.Sequences.csv", "h\nA,1,F\n"}});
-    PortSettings udp = project.environments->at(u"U1").port;
-    EXPECT_EQ(udp.table.size(), 11u);
-    udp.table.clear();
-    EXPECT_EQ(udp, (PortSettings{{}, true, 0x7F000001u, 5000, true, 0x7F000001u, 6001}));
-    EXPECT_EQ(project.environments->at(u"P4").port, PortSettings{});
+    const PortOptions& udp = project.environments->at(u"U1").port;
+    EXPECT_EQ(udp.kind, PortKindOptions(UdpOptions{{0x7F000001u, 5000}, UdpEndpoint{0x7F000001u, 6001},
+                                                   u"127.0.0.1:6001"}));
+    EXPECT_EQ(project.environments->at(u"P4").port, PortOptions{});
     EXPECT_EQ(project.environments->at(u"P4").sequence.size(), 1u);
-    EXPECT_EQ(portName(project.environments->at(u"P3").port), u"COM3");
+    EXPECT_EQ(project.environments->at(u"P3").port.name, u"COM3");
     EXPECT_EQ(project.environments->at(u"P3").sequence.size(), 2u);
 }
 

@@ -62,31 +62,26 @@ inline FrameDefinition frame(const std::vector<std::string_view>& rows) {
     return definition;
 }
 
-// An environment table: a header row, then settings 0 to 14 in column 2 (port, record count,
-// record length, ...; 14 is a serial port's character time-out).
+// An environment whose file gives the port, 100 records of 64 bytes and, from setting 3 on,
+// the settings given.
 inline Environment environment(std::u16string port, std::vector<SequenceStep> sequence,
-                               std::vector<NamedCondition> conditions) {
-    Environment result{{}, std::move(sequence), std::move(conditions)};
-    result.port.table = {{}, {u"", u"", std::move(port)}, {u"", u"", u"100"}, {u"", u"", u"64"}};
-    result.port.table.resize(16, {u"", u"", u""});
-    return result;
+                               std::vector<NamedCondition> conditions, std::vector<std::u16string> fromThree = {}) {
+    std::vector<std::u16string> settings{std::move(port), u"100", u"64"};
+    settings.insert(settings.end(), fromThree.begin(), fromThree.end());
+    return Environment{settingsOf(settings), std::move(sequence), std::move(conditions)};
 }
 
 inline Environment serial(int characterTimeoutMs, std::vector<SequenceStep> sequence,
                           std::vector<NamedCondition> conditions = {}) {
-    Environment result = environment(u"COM1", std::move(sequence), std::move(conditions));
-    result.port.table[15][2] = toWide(std::to_string(characterTimeoutMs));
-    return result;
+    std::vector<std::u16string> fromThree(12);
+    fromThree.back() = toWide(std::to_string(characterTimeoutMs));  // setting 14
+    return environment(u"COM1", std::move(sequence), std::move(conditions), std::move(fromThree));
 }
 
 inline Environment udp(std::vector<SequenceStep> sequence, std::vector<NamedCondition> conditions = {},
                        std::uint16_t localPort = 5000) {
-    Environment result = environment(toWide("127.0.0.1:" + std::to_string(localPort)), std::move(sequence),
-                                     std::move(conditions));
-    result.port.localEndpointValid = true;
-    result.port.localAddress = kLoopback;
-    result.port.localPort = localPort;
-    return result;
+    return environment(toWide("127.0.0.1:" + std::to_string(localPort)), std::move(sequence),
+                       std::move(conditions));
 }
 
 // Stands in for an open port: delivers one queued chunk per read and keeps what is written.

@@ -50,7 +50,7 @@ TEST(PortWatch, TellsALostPortOnceAndDropsAtMostOnceASecond) {
     };
     // clang-format on
     Environment settings;
-    settings.port.table = {{u"Setting", u"Description", u"Value"}, {u"Port", u"", u"COM7"}};
+    settings.port.name = u"COM7";
     for (const auto& c : cases) {
         SCOPED_TRACE(c.rule);
         PortWatch watch;

@@ -122,7 +122,8 @@ Popped pop(TrafficStore& store, std::u16string_view name) {
 TEST(TrafficStore, OnlyUsableEnvironmentsGetAFreshRingSizedFromTheirSettings) {
     EnvironmentMap environments{{u"P1", test::makeEnvironment(2, 3, std::vector<std::u16string>(9, u"c"))},
                                 {u"P2", test::makeEnvironment(4, 4)}};
-    environments[u"P2"].port.table[1][2] = u"";
+    environments[u"P2"].port.name.clear();
+    environments[u"P2"].port.kind = NoPortOptions{};
     TrafficStore store;
     store.prepare(environments);
     EXPECT_EQ(store.ring(u"P2"), nullptr);

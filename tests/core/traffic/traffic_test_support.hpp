@@ -23,12 +23,7 @@ using Bytes = std::vector<std::uint8_t>;
 inline Environment makeEnvironment(int capacity, int maxLength,
                                    const std::vector<std::u16string>& conditions = {}) {
     Environment environment;
-    environment.port.table = {{u"Item", u"Description", u"Value"},
-                              {u"Port", u"", u"COM3"},
-                              {u"Records", u"", toWide(std::to_string(capacity))},
-                              {u"Length", u"", toWide(std::to_string(maxLength))},
-                              {u"Pre", u"", u"0"},
-                              {u"Post", u"", u"0"}};
+    environment.port = PortOptions{u"COM3", capacity, maxLength, 0, 0, SerialOptions{}};
     for (const std::u16string& name : conditions) {
         environment.namedConditions.emplace_back().cells = {name, u"1", u"0", u"0"};
     }

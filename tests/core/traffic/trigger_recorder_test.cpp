@@ -26,8 +26,8 @@ using Triggers = std::vector<std::size_t>;
 class TriggerRecording : public ::testing::Test {
 protected:
     void setCounts(int pre, int post) {
-        environment_.port.table[4][2] = toWide(std::to_string(pre));
-        environment_.port.table[5][2] = toWide(std::to_string(post));
+        environment_.port.preTriggerCount = pre;
+        environment_.port.postTriggerCount = post;
     }
     // Record n (see logOf) through the pump's order: stream first, then the trigger step.
     // Returns how many files it started; started_ collects them.
