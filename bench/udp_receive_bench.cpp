@@ -33,7 +33,7 @@ std::array<std::uint8_t, 64> datagram{};
 std::array<std::uint8_t, 16384> buffer{};
 
 void BM_PlainRecvfrom(benchmark::State& state) {
-    UdpSocket sender = UdpSocket::bind(kLoopback, 0).value();
+    UdpSocket sender = UdpSocket::bind(kLoopback, 0).opened.value();
     const int receiver = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     sockaddr_in local{};
     local.sin_family = AF_INET;
@@ -56,8 +56,8 @@ void BM_PlainRecvfrom(benchmark::State& state) {
 }
 
 void BM_PortReceive(benchmark::State& state) {
-    UdpSocket sender = UdpSocket::bind(kLoopback, 0).value();
-    UdpSocket receiver = UdpSocket::bind(kLoopback, 0).value();
+    UdpSocket sender = UdpSocket::bind(kLoopback, 0).opened.value();
+    UdpSocket receiver = UdpSocket::bind(kLoopback, 0).opened.value();
     const SocketAddress to = orvalix::ipv4SocketAddress(kLoopback, receiver.localPort());
     SocketAddress from;
     if (state.range(0) != 0) {

@@ -44,10 +44,6 @@ void ConsoleSink::folderOpened(const Project& project, const std::vector<std::u1
         }
         console_.out << "  " << toNarrow(name) << ": " << describePort(environment->second.port) << "\n";
     }
-    if (usableEnvironments.empty()) {
-        console_.err << "warning: no usable environment in " << toNarrow(project.dataFolder)
-                     << ": no port is opened, nothing is sent or received\n";
-    }
     console_.out.flush();
 }
 

@@ -148,6 +148,8 @@ private:
 
 TEST(RunCommand, AStandardOutputThatTakesNoMoreStopsTheRunInOrderWithStatus1) {
     const test::TempFolder data, traces;
+    // One port to open, else the run ends at once for want of one.
+    data.write(u"U1.Environments.csv", "Setting,Description,Value\nPort,,127.0.0.1:0\n");
     for (const std::size_t room : {std::size_t{0}, std::size_t{20}}) {
         SCOPED_TRACE(room);
         FullBuffer buffer(room);

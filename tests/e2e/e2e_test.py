@@ -226,12 +226,13 @@ class RunLifecycle(E2ETest):
                 self.assertIn("Stopped.\nSummary:\n", run.output())
                 self.assertIn(",,OnTickUpdateTimer : started.\n", (run.trace_dir / "Primary.csv").read_text("utf-8"))
 
-    def test_a_folder_without_usable_environment_runs_with_a_warning(self):
+    def test_a_folder_without_usable_environment_is_an_error_that_says_why(self):
         folder = self.folder()
-        write_csv(folder / "X1.Environments.csv", [["Setting", "Description", "Value"]])
-        run = Run(self, folder, "--for", "0.5")
-        self.assertEqual(run.stop(None), 0, run.describe())
-        self.assertIn("warning: no usable environment", run.output(1))
+        write_csv(folder / "X1.Environments.csv", [["Setting", "Description", "Value"], ["Port", "", "nosuchport"]])
+        run = Run(self, folder, "--for", "5")
+        self.assertEqual(run.stop(None), 1, run.describe())
+        self.assertIn('No usable environment in ', run.output(1))
+        self.assertIn('  X1: port "nosuchport" names no serial port, HDLC channel or UDP endpoint', run.output(1))
 
 
 class SerialRun(E2ETest):

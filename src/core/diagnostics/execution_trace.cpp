@@ -147,6 +147,9 @@ bool ExecutionTrace::dumpToFile(const std::filesystem::path& path) {
             break;
         }
         const int stampLength = std::snprintf(line.data(), line.size(), "%20lld,,", static_cast<long long>(stamp));
+        // An entry is one line of the file, whatever line breaks its text holds (a "Can't open"
+        // text gives the system's reason on a line of its own).
+        std::replace(message.begin(), message.begin() + static_cast<std::ptrdiff_t>(length), '\n', ' ');
         message[length] = '\n';
         if (stampLength < 0 || !writeText(file, line.data(), static_cast<std::size_t>(stampLength)) ||
             !writeText(file, message.data(), length + 1)) {

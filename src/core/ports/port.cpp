@@ -3,6 +3,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "core/platform/error_text.hpp"
 #include "core/ports/hdlc_library.hpp"
 #include "core/ports/port_impl.hpp"
 #include "core/ports/udp_socket.hpp"
@@ -56,18 +57,32 @@ std::string cantOpenMessage(std::u16string_view portName, bool japanese) {
 namespace {
 
 template <typename Port>
-std::optional<OpenPort> wrap(std::optional<Port> port) {
-    if (!port) {
-        return std::nullopt;
+Opening<OpenPort> wrap(Opening<Port> opening) {
+    if (!opening.opened) {
+        return {std::nullopt, opening.error};
     }
-    return OpenPort(std::make_unique<OpenPort::Impl>(OpenPort::Impl{std::move(*port)}));
+    return {OpenPort(std::make_unique<OpenPort::Impl>(OpenPort::Impl{std::move(*opening.opened)})), 0};
+}
+
+template <typename Port>
+Opening<OpenPort> wrap(std::optional<Port> port) {
+    return wrap(Opening<Port>{std::move(port), 0});
+}
+
+// The "Can't open" line, and the system's reason on a line of its own when there is one.
+std::string openFailureText(std::u16string_view portName, std::uint32_t error, bool japanese) {
+    std::string text = cantOpenMessage(portName, japanese);
+    if (error != 0) {
+        text += "\n" + platform::systemErrorText(error);
+    }
+    return text;
 }
 
 }  // namespace
 
-std::optional<OpenPort> openPort(const PortOptions& options, PortContext& context) {
+Opening<OpenPort> openPort(const PortOptions& options, PortContext& context) {
     return std::visit(
-        [&](const auto& kind) -> std::optional<OpenPort> {
+        [&](const auto& kind) -> Opening<OpenPort> {
             using Kind = std::decay_t<decltype(kind)>;
             if constexpr (std::is_same_v<Kind, SerialOptions>) {
                 return wrap(openSerialPort(kind));
@@ -80,7 +95,7 @@ std::optional<OpenPort> openPort(const PortOptions& options, PortContext& contex
                 return wrap(openUdpPort(kind));
             } else {
                 static_assert(std::is_same_v<Kind, NoPortOptions>, "a kind of port that nothing opens");
-                return std::nullopt;
+                return {};
             }
         },
         options.kind);
@@ -91,11 +106,11 @@ void openAllPorts(std::span<const PortToOpen> ports, PortContext& context, std::
         if (!isUsable(entry.options)) {
             continue;
         }
-        auto port = openPort(entry.options, context);
-        if (!port) {
-            throw PortOpenError(cantOpenMessage(entry.options.name, context.japanese));
+        Opening<OpenPort> port = openPort(entry.options, context);
+        if (!port.opened) {
+            throw PortOpenError(openFailureText(entry.options.name, port.error, context.japanese));
         }
-        opened.push_back(OpenedPort{entry.environmentName, std::move(*port)});
+        opened.push_back(OpenedPort{entry.environmentName, std::move(*port.opened)});
     }
 }
 

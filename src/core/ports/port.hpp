@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/ports/port_options.hpp"
+#include "core/ports/opening.hpp"
 
 namespace orvalix {
 
@@ -88,7 +89,8 @@ struct OpenedPort {
     OpenPort port;
 };
 
-// A port that could not be opened; the text is the user-facing "Can't open" message.
+// A port that could not be opened; the text is the user-facing "Can't open" message, followed
+// on a line of its own by the system's reason when there is one.
 class PortOpenError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -97,8 +99,9 @@ public:
 // "Can't open " + name, or name + " を開けません。" in Japanese; UTF-8.
 std::string cantOpenMessage(std::u16string_view portName, bool japanese);
 
-// Opens a usable port; nothing when the open fails or the port is not usable.
-std::optional<OpenPort> openPort(const PortOptions& options, PortContext& context);
+// Opens a usable port; none when the open fails (with the system's reason where it gave one)
+// or the port is not usable.
+Opening<OpenPort> openPort(const PortOptions& options, PortContext& context);
 
 // One environment's port as openAllPorts takes it.
 struct PortToOpen {

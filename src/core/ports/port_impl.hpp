@@ -8,6 +8,7 @@
 #include <variant>
 
 #include "core/ports/hdlc_port.hpp"
+#include "core/ports/opening.hpp"
 #include "core/ports/port.hpp"
 #include "core/ports/serial_port.hpp"
 #include "core/ports/udp_port.hpp"
@@ -24,10 +25,11 @@ struct OpenPort::Impl {
     std::variant<SerialPort, HdlcPort, UdpPort> port;
 };
 
-// Each returns nothing when the port cannot be opened or set up (no partial port survives).
-std::optional<SerialPort> openSerialPort(const SerialOptions& line);
+// Each gives no port when it cannot be opened or set up (no partial port survives), with the
+// system's reason where there is one; the board library gives none.
+Opening<SerialPort> openSerialPort(const SerialOptions& line);
 std::optional<HdlcPort> openHdlcPort(std::u16string_view channel, const HdlcOptions& board,
                                      std::shared_ptr<HdlcLibrary> library);
-std::optional<UdpPort> openUdpPort(const UdpOptions& endpoints);
+Opening<UdpPort> openUdpPort(const UdpOptions& endpoints);
 
 }  // namespace orvalix

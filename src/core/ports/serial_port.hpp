@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 
+#include "core/ports/opening.hpp"
 #include "core/ports/port.hpp"
 
 namespace orvalix {
@@ -40,8 +41,8 @@ private:
     std::uint32_t lostError_ = 0;
 };
 
-// Opens the line's device with its settings; nothing when the device is missing, in use, or
-// refuses the settings (a bit rate of 0 or below included).
-std::optional<SerialPort> openSerialPort(const SerialOptions& line);
+// Opens the line's device with its settings; no port, and the system's reason, when the device
+// is missing, in use, or refuses the settings (a bit rate of 0 or below included).
+Opening<SerialPort> openSerialPort(const SerialOptions& line);
 
 }  // namespace orvalix

@@ -277,24 +277,31 @@ bool SerialPort::writeFinished() {
     return std::exchange(port.completionSignalled, false);
 }
 
-std::optional<SerialPort> openSerialPort(const SerialOptions& line) {
+Opening<SerialPort> openSerialPort(const SerialOptions& line) {
+    const auto failed = [](int error) { return Opening<SerialPort>{std::nullopt, static_cast<std::uint32_t>(error)}; };
     auto native = std::make_unique<SerialPort::Native>();
     const std::string path = toNarrow(line.device);
     native->fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (native->fd < 0) {
-        return std::nullopt;
+        return failed(errno);
     }
     // No sharing: TIOCEXCL keeps later opens out (except for root), the lock keeps out
-    // everyone who locks, root included.
-    if (::ioctl(native->fd, TIOCEXCL) != 0 || ::flock(native->fd, LOCK_EX | LOCK_NB) != 0) {
-        return std::nullopt;
+    // everyone who locks, root included. A lock held elsewhere reads as the device being busy.
+    if (::ioctl(native->fd, TIOCEXCL) != 0) {
+        return failed(errno);
+    }
+    if (::flock(native->fd, LOCK_EX | LOCK_NB) != 0) {
+        return failed(errno == EWOULDBLOCK ? EBUSY : errno);
     }
     const std::optional<TermiosLine> termios = termiosLine(line);
-    if (!termios || !configureLine(native->fd, *termios) || !raiseModemLines(native->fd)) {
-        return std::nullopt;
+    if (!termios) {
+        return failed(EINVAL);  // a bit rate the system cannot set
+    }
+    if (!configureLine(native->fd, *termios) || !raiseModemLines(native->fd)) {
+        return failed(errno);
     }
     native->counts = readErrorCounts(native->fd);
-    return SerialPort(std::move(native));
+    return {SerialPort(std::move(native)), 0};
 }
 
 }  // namespace orvalix

@@ -263,24 +263,25 @@ bool SerialPort::writeFinished() {
     return WaitForSingleObject(native_->writeEvent.get(), 0) == WAIT_OBJECT_0;
 }
 
-std::optional<SerialPort> openSerialPort(const SerialOptions& line) {
+Opening<SerialPort> openSerialPort(const SerialOptions& line) {
+    const auto failed = [] { return Opening<SerialPort>{std::nullopt, static_cast<std::uint32_t>(GetLastError())}; };
     auto native = std::make_unique<SerialPort::Native>();
     native->file = OwnedHandle(CreateFileW(wideText(line.device).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                            OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
     if (!native->file.valid()) {
-        return std::nullopt;
+        return failed();
     }
     if (!applyCommState(native->file.get(), line) || !applyTimeouts(native->file.get())) {
-        return std::nullopt;
+        return failed();
     }
     native->readEvent = signalledAutoResetEvent();
     native->writeEvent = signalledAutoResetEvent();
     if (!native->readEvent.valid() || !native->writeEvent.valid()) {
-        return std::nullopt;
+        return failed();
     }
     native->readOverlapped.hEvent = native->readEvent.get();
     native->writeOverlapped.hEvent = native->writeEvent.get();
-    return SerialPort(std::move(native));
+    return {SerialPort(std::move(native)), 0};
 }
 
 }  // namespace orvalix

@@ -34,12 +34,12 @@ void UdpPort::write(std::span<const std::uint8_t> data, const SocketAddress& des
 
 bool UdpPort::writeFinished() { return std::exchange(writeCompleted_, false); }
 
-std::optional<UdpPort> openUdpPort(const UdpOptions& endpoints) {
-    auto socket = UdpSocket::bind(endpoints.local.address, endpoints.local.port);
-    if (!socket) {
-        return std::nullopt;
+Opening<UdpPort> openUdpPort(const UdpOptions& endpoints) {
+    Opening<UdpSocket> socket = UdpSocket::bind(endpoints.local.address, endpoints.local.port);
+    if (!socket.opened) {
+        return {std::nullopt, socket.error};
     }
-    return UdpPort(std::move(*socket));
+    return {UdpPort(std::move(*socket.opened)), 0};
 }
 
 }  // namespace orvalix

@@ -5,6 +5,7 @@
 #include <optional>
 #include <span>
 
+#include "core/ports/opening.hpp"
 #include "core/ports/port.hpp"
 
 namespace orvalix {
@@ -14,8 +15,8 @@ namespace orvalix {
 // sockaddr_in image the platform fills.
 class UdpSocket {
 public:
-    // Nothing when the socket cannot be made or bound.
-    static std::optional<UdpSocket> bind(std::uint32_t address, std::uint16_t port);
+    // Nothing, and the system's reason, when the socket cannot be made or bound.
+    static Opening<UdpSocket> bind(std::uint32_t address, std::uint16_t port);
 
     UdpSocket(UdpSocket&& other) noexcept;
     UdpSocket& operator=(UdpSocket&& other) noexcept;

@@ -35,21 +35,21 @@ SocketAddress ipv4SocketAddress(std::uint32_t address, std::uint16_t port) {
     return result;
 }
 
-std::optional<UdpSocket> UdpSocket::bind(std::uint32_t address, std::uint16_t port) {
+Opening<UdpSocket> UdpSocket::bind(std::uint32_t address, std::uint16_t port) {
     const int fd = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     if (fd < 0) {
-        return std::nullopt;
+        return {std::nullopt, static_cast<std::uint32_t>(errno)};
     }
     UdpSocket socket(fd);
     const sockaddr_in local = toSockaddr(ipv4SocketAddress(address, port));
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-        return std::nullopt;
+        return {std::nullopt, static_cast<std::uint32_t>(errno)};
     }
     // Each datagram then brings the socket's drop count along; a kernel without it still
     // gives a working socket, one that never reports drops.
     const int one = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_RXQ_OVFL, &one, sizeof one);
-    return socket;
+    return {std::move(socket), 0};
 }
 
 UdpSocket::UdpSocket(UdpSocket&& other) noexcept

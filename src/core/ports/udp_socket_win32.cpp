@@ -48,18 +48,18 @@ SocketAddress ipv4SocketAddress(std::uint32_t address, std::uint16_t port) {
     return result;
 }
 
-std::optional<UdpSocket> UdpSocket::bind(std::uint32_t address, std::uint16_t port) {
+Opening<UdpSocket> UdpSocket::bind(std::uint32_t address, std::uint16_t port) {
     const SOCKET handle = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     if (handle == INVALID_SOCKET) {
-        return std::nullopt;
+        return {std::nullopt, static_cast<std::uint32_t>(WSAGetLastError())};
     }
     UdpSocket socket(static_cast<std::intptr_t>(handle));
     const sockaddr_in local = toSockaddr(ipv4SocketAddress(address, port));
     if (::bind(handle, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-        return std::nullopt;
+        return {std::nullopt, static_cast<std::uint32_t>(WSAGetLastError())};
     }
     stopConnectionResetReports(handle);
-    return socket;
+    return {std::move(socket), 0};
 }
 
 UdpSocket::UdpSocket(UdpSocket&& other) noexcept

@@ -39,4 +39,26 @@ std::string refusedRecordingsNotice(std::u16string_view environment, std::size_t
            std::to_string(kMaxLogFilesPerRecord) + " log files";
 }
 
+std::string noUsableEnvironmentMessage(const Project& project, bool japanese) {
+    const std::string folder = pathText(std::filesystem::path(project.dataFolder));
+    std::string text = japanese ? "使用できる環境がありません (" + folder + ")"
+                                : "No usable environment in " + folder + ": no port can be opened";
+    if (project.environments->empty()) {
+        return text + (japanese ? ": .Environments.csv で終わるファイルがありません" : " (no file ending in .Environments.csv)");
+    }
+    for (const auto& [name, environment] : *project.environments) {
+        const std::string port = toNarrow(environment.port.name);
+        std::string why;
+        if (port.empty()) {
+            why = japanese ? "ポート名がありません" : "no port name on the second row";
+        } else if (japanese) {
+            why = "ポート \"" + port + "\" はシリアルポート、HDLC チャネル、UDP エンドポイントのいずれでもありません";
+        } else {
+            why = "port \"" + port + "\" names no serial port, HDLC channel or UDP endpoint";
+        }
+        text += "\n  " + toNarrow(name) + ": " + why;
+    }
+    return text;
+}
+
 }  // namespace orvalix

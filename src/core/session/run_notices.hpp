@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/project/project.hpp"
 #include "core/traffic/trigger_recorder.hpp"
 
 namespace orvalix {
@@ -17,6 +18,10 @@ std::string startedLogNotice(std::u16string_view environment, const StartedLog& 
 std::string stoppedLogNotice(std::u16string_view environment, const StoppedLog& log);
 // "D1 trigger: N recordings refused: one record starts at most 64 log files"
 std::string refusedRecordingsNotice(std::u16string_view environment, std::size_t refused);
+
+// Why a run cannot start: no environment of the folder has a port it can open. Names each
+// environment and why its port is not usable; in Japanese when asked.
+std::string noUsableEnvironmentMessage(const Project& project, bool japanese);
 
 // The path as UTF-8 text.
 std::string pathText(const std::filesystem::path& path);

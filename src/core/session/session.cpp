@@ -9,6 +9,7 @@
 #include "core/project/data_file_path.hpp"
 #include "core/project/loaders.hpp"
 #include "core/session/port_watch.hpp"
+#include "core/session/run_notices.hpp"
 #include "core/session/update_traffic.hpp"
 #include "core/session/usable_environments.hpp"
 #include "core/traffic/trigger_recorder.hpp"
@@ -85,6 +86,13 @@ bool Session::start() {
         return false;
     }
     s.service.stop();
+    // A run that can open no port could only idle: it is an error, and says why.
+    if (s.usable.empty()) {
+        const std::string text = noUsableEnvironmentMessage(s.project, s.japanese);
+        s.trace.record(text);
+        s.sink.serviceFailed(text);
+        return true;
+    }
     for (auto& [name, stream] : s.streams) {
         stream->clear();
     }

@@ -31,7 +31,7 @@ using test::bytesOf;
 class VirtualBoardTest : public testing::Test {
 protected:
     OpenPort openBoard(const std::u16string& name) {
-        return openPort(test::settingsOf({name}), context_).value();
+        return openPort(test::settingsOf({name}), context_).opened.value();
     }
 
     Bytes readOnce(OpenPort& port) {
@@ -70,7 +70,7 @@ TEST_F(VirtualBoardTest, EachSendCompletesOnceAndClosingDropsTheQueueAndFreesThe
             board.write(frame, SocketAddress{});
             EXPECT_TRUE(board.writeFinished());
         }
-        EXPECT_FALSE(openPort(test::settingsOf({u"FBIHDLC14"}), context_)) << "already open";
+        EXPECT_FALSE(openPort(test::settingsOf({u"FBIHDLC14"}), context_).opened) << "already open";
     }
     OpenPort reopened = openBoard(u"FBIHDLC14");
     EXPECT_TRUE(readOnce(reopened).empty());
@@ -84,7 +84,7 @@ TEST_F(VirtualBoardTest, OnlyFbihdlcFollowedByADecimalNumberOpens) {
         // clang-format on
     };
     for (const auto& [name, opens] : cases) {
-        EXPECT_EQ(openPort(test::settingsOf({name}), context_).has_value(), opens) << toNarrow(name);
+        EXPECT_EQ(openPort(test::settingsOf({name}), context_).opened.has_value(), opens) << toNarrow(name);
     }
 }
 
@@ -93,12 +93,12 @@ TEST(HdlcLibraryLoading, FirstCandidateThatLoadsIsUsedAndAMissingOneIsNotLookedF
     const fs::path candidate = folder.path() / platform::sharedLibraryFileName("FbiHdlc");
     auto library = std::make_shared<HdlcLibrary>(std::vector{candidate});
     PortContext context{library, false};
-    EXPECT_FALSE(openPort(test::settingsOf({u"FBIHDLC0"}), context));
+    EXPECT_FALSE(openPort(test::settingsOf({u"FBIHDLC0"}), context).opened);
     EXPECT_TRUE(library->loadAttempted());
 
     // The library appears later; the process keeps its first answer, a new loader finds it.
     fs::copy_file(platform::executableFolder() / candidate.filename(), candidate);
-    EXPECT_FALSE(openPort(test::settingsOf({u"FBIHDLC0"}), context));
+    EXPECT_FALSE(openPort(test::settingsOf({u"FBIHDLC0"}), context).opened);
     EXPECT_FALSE(library->loaded());
     EXPECT_EQ(context.hdlcLibrary, library);
     HdlcLibrary fresh(std::vector{folder.path() / "absent", candidate});

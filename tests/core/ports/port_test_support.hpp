@@ -49,7 +49,7 @@ inline PortOptions udpSettings(std::uint16_t localPort, std::optional<std::uint1
 }
 
 // A loopback port nobody uses right now (the system picks it for a probe socket).
-inline std::uint16_t freeUdpPort() { return UdpSocket::bind(kLoopback, 0).value().localPort(); }
+inline std::uint16_t freeUdpPort() { return UdpSocket::bind(kLoopback, 0).opened.value().localPort(); }
 
 // Polls until done() holds; the bound only keeps a broken port from hanging the test.
 template <typename Done>

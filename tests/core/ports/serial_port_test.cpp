@@ -117,10 +117,13 @@ protected:
         fs::remove(path("peer"));
     }
     // Parity None: a pty may refuse even parity at a bit rate outside the table.
-    static std::optional<SerialPort> openAt(const fs::path& path, std::u16string bitRate = u"9600") {
+    static Opening<SerialPort> openWithReason(const fs::path& path, std::u16string bitRate = u"9600") {
         SerialOptions line = serialSettings({bitRate, u"None"});
         line.device = toWide(path.string());
         return openSerialPort(line);
+    }
+    static std::optional<SerialPort> openAt(const fs::path& path, std::u16string bitRate = u"9600") {
+        return openWithReason(path, std::move(bitRate)).opened;
     }
     // Stops or resumes the forwarding between the two ptys.
     void holdLine(bool hold) { ASSERT_EQ(::kill(socat_, hold ? SIGSTOP : SIGCONT), 0); }
@@ -223,15 +226,22 @@ TEST_F(SerialPtyTest, ADeviceThatGoesAwayIsReportedLostAndThePortClosesForGood) 
     }
 }
 
+// Each failure carries the system's reason, which "Can't open" shows on its own line.
 TEST_F(SerialPtyTest, OpenFailsForMissingBusyOrNonSerialDevicesButTakesAnyBitRate) {
     std::ofstream(path("COM5")) << "not a tty";
-    EXPECT_FALSE(openAt(path("COM9")) || openAt(path("COM5")) || openAt(path("COM3"), u"0"));
+    const std::pair<Opening<SerialPort>, std::uint32_t> failures[] = {
+        {openWithReason(path("COM9")), ENOENT}, {openWithReason(path("COM5")), ENOTTY},
+        {openWithReason(path("COM3"), u"0"), EINVAL}};
+    for (const auto& [opening, error] : failures) {
+        EXPECT_FALSE(opening.opened);
+        EXPECT_EQ(opening.error, error);
+    }
     for (const std::u16string bitRate : {u"921600", u"250000", u"31250"}) {
         EXPECT_TRUE(openAt(path("COM3"), bitRate)) << toNarrow(bitRate);
     }
     {
         const SerialPort first = openAt(path("COM3")).value();
-        EXPECT_FALSE(openAt(path("COM3"))) << "a port in use";
+        EXPECT_EQ(openWithReason(path("COM3")).error, std::uint32_t{EBUSY}) << "a port in use";
     }
     EXPECT_TRUE(openAt(path("COM3"))) << "closing let go of the device";
 }

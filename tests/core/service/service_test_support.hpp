@@ -260,7 +260,7 @@ public:
     }
 
 private:
-    UdpSocket socket_ = UdpSocket::bind(kLoopback, 0).value();
+    UdpSocket socket_ = UdpSocket::bind(kLoopback, 0).opened.value();
 };
 
 }  // namespace orvalix::test
