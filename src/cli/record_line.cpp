@@ -68,6 +68,7 @@ std::string describePort(const PortSettings& settings) {
         case PortKind::Udp:
             // The remote endpoint, when there is one, tells where frames go.
             return settings.remoteEndpointValid ? "UDP " + port + " -> " + toNarrow(setting(settings, 9)) : "UDP " + port;
+        case PortKind::Tcp: return port;  // tcp-server://... or tcp-client://... says it all
         case PortKind::None: break;
     }
     return "not usable " + port;

@@ -23,8 +23,10 @@ PortKind OpenPort::kind() const {
                 return PortKind::Serial;
             } else if constexpr (std::is_same_v<Kind, HdlcPort>) {
                 return PortKind::HdlcBoard;
-            } else {
+            } else if constexpr (std::is_same_v<Kind, UdpPort>) {
                 return PortKind::Udp;
+            } else {
+                return PortKind::Tcp;
             }
         },
         impl_->port);
@@ -44,6 +46,14 @@ bool OpenPort::writeFinished() {
 
 PortHealth OpenPort::health() const {
     return std::visit([](const auto& port) { return port.health(); }, impl_->port);
+}
+
+std::string socketAddressText(const SocketAddress& address) {
+    // The sockaddr_in image: the port from byte 2 and the address from byte 4, both in
+    // network byte order, on every platform we build for.
+    const auto& b = address.bytes;
+    return std::to_string(b[4]) + '.' + std::to_string(b[5]) + '.' + std::to_string(b[6]) + '.' +
+           std::to_string(b[7]) + ':' + std::to_string(b[2] << 8 | b[3]);
 }
 
 std::string cantOpenMessage(std::u16string_view portName, bool japanese) {
@@ -76,6 +86,7 @@ std::optional<OpenPort> openPort(const PortSettings& settings, PortContext& cont
             return wrap(openHdlcPort(settings, context.hdlcLibrary));
         case PortKind::Udp:
             return wrap(openUdpPort(settings));
+        case PortKind::Tcp:  // opened by openTcpPort once the settings give role, address and port
         case PortKind::None:
             break;
     }

@@ -9,6 +9,7 @@
 #include "core/ports/hdlc_port.hpp"
 #include "core/ports/port.hpp"
 #include "core/ports/serial_port.hpp"
+#include "core/ports/tcp_port.hpp"
 #include "core/ports/udp_port.hpp"
 
 namespace orvalix {
@@ -20,7 +21,7 @@ namespace orvalix {
 //   PortHealth health() const;
 // with the meaning OpenPort documents.
 struct OpenPort::Impl {
-    std::variant<SerialPort, HdlcPort, UdpPort> port;
+    std::variant<SerialPort, HdlcPort, UdpPort, TcpPort> port;
 };
 
 // Each returns nothing when the port cannot be opened or set up (no partial port survives).

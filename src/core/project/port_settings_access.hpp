@@ -27,7 +27,7 @@ NumberReading readInteger(std::u16string_view text);
 // Setting k read as a number; 0 when it is missing or holds no digit.
 std::int32_t numericSetting(const PortSettings& settings, int k);
 
-enum class PortKind { Serial, HdlcBoard, Udp, None };
+enum class PortKind { Serial, HdlcBoard, Udp, Tcp, None };
 
 PortKind portKind(const PortSettings& settings);
 bool isUsable(const PortSettings& settings);
