@@ -67,7 +67,10 @@ struct EnvironmentRuntime {
 
     EnvironmentRuntime(std::u16string environmentName, const Environment& settings, PortLink link);
 
-    bool serial() const { return kind == PortKind::Serial; }
+    // Serial lines and TCP bring a byte stream that the service cuts into frames (a pass per
+    // byte, the character time-out), with the checkpoints that tell how; the other kinds bring
+    // whole frames.
+    bool stream() const { return kind == PortKind::Serial || kind == PortKind::Tcp; }
     bool portLost() const { return portHealth.lostError != 0; }
 };
 
