@@ -1,6 +1,5 @@
 #include "core/ports/port.hpp"
 
-#include <type_traits>
 #include <utility>
 
 #include "core/ports/hdlc_library.hpp"
@@ -16,20 +15,7 @@ OpenPort& OpenPort::operator=(OpenPort&&) noexcept = default;
 OpenPort::~OpenPort() = default;
 
 PortKind OpenPort::kind() const {
-    return std::visit(
-        [](const auto& port) {
-            using Kind = std::decay_t<decltype(port)>;
-            if constexpr (std::is_same_v<Kind, SerialPort>) {
-                return PortKind::Serial;
-            } else if constexpr (std::is_same_v<Kind, HdlcPort>) {
-                return PortKind::HdlcBoard;
-            } else if constexpr (std::is_same_v<Kind, UdpPort>) {
-                return PortKind::Udp;
-            } else {
-                return PortKind::Tcp;
-            }
-        },
-        impl_->port);
+    return std::visit([](const auto& port) { return port.kind(); }, impl_->port);
 }
 
 std::size_t OpenPort::read(std::span<std::uint8_t> buffer, std::uint32_t& status, SocketAddress& sender) {

@@ -15,6 +15,7 @@
 namespace orvalix {
 
 // Each alternative is a move-only class that closes its handles when destroyed and offers
+//   PortKind kind() const;
 //   std::size_t read(std::span<std::uint8_t> buffer, std::uint32_t& status, SocketAddress& sender);
 //   void write(std::span<const std::uint8_t> data, const SocketAddress& destination);
 //   bool writeFinished();

@@ -34,6 +34,7 @@ public:
     // Starts connecting to address:port (host byte order); it cannot fail, it retries.
     static TcpPort connect(std::uint32_t address, std::uint16_t port, Clock clock = steadyMilliseconds);
 
+    PortKind kind() const { return PortKind::Tcp; }
     // The bytes that have arrived, at most buffer.size(); the peer in sender. Connections are
     // accepted, made and dropped here, and a kept rest of the last frame is handed on.
     std::size_t read(std::span<std::uint8_t> buffer, std::uint32_t& status, SocketAddress& sender);
