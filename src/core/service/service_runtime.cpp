@@ -12,7 +12,7 @@ EnvironmentRuntime::EnvironmentRuntime(std::u16string environmentName, const Env
     : name(std::move(environmentName)),
       environment(&settings),
       port(link),
-      kind(portKind(settings.port)),
+      kind(link.kind()),
       // Milliseconds to 100 ns units; a negative time-out times out every cycle.
       characterTimeoutLimit(std::int64_t{characterTimeout(settings.port)} * 10000000 / 1000),
       jumpTargets(resolveJumpTargets(settings.sequence)),

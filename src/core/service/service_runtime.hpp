@@ -43,7 +43,8 @@ struct EnvironmentRuntime {
     std::u16string name;
     const Environment* environment = nullptr;  // entry of ServiceRuntime::environments
     PortLink port;
-    // Fixed for the run, so read once instead of parsing the settings every pass.
+    // Fixed for the run, so read once instead of parsing the settings every pass; the kind is
+    // the opened port's, which decides how bytes become frames.
     PortKind kind = PortKind::None;
     std::int64_t characterTimeoutLimit = 0;  // 100 ns units
 
