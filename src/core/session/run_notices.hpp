@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,20 @@ std::string startedLogNotice(std::u16string_view environment, const StartedLog& 
 std::string stoppedLogNotice(std::u16string_view environment, const StoppedLog& log);
 // "D1 trigger: N recordings refused: one record starts at most 64 log files"
 std::string refusedRecordingsNotice(std::u16string_view environment, std::size_t refused);
+
+// What became of a TCP port's connections, in English or Japanese: the command line prints
+// them (in English, as its other lines) and the desktop application shows them in its status
+// bar in the user's language.
+// "S1 connected 127.0.0.1:50344"; without a peer "S1 connected".
+std::string connectionOpenedNotice(std::u16string_view environment, std::string_view peer, bool japanese);
+// "S1 disconnected 127.0.0.1:50344"
+std::string connectionClosedNotice(std::u16string_view environment, std::string_view peer, bool japanese);
+// "S1 no connection on tcp-client://127.0.0.1:502: Connection refused"
+std::string connectFailedNotice(std::u16string_view environment, std::u16string_view port, std::string_view reason,
+                                bool japanese);
+// "S1 3 frames not sent (5 in all): no connection"
+std::string sendsDroppedNotice(std::u16string_view environment, std::uint64_t added, std::uint64_t total,
+                               bool japanese);
 
 // The path as UTF-8 text.
 std::string pathText(const std::filesystem::path& path);
