@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <utility>
 
 #include "core/ports/port.hpp"
 #include "core/ports/tcp_socket.hpp"
