@@ -39,6 +39,7 @@ class LineRatePort {
 public:
     explicit LineRatePort(std::size_t bytesPerRead) : bytesPerRead_(bytesPerRead) {}
 
+    PortKind kind() const { return PortKind::Serial; }
     std::size_t read(std::span<std::uint8_t> buffer, std::uint32_t&, SocketAddress&) {
         const std::size_t count = std::min(bytesPerRead_, buffer.size());
         for (std::size_t i = 0; i < count; ++i) {

@@ -65,6 +65,10 @@ public:
     void serviceFailed(const std::string&) override {}
     void portLost(std::u16string_view, std::u16string_view, const std::string&) override {}
     void datagramsDropped(std::u16string_view, std::uint64_t, std::uint64_t) override {}
+    void connectionOpened(std::u16string_view, const std::string&) override {}
+    void connectionClosed(std::u16string_view, const std::string&) override {}
+    void connectFailed(std::u16string_view, std::u16string_view, const std::string&) override {}
+    void sendsDropped(std::u16string_view, std::uint64_t, std::uint64_t) override {}
 };
 
 // A temporary data folder, removed with everything in it at the end.

@@ -107,6 +107,28 @@ void ConsoleSink::datagramsDropped(std::u16string_view environment, std::uint64_
                  << " in all): the socket's receive buffer was full\n";
 }
 
+// Connection events are no records: they print under --quiet too, and at once.
+void ConsoleSink::connectionOpened(std::u16string_view environment, const std::string& peer) {
+    ++totalsOf(environment).connections;
+    console_.out << connectionOpenedNotice(environment, peer, false) << "\n";
+    console_.out.flush();
+}
+
+void ConsoleSink::connectionClosed(std::u16string_view environment, const std::string& peer) {
+    console_.out << connectionClosedNotice(environment, peer, false) << "\n";
+    console_.out.flush();
+}
+
+void ConsoleSink::connectFailed(std::u16string_view environment, std::u16string_view port, const std::string& reason) {
+    console_.out << connectFailedNotice(environment, port, reason, false) << "\n";
+    console_.out.flush();
+}
+
+void ConsoleSink::sendsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) {
+    totalsOf(environment).droppedSends = total;
+    console_.out << sendsDroppedNotice(environment, added, total, false) << "\n";
+}
+
 void ConsoleSink::printSummary() const {
     console_.out << "Summary:\n";
     for (const std::u16string& name : order_) {
@@ -119,6 +141,12 @@ void ConsoleSink::printSummary() const {
         }
         if (totals.recordingsRefused > 0) {
             console_.out << ", " << plural(totals.recordingsRefused, "recording") << " refused";
+        }
+        if (totals.connections > 0) {
+            console_.out << ", " << plural(totals.connections, "connection");
+        }
+        if (totals.droppedSends > 0) {
+            console_.out << ", " << plural(totals.droppedSends, "frame") << " not sent";
         }
         if (totals.droppedDatagrams > 0) {
             console_.out << ", " << plural(totals.droppedDatagrams, "datagram") << " dropped by the system";

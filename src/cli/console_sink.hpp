@@ -22,11 +22,14 @@ struct EnvironmentTotals {
     std::int64_t recordingsRefused = 0;
     bool portLost = false;
     std::uint64_t droppedDatagrams = 0;
+    std::uint64_t connections = 0;
+    std::uint64_t droppedSends = 0;
 };
 
 // The run command's view of the session: a header when the folder opens, one line per
-// pumped record (unless quiet), a line per trigger log file, per lost port and per report of
-// dropped datagrams, the service's error on the error stream, and the totals for the summary.
+// pumped record (unless quiet), a line per trigger log file, per lost port, per TCP connection
+// opened or closed, per run of failed attempts to connect and per report of dropped datagrams
+// or frames, the service's error on the error stream, and the totals for the summary.
 class ConsoleSink final : public TrafficSink {
 public:
     ConsoleSink(Console console, bool quiet);
@@ -43,6 +46,10 @@ public:
     void serviceFailed(const std::string& text) override;
     void portLost(std::u16string_view environment, std::u16string_view port, const std::string& reason) override;
     void datagramsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) override;
+    void connectionOpened(std::u16string_view environment, const std::string& peer) override;
+    void connectionClosed(std::u16string_view environment, const std::string& peer) override;
+    void connectFailed(std::u16string_view environment, std::u16string_view port, const std::string& reason) override;
+    void sendsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) override;
 
     void printSummary() const;
 

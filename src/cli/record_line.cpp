@@ -70,6 +70,7 @@ std::string describePort(const PortOptions& port) {
             const auto& udp = std::get<UdpOptions>(port.kind);
             return udp.remote ? "UDP " + name + " -> " + toNarrow(udp.remoteText) : "UDP " + name;
         }
+        case PortKind::Tcp: return name;  // tcp-server://... or tcp-client://... says it all
         case PortKind::None: break;
     }
     return "not usable " + name;

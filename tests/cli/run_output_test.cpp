@@ -208,6 +208,30 @@ TEST(ConsoleSink, LostPortsAndDroppedDatagramsGetALineEachAndAWordInTheSummary) 
     EXPECT_EQ(err.str(), "") << "a lost port is not an error of the run";
 }
 
+// They are no records: quiet prints them too.
+TEST(ConsoleSink, TcpConnectionEventsGetALineEachAndTheSummaryCountsConnectionsAndUnsentFrames) {
+    std::ostringstream out, err;
+    ConsoleSink sink({out, err}, true);
+    sink.folderOpened(sinkProject(), {u"D1"});
+    sink.connectFailed(u"D1", u"tcp-client://127.0.0.1:502", "Connection refused");
+    sink.connectionOpened(u"D1", "127.0.0.1:502");
+    sink.connectionClosed(u"D1", "127.0.0.1:502");
+    sink.connectionOpened(u"D1", "");
+    sink.sendsDropped(u"D1", 1, 1);
+    sink.sendsDropped(u"D1", 3, 4);
+    sink.printSummary();
+    EXPECT_TRUE(out.str().ends_with("D1 no connection on tcp-client://127.0.0.1:502: Connection refused\n"
+                                    "D1 connected 127.0.0.1:502\n"
+                                    "D1 disconnected 127.0.0.1:502\n"
+                                    "D1 connected\n"
+                                    "D1 1 frame not sent (1 in all): no connection\n"
+                                    "D1 3 frames not sent (4 in all): no connection\n"
+                                    "Summary:\n"
+                                    "  D1: 0 received, 0 sent, 0 marks, 0 log files, 2 connections, 4 frames not sent\n"))
+        << out.str();
+    EXPECT_EQ(err.str(), "");
+}
+
 TEST(ConsoleSink, ServiceErrorGoesToTheErrorStreamOnOneLine) {
     std::ostringstream out, err;
     ConsoleSink sink({out, err}, false);

@@ -232,7 +232,7 @@ class RunLifecycle(E2ETest):
         run = Run(self, folder, "--for", "5")
         self.assertEqual(run.stop(None), 1, run.describe())
         self.assertIn('No usable environment in ', run.output(1))
-        self.assertIn('  X1: port "nosuchport" names no serial port, HDLC channel or UDP endpoint', run.output(1))
+        self.assertIn('  X1: port "nosuchport" names no serial port, HDLC channel, UDP endpoint or TCP address', run.output(1))
 
 
 class SerialRun(E2ETest):

@@ -23,6 +23,7 @@ public:
     HdlcPort& operator=(const HdlcPort&) = delete;
     ~HdlcPort();
 
+    PortKind kind() const { return PortKind::HdlcBoard; }
     // At most one frame; the buffer must hold kMaxFrameLength bytes, because the library
     // is not told its size (a smaller buffer reads nothing and the frame stays queued).
     std::size_t read(std::span<std::uint8_t> buffer, std::uint32_t& status, SocketAddress& sender);

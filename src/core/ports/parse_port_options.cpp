@@ -13,6 +13,8 @@ namespace {
 
 constexpr std::u16string_view kSerialMark = u"COM";
 constexpr std::u16string_view kHdlcPrefix = u"FBIHDLC";
+constexpr std::u16string_view kTcpServerScheme = u"tcp-server://";
+constexpr std::u16string_view kTcpClientScheme = u"tcp-client://";
 
 std::int32_t number(const CsvTable& rows, const NumericSetting& numericSetting) {
     return readInteger(settingText(rows, numericSetting.index)).value;
@@ -61,7 +63,27 @@ bool namesSerialDevice(std::u16string_view name) {
            platform::deviceNodeAt(platform::serialDevicePath(name)) == platform::DeviceNode::CharacterDevice;
 }
 
+// A TCP form that does not give an endpoint makes no port: no other rule may read it. A server
+// without a host listens on every interface.
+PortKindOptions tcpOptions(const CsvTable& rows, TcpRole role, std::u16string_view address) {
+    std::optional<UdpEndpoint> parsed = endpoint(address);
+    if (!parsed) {
+        return NoPortOptions{};
+    }
+    if (role == TcpRole::Server && address.starts_with(u':')) {
+        parsed->address = 0;
+    }
+    return TcpOptions{role, *parsed, number(rows, kCharacterTimeoutSetting)};
+}
+
 PortKindOptions kindOptions(const CsvTable& rows, std::u16string_view name) {
+    // First, so that "tcp-client://MYCOM:502" is TCP and not a serial port.
+    if (name.starts_with(kTcpServerScheme)) {
+        return tcpOptions(rows, TcpRole::Server, name.substr(kTcpServerScheme.size()));
+    }
+    if (name.starts_with(kTcpClientScheme)) {
+        return tcpOptions(rows, TcpRole::Client, name.substr(kTcpClientScheme.size()));
+    }
     if (name.find(kSerialMark) != std::u16string_view::npos) {
         return serialOptions(rows, name);
     }

@@ -1,6 +1,5 @@
 #include "core/ports/port.hpp"
 
-#include <type_traits>
 #include <utility>
 
 #include "core/platform/error_text.hpp"
@@ -17,18 +16,7 @@ OpenPort& OpenPort::operator=(OpenPort&&) noexcept = default;
 OpenPort::~OpenPort() = default;
 
 PortKind OpenPort::kind() const {
-    return std::visit(
-        [](const auto& port) {
-            using Kind = std::decay_t<decltype(port)>;
-            if constexpr (std::is_same_v<Kind, SerialPort>) {
-                return PortKind::Serial;
-            } else if constexpr (std::is_same_v<Kind, HdlcPort>) {
-                return PortKind::HdlcBoard;
-            } else {
-                return PortKind::Udp;
-            }
-        },
-        impl_->port);
+    return std::visit([](const auto& port) { return port.kind(); }, impl_->port);
 }
 
 std::size_t OpenPort::read(std::span<std::uint8_t> buffer, std::uint32_t& status, SocketAddress& sender) {
@@ -45,6 +33,14 @@ bool OpenPort::writeFinished() {
 
 PortHealth OpenPort::health() const {
     return std::visit([](const auto& port) { return port.health(); }, impl_->port);
+}
+
+std::string socketAddressText(const SocketAddress& address) {
+    // The sockaddr_in image: the port from byte 2 and the address from byte 4, both in
+    // network byte order, on every platform we build for.
+    const auto& b = address.bytes;
+    return std::to_string(b[4]) + '.' + std::to_string(b[5]) + '.' + std::to_string(b[6]) + '.' +
+           std::to_string(b[7]) + ':' + std::to_string(b[2] << 8 | b[3]);
 }
 
 std::string cantOpenMessage(std::u16string_view portName, bool japanese) {
@@ -93,6 +89,8 @@ Opening<OpenPort> openPort(const PortOptions& options, PortContext& context) {
                 return wrap(openHdlcPort(options.name, kind, context.hdlcLibrary));
             } else if constexpr (std::is_same_v<Kind, UdpOptions>) {
                 return wrap(openUdpPort(kind));
+            } else if constexpr (std::is_same_v<Kind, TcpOptions>) {
+                return openTcpPort(kind.role, kind.endpoint.address, kind.endpoint.port);
             } else {
                 static_assert(std::is_same_v<Kind, NoPortOptions>, "a kind of port that nothing opens");
                 return {};

@@ -22,12 +22,41 @@ struct SocketAddress {
     friend bool operator==(const SocketAddress&, const SocketAddress&) = default;
 };
 
+// "127.0.0.1:50344": the address and port of the image.
+std::string socketAddressText(const SocketAddress& address);
+
 // Communication error flags of a serial read, as the Windows CE_ values (so that the
 // attribute word of a received record means the same on every platform).
 inline constexpr std::uint32_t kReceiveOverrun = 0x0002;   // CE_OVERRUN
 inline constexpr std::uint32_t kReceiveParity = 0x0004;    // CE_RXPARITY
 inline constexpr std::uint32_t kReceiveFraming = 0x0008;   // CE_FRAME
 inline constexpr std::uint32_t kReceiveBreak = 0x0010;     // CE_BREAK
+
+// What a TCP port has learned of its connections since it opened. The counters only grow
+// (wrapping around), so that whoever looks seldom still learns of every connection that came
+// and went meanwhile; the peers of the latest ones are kept by their number.
+struct ConnectionHealth {
+    static constexpr std::uint32_t kPeersKept = 32;
+
+    std::uint32_t opened = 0;  // connections made (accepted, or connected to)
+    std::uint32_t closed = 0;  // of those, ended: opened - closed is 1 while one is served
+    // Connection n (counting from 1) at (n - 1) % kPeersKept, until connection n + kPeersKept.
+    std::array<SocketAddress, kPeersKept> peers{};
+    // Runs of failed attempts to connect (or accept): a run ends with a connection or with a
+    // failure for another reason, so that a client retrying every second makes one run, not one
+    // failure a second.
+    std::uint32_t failureRuns = 0;
+    std::uint32_t failureError = 0;  // the system's error that began the latest run
+    std::uint32_t failedAttempts = 0;  // in all
+    // Frames that found no connection to go to, or a connection that broke as they went.
+    std::uint32_t droppedSends = 0;
+
+    bool connected() const { return opened != closed; }
+    SocketAddress& peer(std::uint32_t number) { return peers[(number - 1) % kPeersKept]; }
+    const SocketAddress& peer(std::uint32_t number) const { return peers[(number - 1) % kPeersKept]; }
+
+    friend bool operator==(const ConnectionHealth&, const ConnectionHealth&) = default;
+};
 
 // What a port has learned besides its bytes; plain values, so the service thread can copy it
 // every cycle without allocating.
@@ -39,6 +68,8 @@ struct PortHealth {
     // Datagrams the system dropped because the socket's receive buffer was full, since the port
     // opened, as of the last datagram read. It wraps around; only Linux counts them.
     std::uint32_t droppedDatagrams = 0;
+    // TCP ports only.
+    ConnectionHealth connections{};
 
     friend bool operator==(const PortHealth&, const PortHealth&) = default;
 };

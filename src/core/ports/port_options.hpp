@@ -12,7 +12,9 @@
 
 namespace orvalix {
 
-enum class PortKind { Serial, HdlcBoard, Udp, None };
+enum class PortKind { Serial, HdlcBoard, Udp, Tcp, None };
+
+enum class TcpRole { Server, Client };
 
 enum class SerialParity { Even = 0, Odd = 1, None = 2 };
 enum class SerialStopBits { One = 0, OneAndHalf = 1, Two = 2 };
@@ -67,8 +69,18 @@ struct UdpOptions {
     friend bool operator==(const UdpOptions&, const UdpOptions&) = default;
 };
 
+// A TCP server listening at the endpoint (address 0: every interface), or a client connecting
+// there. Its bytes are a stream, framed as a serial line's are.
+struct TcpOptions {
+    static constexpr PortKind kKind = PortKind::Tcp;
+    TcpRole role = TcpRole::Server;
+    UdpEndpoint endpoint;
+    std::int32_t characterTimeoutMs = 0;  // a gap this long ends a frame being received
+    friend bool operator==(const TcpOptions&, const TcpOptions&) = default;
+};
+
 // One alternative per kind of port; a new kind is one more alternative with its kKind.
-using PortKindOptions = std::variant<NoPortOptions, SerialOptions, HdlcOptions, UdpOptions>;
+using PortKindOptions = std::variant<NoPortOptions, SerialOptions, HdlcOptions, UdpOptions, TcpOptions>;
 
 struct PortOptions {
     std::u16string name;  // as written: the device, the board channel or the local endpoint

@@ -23,6 +23,7 @@ public:
     SerialPort& operator=(const SerialPort&) = delete;
     ~SerialPort();
 
+    PortKind kind() const { return PortKind::Serial; }
     // The bytes already queued, at most buffer.size(); line errors as kReceive* flags in
     // status. sender is left alone.
     std::size_t read(std::span<std::uint8_t> buffer, std::uint32_t& status, SocketAddress& sender);

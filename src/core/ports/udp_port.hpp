@@ -15,6 +15,7 @@ class UdpPort {
 public:
     explicit UdpPort(UdpSocket socket) : socket_(std::move(socket)) {}
 
+    PortKind kind() const { return PortKind::Udp; }
     std::size_t read(std::span<std::uint8_t> buffer, std::uint32_t& status, SocketAddress& sender);
     void write(std::span<const std::uint8_t> data, const SocketAddress& destination);
     bool writeFinished();

@@ -10,14 +10,16 @@
 namespace orvalix {
 
 // What the cycle needs of a port, as a non-owning reference to any type with OpenPort's
-// read/write/writeFinished/health. The cycle runs over real ports in a run and over stand-ins
-// in tests; a call costs one indirect call and nothing is allocated.
+// kind/read/write/writeFinished/health. The cycle runs over real ports in a run and over
+// stand-ins in tests; a call costs one indirect call and nothing is allocated. The kind is
+// asked once: a port does not change it.
 class PortLink {
 public:
     template <class Port>
         requires(!std::is_same_v<std::remove_cv_t<Port>, PortLink>)  // copies stay copies
     explicit PortLink(Port& port) noexcept
         : port_(&port),
+          kind_(port.kind()),
           read_([](void* self, std::span<std::uint8_t> buffer, std::uint32_t& status, SocketAddress& sender) {
               return static_cast<Port*>(self)->read(buffer, status, sender);
           }),
@@ -27,6 +29,7 @@ public:
           writeFinished_([](void* self) { return static_cast<Port*>(self)->writeFinished(); }),
           health_([](const void* self) { return static_cast<const Port*>(self)->health(); }) {}
 
+    PortKind kind() const { return kind_; }
     std::size_t read(std::span<std::uint8_t> buffer, std::uint32_t& status, SocketAddress& sender) const {
         return read_(port_, buffer, status, sender);
     }
@@ -38,6 +41,7 @@ public:
 
 private:
     void* port_;
+    PortKind kind_;
     std::size_t (*read_)(void*, std::span<std::uint8_t>, std::uint32_t&, SocketAddress&);
     void (*write_)(void*, std::span<const std::uint8_t>, const SocketAddress&);
     bool (*writeFinished_)(void*);

@@ -56,7 +56,7 @@ bool characterTimedOut(std::uint64_t now, std::uint64_t lastByteTime, std::int64
     return static_cast<std::int64_t>(now - lastByteTime) > limit;
 }
 
-void startSerialReceive(ServiceRuntime& runtime, EnvironmentRuntime& environment) {
+void startStreamReceive(ServiceRuntime& runtime, EnvironmentRuntime& environment) {
     if (environment.received.length > 0) {
         environment.lastByteTime = runtime.now;
     }
@@ -91,7 +91,7 @@ void prepareEnvironmentReceive(ServiceRuntime& runtime, EnvironmentRuntime& envi
     const ByteBuffer& transmitBuffer = environment.transmitSlot.transmitBuffer;
     setNamedBytes(context.names, kTransmitName, transmitBuffer.data.data(), transmitBuffer.length);
     recogniseNamedFrames(runtime, environment);
-    if (!environment.serial() && environment.receiveBuffer.length > 0) {
+    if (!environment.stream() && environment.receiveBuffer.length > 0) {
         reportReceivedFrame(runtime, environment);
     }
 }
@@ -115,7 +115,7 @@ void reportReceivedFrame(ServiceRuntime& runtime, EnvironmentRuntime& environmen
                               std::span<const std::uint8_t>(environment.receiveBuffer.data.data(),
                                                             environment.receiveBuffer.length),
                               runtime.now, extra);
-    if (environment.serial()) {
+    if (environment.stream()) {
         runtime.trace.record(messages::kDetectedRxFrame);
     }
     environment.lastReceiveTime = runtime.now;

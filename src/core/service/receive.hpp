@@ -16,8 +16,9 @@ void receivePhase(ServiceRuntime& runtime);
 // True when no byte came for longer than the limit (100 ns units), compared as signed values.
 bool characterTimedOut(std::uint64_t now, std::uint64_t lastByteTime, std::int64_t limit);
 
-// Serial environments, before their per-byte passes: the last byte time and the time-out flag.
-void startSerialReceive(ServiceRuntime& runtime, EnvironmentRuntime& environment);
+// Stream environments (serial, TCP), before their per-byte passes: the last byte time and the
+// time-out flag.
+void startStreamReceive(ServiceRuntime& runtime, EnvironmentRuntime& environment);
 
 // Frame environments, before their one pass: this cycle's bytes become the receive buffer.
 void startFrameReceive(EnvironmentRuntime& environment);

@@ -89,13 +89,13 @@ std::int32_t runSequence(ServiceRuntime& runtime, EnvironmentRuntime& environmen
 }
 
 void environmentPass(ServiceRuntime& runtime, EnvironmentRuntime& environment) {
-    if (!environment.serial()) {
+    if (!environment.stream()) {
         startFrameReceive(environment);
         prepareEnvironmentReceive(runtime, environment);
         environment.stepIndex = runSequence(runtime, environment, false);
         return;
     }
-    startSerialReceive(runtime, environment);
+    startStreamReceive(runtime, environment);
     const std::uint32_t count = environment.received.length;
     const std::uint32_t passes = std::max<std::uint32_t>(count, 1);
     for (std::uint32_t i = 0; i < passes; ++i) {

@@ -9,11 +9,16 @@
 namespace orvalix {
 namespace {
 
-// Milliseconds to 100 ns units; a negative time-out times out every cycle. Only serial lines
-// end frames by a gap.
+// Milliseconds to 100 ns units; a negative time-out times out every cycle. Only streams
+// (serial lines and TCP) end frames by a gap.
 std::int64_t characterTimeoutOf(const PortOptions& options) {
-    const auto* serial = std::get_if<SerialOptions>(&options.kind);
-    return serial != nullptr ? std::int64_t{serial->characterTimeoutMs} * 10000000 / 1000 : 0;
+    std::int32_t milliseconds = 0;
+    if (const auto* serial = std::get_if<SerialOptions>(&options.kind)) {
+        milliseconds = serial->characterTimeoutMs;
+    } else if (const auto* tcp = std::get_if<TcpOptions>(&options.kind)) {
+        milliseconds = tcp->characterTimeoutMs;
+    }
+    return std::int64_t{milliseconds} * 10000000 / 1000;
 }
 
 }  // namespace
@@ -22,7 +27,7 @@ EnvironmentRuntime::EnvironmentRuntime(std::u16string environmentName, const Env
     : name(std::move(environmentName)),
       environment(&settings),
       port(link),
-      kind(portKind(settings.port)),
+      kind(link.kind()),
       characterTimeoutLimit(characterTimeoutOf(settings.port)),
       jumpTargets(resolveJumpTargets(settings.sequence)),
       edges{std::vector<std::int64_t>(settings.namedConditions.size()),

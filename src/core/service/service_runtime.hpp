@@ -42,7 +42,8 @@ struct EnvironmentRuntime {
     std::u16string name;
     const Environment* environment = nullptr;  // entry of ServiceRuntime::environments
     PortLink port;
-    // Fixed for the run, so read once instead of parsing the settings every pass.
+    // Fixed for the run, so read once instead of parsing the settings every pass; the kind is
+    // the opened port's, which decides how bytes become frames.
     PortKind kind = PortKind::None;
     std::int64_t characterTimeoutLimit = 0;  // 100 ns units
 
@@ -66,7 +67,10 @@ struct EnvironmentRuntime {
 
     EnvironmentRuntime(std::u16string environmentName, const Environment& settings, PortLink link);
 
-    bool serial() const { return kind == PortKind::Serial; }
+    // Serial lines and TCP bring a byte stream that the service cuts into frames (a pass per
+    // byte, the character time-out), with the checkpoints that tell how; the other kinds bring
+    // whole frames.
+    bool stream() const { return kind == PortKind::Serial || kind == PortKind::Tcp; }
     bool portLost() const { return portHealth.lostError != 0; }
 };
 

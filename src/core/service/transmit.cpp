@@ -34,15 +34,15 @@ void transmitStep(ServiceRuntime& runtime, EnvironmentRuntime& environment, cons
 
     const SocketAddress destination = udpDestination(environment.lastSender, environment.environment->port);
     const std::span<const std::uint8_t> frameBytes(transmitBuffer.data.data(), transmitBuffer.length);
-    if (environment.serial()) {
+    if (environment.stream()) {
         runtime.trace.record(messages::kReadyToSend);
     }
     environment.port.write(frameBytes, destination);
-    if (environment.serial()) {
+    if (environment.stream()) {
         runtime.trace.record(messages::kSent);
     }
     runtime.links.pushTraffic(environment.name, frameBytes, runtime.now, extra);
-    if (!environment.serial()) {
+    if (!environment.stream()) {
         runtime.trace.record(messages::kSent);
     }
     environment.lastTransmitTime = runtime.now;

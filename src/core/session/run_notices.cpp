@@ -52,13 +52,47 @@ std::string noUsableEnvironmentMessage(const Project& project, bool japanese) {
         if (port.empty()) {
             why = japanese ? "ポート名がありません" : "no port name on the second row";
         } else if (japanese) {
-            why = "ポート \"" + port + "\" はシリアルポート、HDLC チャネル、UDP エンドポイントのいずれでもありません";
+            why = "ポート \"" + port + "\" はシリアルポート、HDLC チャネル、UDP エンドポイント、TCP アドレスのいずれでもありません";
         } else {
-            why = "port \"" + port + "\" names no serial port, HDLC channel or UDP endpoint";
+            why = "port \"" + port + "\" names no serial port, HDLC channel, UDP endpoint or TCP address";
         }
         text += "\n  " + toNarrow(name) + ": " + why;
     }
     return text;
+}
+
+std::string connectionOpenedNotice(std::u16string_view environment, std::string_view peer, bool japanese) {
+    const std::string name = toNarrow(environment);
+    if (japanese) {
+        return peer.empty() ? name + " 接続しました" : name + " " + std::string(peer) + " と接続しました";
+    }
+    return peer.empty() ? name + " connected" : name + " connected " + std::string(peer);
+}
+
+std::string connectionClosedNotice(std::u16string_view environment, std::string_view peer, bool japanese) {
+    const std::string name = toNarrow(environment);
+    if (japanese) {
+        return peer.empty() ? name + " 接続が切れました" : name + " " + std::string(peer) + " との接続が切れました";
+    }
+    return peer.empty() ? name + " disconnected" : name + " disconnected " + std::string(peer);
+}
+
+std::string connectFailedNotice(std::u16string_view environment, std::u16string_view port, std::string_view reason,
+                                bool japanese) {
+    if (japanese) {
+        return toNarrow(environment) + " " + toNarrow(port) + " で接続できません: " + std::string(reason);
+    }
+    return toNarrow(environment) + " no connection on " + toNarrow(port) + ": " + std::string(reason);
+}
+
+std::string sendsDroppedNotice(std::u16string_view environment, std::uint64_t added, std::uint64_t total,
+                               bool japanese) {
+    if (japanese) {
+        return toNarrow(environment) + " 接続がないため、フレームを " + std::to_string(added) +
+               " 個送信しませんでした (計 " + std::to_string(total) + " 個)";
+    }
+    return toNarrow(environment) + " " + std::to_string(added) + (added == 1 ? " frame" : " frames") +
+           " not sent (" + std::to_string(total) + " in all): no connection";
 }
 
 }  // namespace orvalix

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,20 @@ std::string refusedRecordingsNotice(std::u16string_view environment, std::size_t
 // Why a run cannot start: no environment of the folder has a port it can open. Names each
 // environment and why its port is not usable; in Japanese when asked.
 std::string noUsableEnvironmentMessage(const Project& project, bool japanese);
+
+// What became of a TCP port's connections, in English or Japanese: the command line prints
+// them (in English, as its other lines) and the desktop application shows them in its status
+// bar in the user's language.
+// "S1 connected 127.0.0.1:50344"; without a peer "S1 connected".
+std::string connectionOpenedNotice(std::u16string_view environment, std::string_view peer, bool japanese);
+// "S1 disconnected 127.0.0.1:50344"
+std::string connectionClosedNotice(std::u16string_view environment, std::string_view peer, bool japanese);
+// "S1 no connection on tcp-client://127.0.0.1:502: Connection refused"
+std::string connectFailedNotice(std::u16string_view environment, std::u16string_view port, std::string_view reason,
+                                bool japanese);
+// "S1 3 frames not sent (5 in all): no connection"
+std::string sendsDroppedNotice(std::u16string_view environment, std::uint64_t added, std::uint64_t total,
+                               bool japanese);
 
 // The path as UTF-8 text.
 std::string pathText(const std::filesystem::path& path);

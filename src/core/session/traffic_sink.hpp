@@ -44,6 +44,20 @@ public:
     // was full: added since the last call, total since the run started. At most once a second
     // per environment; the last tick of a run tells what is left.
     virtual void datagramsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) = 0;
+    // A TCP port's connection began or ended (a peer that closes is a normal end); peer is the
+    // other end as "127.0.0.1:50344", empty when the port no longer knew it (more connections
+    // came and went between two looks than it keeps). Every connection is told, in order.
+    virtual void connectionOpened(std::u16string_view environment, const std::string& peer) = 0;
+    virtual void connectionClosed(std::u16string_view environment, const std::string& peer) = 0;
+    // A TCP port's attempts to connect (a server's, to accept) began to fail, or to fail for
+    // another reason; it goes on trying. Once per run of failures, with the port's name as the
+    // settings give it and the system's text.
+    virtual void connectFailed(std::u16string_view environment, std::u16string_view port,
+                               const std::string& reason) = 0;
+    // Frames a TCP port dropped because no connection took them: added since the last call,
+    // total since the run started. At most once a second per environment; the last tick of a run
+    // tells what is left.
+    virtual void sendsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) = 0;
 };
 
 }  // namespace orvalix

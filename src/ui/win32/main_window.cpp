@@ -353,4 +353,24 @@ void MainWindow::datagramsDropped(std::u16string_view environment, std::uint64_t
                                                    total));
 }
 
+void MainWindow::connectionOpened(std::u16string_view environment, const std::string& peer) {
+    showStatus(orvalix::toWide(
+        orvalix::connectionOpenedNotice(environment, peer, orvalix::platform::userLanguageIsJapanese())));
+}
+
+void MainWindow::connectionClosed(std::u16string_view environment, const std::string& peer) {
+    showStatus(orvalix::toWide(
+        orvalix::connectionClosedNotice(environment, peer, orvalix::platform::userLanguageIsJapanese())));
+}
+
+void MainWindow::connectFailed(std::u16string_view environment, std::u16string_view port, const std::string& reason) {
+    showStatus(orvalix::toWide(
+        orvalix::connectFailedNotice(environment, port, reason, orvalix::platform::userLanguageIsJapanese())));
+}
+
+void MainWindow::sendsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) {
+    showStatus(orvalix::toWide(
+        orvalix::sendsDroppedNotice(environment, added, total, orvalix::platform::userLanguageIsJapanese())));
+}
+
 }  // namespace Orvalix

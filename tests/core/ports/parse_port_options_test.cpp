@@ -61,6 +61,9 @@ TEST(ParsePortOptions, ComComesFirstThenHdlcPrefixThenLocalEndpoint) {
         {u":5000", PortKind::Udp},            {u"com3", PortKind::None},
         {u"fbihdlc0", PortKind::None},        {u"xFBIHDLC0", PortKind::None},
         {u" FBIHDLC0", PortKind::None},       {u"", PortKind::None},
+        // The TCP forms come before every other rule: a COM in them does not make a serial port.
+        {u"tcp-server://127.0.0.1:502", PortKind::Tcp}, {u"tcp-client://127.0.0.1:502", PortKind::Tcp},
+        {u"tcp-server://COM3", PortKind::None},         {u"TCP-server://127.0.0.1:502", PortKind::None},
     };
     for (const auto& [name, kind] : cases) {
         SCOPED_TRACE(testing::PrintToString(name));
@@ -79,6 +82,22 @@ TEST(ParsePortOptions, UdpPortsTakeBothEndpointsAndKeepTheRemoteAsWritten) {
     for (const auto& [remote, parsed] : cases) {
         EXPECT_EQ(parseFromNine(u":5000", {remote}).kind, PortKindOptions(UdpOptions{local, parsed, remote}))
             << toNarrow(remote);
+    }
+}
+
+// Setting 14 of a TCP port is its character time-out, as a serial line's; a server without a
+// host listens on every interface.
+TEST(ParsePortOptions, TcpPortsTakeTheirRoleEndpointAndCharacterTimeout) {
+    std::vector<std::u16string> fromNine(6);
+    fromNine[5] = u"20";
+    const std::tuple<std::u16string, TcpOptions> cases[] = {
+        {u"tcp-server://:5020", {TcpRole::Server, {0, 5020}, 20}},
+        {u"tcp-server://0.0.0.0:5020", {TcpRole::Server, {0, 5020}, 20}},
+        {u"tcp-server://127.0.0.1:5020", {TcpRole::Server, {0x7F000001, 5020}, 20}},
+        {u"tcp-client://127.0.0.1:502", {TcpRole::Client, {0x7F000001, 502}, 20}},
+    };
+    for (const auto& [name, tcp] : cases) {
+        EXPECT_EQ(parseFromNine(name, fromNine).kind, PortKindOptions(tcp)) << toNarrow(name);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -43,6 +44,7 @@ struct Case {
     std::int32_t stepIndex = -1;  // of the first environment at the end; -1: not checked
     std::uint32_t status = 0;     // of the first port's reads
     bool inFlight = false;        // the first port keeps each write in flight, like a serial port
+    std::optional<PortKind> kind{};  // of the first port, when not the kind its settings name
     std::function<void(int cycle, test::Rig&, test::FakePort&)> before = [](int, test::Rig&, test::FakePort&) {};
 };
 
@@ -54,7 +56,7 @@ void run(const Case& c) {
                    {u"Crc", frame({"0x10", "CRC_CCITT1(T, 0, 1)", ""})}});
     std::vector<test::FakePort*> ports;
     for (const Environment& environment : c.envs) {
-        ports.push_back(&rig.add(ports.empty() ? u"B" : u"A", environment));
+        ports.push_back(&rig.add(ports.empty() ? u"B" : u"A", environment, ports.empty() ? c.kind : std::nullopt));
         ports.back()->incoming.assign(c.in.begin(), c.in.end());
     }
     ports[0]->status = c.status;
@@ -128,6 +130,32 @@ TEST(Receive, FramesAreCollectedReportedAndRecognisedByTheRules) {
     };
     // clang-format on
     std::ranges::for_each(cases, run);
+}
+
+// A TCP port brings a byte stream as a serial line does, so each rule of a serial port's
+// framing, checkpoints included, holds for it word for word.
+TEST(Receive, TcpBytesAreFramedAsSerialBytesAre) {
+    // clang-format off
+    const Case cases[] = {
+        {.rule = "a frame ends once the silence is longer than the character time-out",
+         .envs = {test::tcp(20, {step("0")})}, .in = {{1, 2}, {}, {3}}, .cycles = 7, .pushed = {"6 rx 01 02 03"}},
+        {.rule = "a transmit condition that holds ends the frame at its byte, which is answered in that turn",
+         .envs = {test::tcp(1000, {step("R[2] == 3", "Echo")})}, .in = {{1, 2, 3, 4}}, .cycles = 2,
+         .sent = {{1, 2, 3}}, .pushed = {"1 rx 01 02 03", "1 tx 01 02 03"}},
+        {.rule = "each turn checkpoints as a serial port's does", .envs = {test::tcp(-1, {step("R[0] == 2", "F")})},
+         .in = {{1, 2}}, .sent = {{0x46}}, .pushed = {"1 rx 01", "1 rx 02", "1 tx 46"}, .only = "",
+         .trace = {"Prepared Times.", "Got TxDs.", "Received 2 bytes.", "Collected All RxDs.", "Start Sequences.",
+                   "Charactor timeouted.", kTx + "0", "Detected Rx Frame.", kJump + "0", kTx + "1",
+                   "Detected Rx Frame.", "Ready to send.", "Sent.", kJump + "1"}},
+    };
+    // clang-format on
+    for (Case c : cases) {
+        for (const PortKind kind : {PortKind::Serial, PortKind::Tcp}) {
+            SCOPED_TRACE(kind == PortKind::Tcp ? "TCP" : "serial");
+            c.kind = kind;
+            run(c);
+        }
+    }
 }
 
 TEST(Sequence, StepsTransmitAndJumpByTheRules) {

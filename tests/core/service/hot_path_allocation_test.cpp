@@ -4,15 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdlib>
 #include <memory>
 #include <new>
 #include <optional>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/platform/sockets_startup.hpp"
+#include "core/ports/tcp_port.hpp"
 #include "core/service/simulation_service.hpp"
 #include "service_test_support.hpp"
 
@@ -77,6 +81,63 @@ TEST(HotPath, CyclesAllocateNothingOnceTheRunHasSeenItsNames) {
     EXPECT_EQ(allocations.load(), 0);
     EXPECT_GT(serial.writeCount, 100u);
     EXPECT_GT(rig.pushCount, 200u);
+}
+
+// A TCP server answering its client's requests, the client replaced by another in between, and
+// a TCP client whose server is gone retrying on a clock the test steps: accepting, serving,
+// dropping, failing to connect and trying again allocate nothing.
+TEST(HotPath, TcpPortsServeAndRetryWithoutAllocating) {
+    const platform::SocketsStartup sockets;
+    ASSERT_TRUE(sockets.started());
+    std::uint32_t error = 0;
+    TcpPort server = TcpPort::listen(test::kLoopback, 0, error).value();
+    const std::uint16_t nobodyListens = TcpPort::listen(test::kLoopback, 0, error).value().localPort();
+    std::int64_t now = 0;
+    TcpPort client = TcpPort::connect(test::kLoopback, nobodyListens, [&now] { return now; });
+    test::Rig rig;
+    rig.keepPushes = rig.keepReports = false;
+    rig.setFrames({{u"Reply", test::frame({"0x06", "R[0]"})}});
+    rig.attach(u"S", test::tcp(1000, {step("R[1] == 3", "Reply")}), server);
+    rig.attach(u"C", test::tcp(20, {step("1", "Reply")}), client);  // sends with no peer to take them
+    rig.start();
+    const auto connect = [&] {
+        TcpConnector connector = TcpConnector::start(test::kLoopback, server.localPort());
+        TcpConnectProgress progress;
+        test::eventually([&] { return (progress = connector.poll()).status != TcpConnectStatus::Connecting; });
+        return std::move(progress.connection);
+    };
+    // A request answered; false when no answer came.
+    const auto ask = [&](TcpConnection& equipment, std::uint8_t code) {
+        const std::array<std::uint8_t, 2> request{code, 3};
+        std::array<std::uint8_t, 2> answer{};
+        std::size_t got = 0;
+        equipment.send(request);
+        return test::eventually([&] {
+            rig.cycle();
+            got += equipment.receive(std::span(answer).subspan(got)).count;
+            return got == 2;
+        }) && answer[1] == code;
+    };
+    std::optional<TcpConnection> equipment = connect();
+    ASSERT_TRUE(equipment && ask(*equipment, 1)) << "names and frames are seen before counting";
+
+    counting = true;
+    int answered = 0;
+    for (std::uint8_t code = 2; code < 6; ++code) {
+        now += TcpPort::kRetryDelayMs;
+        if (code == 4) {
+            equipment.reset();
+            equipment = connect();
+        }
+        answered += equipment && ask(*equipment, code) ? 1 : 0;
+    }
+    counting = false;
+
+    EXPECT_EQ(allocations.load(), 0);
+    EXPECT_EQ(answered, 4);
+    EXPECT_EQ(server.health().connections.opened, 2u);
+    EXPECT_GE(client.health().connections.failedAttempts, 4u);
+    EXPECT_GT(client.health().connections.droppedSends, 4u);
 }
 
 // A run shares the project's environments: handing them over, starting and answering the first

@@ -84,9 +84,19 @@ inline Environment udp(std::vector<SequenceStep> sequence, std::vector<NamedCond
                        std::move(conditions));
 }
 
+// A TCP port: row 15 is the character time-out, as a serial port's.
+inline Environment tcp(int characterTimeoutMs, std::vector<SequenceStep> sequence,
+                       std::vector<NamedCondition> conditions = {}) {
+    std::vector<std::u16string> fromThree(12);
+    fromThree.back() = toWide(std::to_string(characterTimeoutMs));  // setting 14
+    return environment(u"tcp-server://127.0.0.1:5000", std::move(sequence), std::move(conditions),
+                       std::move(fromThree));
+}
+
 // Stands in for an open port: delivers one queued chunk per read and keeps what is written.
 // A serial-like port keeps each write in flight until complete() is called.
 struct FakePort {
+    PortKind portKind = PortKind::None;
     std::deque<Bytes> incoming;
     std::uint32_t status = 0;
     SocketAddress sender;
@@ -99,6 +109,7 @@ struct FakePort {
     PortHealth told;  // what health() answers
     std::size_t readCount = 0;
 
+    PortKind kind() const { return portKind; }
     std::size_t read(std::span<std::uint8_t> buffer, std::uint32_t& statusOut, SocketAddress& senderOut) {
         ++readCount;
         if (incoming.empty()) {
@@ -167,12 +178,18 @@ public:
     Rig()
         : runtime_(std::make_unique<ServiceRuntime>(ServiceLinks{[this] { return frames_; }, pushLink(), reportLink()})) {}
 
-    // Environments are visited in the order they are added.
-    FakePort& add(std::u16string name, Environment settings) {
-        const auto entry = environments_->insert_or_assign(std::move(name), std::move(settings)).first;
+    // Environments are visited in the order they are added. A fake port is of the kind its
+    // settings name unless told otherwise.
+    FakePort& add(std::u16string name, Environment settings, std::optional<PortKind> kind = {}) {
         fakes_.push_back(std::make_unique<FakePort>());
-        ports_.push_back({entry->first, PortLink(*fakes_.back())});
+        fakes_.back()->portKind = kind.value_or(portKind(settings.port));
+        attach(std::move(name), std::move(settings), *fakes_.back());
         return *fakes_.back();
+    }
+    template <class Port>
+    void attach(std::u16string name, Environment settings, Port& port) {
+        const auto entry = environments_->insert_or_assign(std::move(name), std::move(settings)).first;
+        ports_.push_back({entry->first, PortLink(port)});
     }
     void setFrames(FrameMap frames) { frames_ = std::make_shared<const FrameMap>(std::move(frames)); }
 
@@ -204,10 +221,14 @@ public:
     std::size_t pushCount = 0;
     // Each port report: the cycle's number, the environment, the lost error and the drop count.
     std::vector<std::string> reports;
+    bool keepReports = true;  // without it reports are dropped
 
 private:
     decltype(ServiceLinks::reportPort) reportLink() {
         return [this](std::u16string_view name, const PortHealth& health) {
+            if (!keepReports) {
+                return;
+            }
             reports.push_back(std::to_string(cycles_) + ' ' + toNarrow(name) + " lost " +
                               std::to_string(health.lostError) + " dropped " + std::to_string(health.droppedDatagrams));
         };

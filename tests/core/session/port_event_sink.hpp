@@ -26,6 +26,19 @@ struct PortEventSink : TrafficSink {
         portEvents.push_back(toNarrow(environment) + " dropped " + std::to_string(added) + " of " +
                              std::to_string(total));
     }
+    void connectionOpened(std::u16string_view environment, const std::string& peer) override {
+        portEvents.push_back(toNarrow(environment) + " opened " + peer);
+    }
+    void connectionClosed(std::u16string_view environment, const std::string& peer) override {
+        portEvents.push_back(toNarrow(environment) + " closed " + peer);
+    }
+    void connectFailed(std::u16string_view environment, std::u16string_view port, const std::string& reason) override {
+        portEvents.push_back(toNarrow(environment) + " failed " + toNarrow(port) + ": " + reason);
+    }
+    void sendsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) override {
+        portEvents.push_back(toNarrow(environment) + " unsent " + std::to_string(added) + " of " +
+                             std::to_string(total));
+    }
 
     std::vector<std::string> portEvents;
 };

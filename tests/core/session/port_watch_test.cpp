@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/platform/error_text.hpp"
+#include "core/ports/udp_socket.hpp"
 #include "port_event_sink.hpp"
 
 namespace orvalix {
@@ -63,6 +64,81 @@ TEST(PortWatch, TellsALostPortOnceAndDropsAtMostOnceASecond) {
         }
         EXPECT_EQ(sink.portEvents, c.events);
     }
+}
+
+// A TCP port after `opened` connections, `closed` of them ended; connection n came from
+// 127.0.0.1:50000+n.
+PortHealth tcp(std::uint32_t opened, std::uint32_t closed, std::uint32_t failureRuns = 0, std::uint32_t error = 0,
+               std::uint32_t droppedSends = 0) {
+    PortHealth health;
+    ConnectionHealth& c = health.connections;
+    c.opened = opened;
+    c.closed = closed;
+    for (std::uint32_t n = opened; n > 0 && opened - n < ConnectionHealth::kPeersKept; --n) {
+        c.peer(n) = ipv4SocketAddress(0x7F000001, static_cast<std::uint16_t>(50000 + n));
+    }
+    c.failureRuns = failureRuns;
+    c.failureError = error;
+    c.droppedSends = droppedSends;
+    return health;
+}
+
+TEST(PortWatch, TellsEveryConnectionInOrderEachRunOfFailuresOnceAndUnsentFramesAtMostOnceASecond) {
+    const std::string refused = "F1 failed tcp-client://127.0.0.1:502: " + platform::systemErrorText(ECONNREFUSED);
+    const std::string timedOut = "F1 failed tcp-client://127.0.0.1:502: " + platform::systemErrorText(ETIMEDOUT);
+    // clang-format off
+    const struct {
+        const char* rule;
+        std::vector<Look> looks;
+        Texts events;
+    } cases[] = {
+        {"a connection that came and went between two looks is told, opened before closed",
+         {{0, tcp(0, 0)}, {333, tcp(1, 1)}}, {"F1 opened 127.0.0.1:50001", "F1 closed 127.0.0.1:50001"}},
+        {"several clients between two looks are each told, in order; the one still served is told opened",
+         {{0, tcp(1, 0)}, {333, tcp(1, 0)}, {666, tcp(3, 2)}},
+         {"F1 opened 127.0.0.1:50001", "F1 closed 127.0.0.1:50001", "F1 opened 127.0.0.1:50002",
+          "F1 closed 127.0.0.1:50002", "F1 opened 127.0.0.1:50003"}},
+        {"a run of failures is told once with the system's text; a run for another reason is told again",
+         {{0, tcp(0, 0, 1, ECONNREFUSED)}, {1000, tcp(0, 0, 1, ECONNREFUSED)}, {2000, tcp(0, 0, 2, ETIMEDOUT)}},
+         {refused, timedOut}},
+        {"failures are told before the connection that ended them, and after the connection they followed",
+         {{0, tcp(0, 0)}, {333, tcp(1, 0, 1, ECONNREFUSED)}, {666, tcp(1, 1, 2, ECONNREFUSED)}},
+         {refused, "F1 opened 127.0.0.1:50001", "F1 closed 127.0.0.1:50001", refused}},
+        {"frames no connection took are told at once, then at most once a second; the final look tells the rest",
+         {{0, tcp(0, 0, 0, 0, 2)}, {333, tcp(0, 0, 0, 0, 5)}, {1000, tcp(0, 0, 0, 0, 7)}, {1333, tcp(0, 0, 0, 0, 9), true}},
+         {"F1 unsent 2 of 2", "F1 unsent 5 of 7", "F1 unsent 2 of 9"}},
+        {"a new run's connections count from 0",
+         {{0, tcp(1, 0, 1, ECONNREFUSED)}, {100, tcp(1, 0, 1, ECONNREFUSED), false, true}},
+         {refused, "F1 opened 127.0.0.1:50001", refused, "F1 opened 127.0.0.1:50001"}},
+    };
+    // clang-format on
+    Environment settings;
+    settings.port.name = u"tcp-client://127.0.0.1:502";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rule);
+        PortWatch watch;
+        test::PortEventSink sink;
+        for (const Look& look : c.looks) {
+            if (look.clear) {
+                watch.clear();
+            }
+            watch.look(u"F1", settings, look.health, look.ms, look.finalLook, sink);
+        }
+        EXPECT_EQ(sink.portEvents, c.events);
+    }
+}
+
+// The port keeps the peers of its latest connections only; older ones are still told.
+TEST(PortWatch, ConnectionsWhosePeerThePortNoLongerKeepsAreToldWithoutOne) {
+    PortWatch watch;
+    test::PortEventSink sink;
+    const std::uint32_t count = ConnectionHealth::kPeersKept + 1;
+    watch.look(u"F1", Environment{}, tcp(count, count), 0, false, sink);
+    ASSERT_EQ(sink.portEvents.size(), 2 * count);
+    EXPECT_EQ(sink.portEvents[0], "F1 opened ");
+    EXPECT_EQ(sink.portEvents[1], "F1 closed ");
+    EXPECT_EQ(sink.portEvents[2], "F1 opened 127.0.0.1:50002");
+    EXPECT_EQ(sink.portEvents.back(), "F1 closed 127.0.0.1:" + std::to_string(50000 + count));
 }
 
 // Each environment keeps its own second.

@@ -1,0 +1,29 @@
+// The connection notices, which the desktop application shows in the user's language.
+
+#include "core/session/run_notices.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+
+namespace orvalix {
+namespace {
+
+TEST(RunNotices, ConnectionNoticesNameTheEnvironmentAndThePeerInEitherLanguage) {
+    const std::pair<std::string, std::string> cases[] = {
+        {connectionOpenedNotice(u"S1", "127.0.0.1:50344", false), "S1 connected 127.0.0.1:50344"},
+        {connectionOpenedNotice(u"S1", "127.0.0.1:50344", true), "S1 127.0.0.1:50344 と接続しました"},
+        {connectionOpenedNotice(u"S1", "", true), "S1 接続しました"},
+        {connectionClosedNotice(u"S1", "127.0.0.1:50344", false), "S1 disconnected 127.0.0.1:50344"},
+        {connectionClosedNotice(u"S1", "127.0.0.1:50344", true), "S1 127.0.0.1:50344 との接続が切れました"},
+        {connectionClosedNotice(u"S1", "", false), "S1 disconnected"},
+        {connectFailedNotice(u"S1", u"tcp-client://plc:502", "Connection refused", true),
+         "S1 tcp-client://plc:502 で接続できません: Connection refused"},
+        {sendsDroppedNotice(u"S1", 3, 5, true), "S1 接続がないため、フレームを 3 個送信しませんでした (計 5 個)"},
+    };
+    for (const auto& [text, expected] : cases) EXPECT_EQ(text, expected);
+}
+
+}  // namespace
+}  // namespace orvalix
