@@ -39,7 +39,6 @@ TEST(CheckSerialDevices, EachSerialPortShowsItsDeviceAndADevicePathThatNamesNone
     };
     const Case cases[] = {
         {"a device that is there", "/dev/null", {"serial port \"/dev/null\" opens the device /dev/null"}, {}},
-        {"a bare name of a device", "null", {"serial port \"null\" opens the device /dev/null"}, {}},
         {"a device path with nothing there",
          absent,
          {"serial port \"" + absent + "\" opens the device " + absent + " (not there now)"},
