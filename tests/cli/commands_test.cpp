@@ -50,7 +50,6 @@ TEST(FrameCommand, PrintsTheBytesTheDefinitionBuilds) {
          0, "02 73 07 00 03 e9 18\n", ""},
         // A missing buffer reads -1: the byte ff, and the BCC covers it.
         {{"frame", folder, "AlarmAck"}, 0, "02 61 ff 03 9d\n", ""},
-        {{"frame", folder, "Heartbeat"}, 0, "02 48 00 03\n", ""},
         {{"frame", folder, "NoSuchFrame"}, 1, "", "frame 'NoSuchFrame' is not defined"},
         {{"frame", folder}, 2, "", "FOLDER and FRAME are needed"},
         {{"frame", folder + "/missing", "X"}, 2, "", "is not a folder"},
@@ -73,13 +72,11 @@ TEST(RunCommand, UsageErrorsExitWithStatus2BeforeAnythingRuns) {
         {{"run", folder, folder}, 2, "", "orvalix-cli run: one FOLDER is needed"},
         {{"run", folder + "/E1.Environments.csv"}, 2, "", "run: '" + folder + "/E1.Environments.csv' is not"},
         {{"run", folder, "--trace-dir", folder + "/missing"}, 2, "", "orvalix-cli run: --trace-dir '"},
-        {{"run", folder, "--quiet=yes"}, 2, "", "orvalix-cli run: option '--quiet' takes no value"}};
+        {{"run", folder, "--quiet=yes"}, 2, "", "orvalix-cli run: option '--quiet' takes no value"},
+        // Which counts are refused is the byte count's own test.
+        {{"run", folder, "--max-ring-memory", "1T"}, 2, "", "bytes above 0 (K, M or G may follow), not '1T'"}};
     for (const std::string seconds : {"ten", "-1", "0", "1e3"}) {
         cases.push_back({{"run", folder, "--for", seconds}, 2, "", "seconds above 0, not '" + seconds + "'"});
-    }
-    for (const std::string bytes : {"0", "lots", "1T", "-5"}) {
-        cases.push_back({{"run", folder, "--max-ring-memory", bytes}, 2, "",
-                         "bytes above 0 (K, M or G may follow), not '" + bytes + "'"});
     }
     expectCommands(cases);
 }
