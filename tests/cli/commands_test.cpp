@@ -28,11 +28,8 @@ TEST(EvalCommand, PrintsTheValueInDecimalAndHexadecimalOrWhyNot) {
         {{"eval", "--", "-1"}, 0, "-1 (0xFFFFFFFFFFFFFFFF)\n", ""},
         {{"eval", "1", "+", "2"}, 0, "3 (0x0000000000000003)\n", ""},
         {{"eval", "R[1]", "--bytes", "R=02414203"}, 0, "65 (0x0000000000000041)\n", ""},
-        {{"eval", "--bytes=R=02414203", "BCC(R, 0, 4)"}, 0, "2 (0x0000000000000002)\n", ""},
-        {{"eval", "R[0]"}, 0, "-1 (0xFFFFFFFFFFFFFFFF)\n", ""},
         // A later buffer of the same name wins.
         {{"eval", "R[1]", "--bytes", "R=01", "--bytes", "R=0203"}, 0, "3 (0x0000000000000003)\n", ""},
-        {{"eval", "CRC16_MODBUS(R, 0, 9)", "--bytes", "R=313233343536373839"}, 0, "19255 (0x0000000000004B37)\n", ""},
         {{"eval", "COPY(R, 1, LEN(R) - 1)", "--bytes", "R=02414203"}, 0, "3 bytes: 41 42 03\n", ""},
         {{"eval", "COPY(R, 4, 1)", "--bytes", "R=02414203"}, 0,
          "no bytes (the range is empty or lies outside the buffer, or the name is unknown)\n", ""},
@@ -53,7 +50,6 @@ TEST(FrameCommand, PrintsTheBytesTheDefinitionBuilds) {
          0, "02 73 07 00 03 e9 18\n", ""},
         // A missing buffer reads -1: the byte ff, and the BCC covers it.
         {{"frame", folder, "AlarmAck"}, 0, "02 61 ff 03 9d\n", ""},
-        {{"frame", folder, "Heartbeat"}, 0, "02 48 00 03\n", ""},
         {{"frame", folder, "NoSuchFrame"}, 1, "", "frame 'NoSuchFrame' is not defined"},
         {{"frame", folder}, 2, "", "FOLDER and FRAME are needed"},
         {{"frame", folder + "/missing", "X"}, 2, "", "is not a folder"},
@@ -76,13 +72,11 @@ TEST(RunCommand, UsageErrorsExitWithStatus2BeforeAnythingRuns) {
         {{"run", folder, folder}, 2, "", "orvalix-cli run: one FOLDER is needed"},
         {{"run", folder + "/E1.Environments.csv"}, 2, "", "run: '" + folder + "/E1.Environments.csv' is not"},
         {{"run", folder, "--trace-dir", folder + "/missing"}, 2, "", "orvalix-cli run: --trace-dir '"},
-        {{"run", folder, "--quiet=yes"}, 2, "", "orvalix-cli run: option '--quiet' takes no value"}};
+        {{"run", folder, "--quiet=yes"}, 2, "", "orvalix-cli run: option '--quiet' takes no value"},
+        // Which counts are refused is the byte count's own test.
+        {{"run", folder, "--max-ring-memory", "1T"}, 2, "", "bytes above 0 (K, M or G may follow), not '1T'"}};
     for (const std::string seconds : {"ten", "-1", "0", "1e3"}) {
         cases.push_back({{"run", folder, "--for", seconds}, 2, "", "seconds above 0, not '" + seconds + "'"});
-    }
-    for (const std::string bytes : {"0", "lots", "1T", "-5"}) {
-        cases.push_back({{"run", folder, "--max-ring-memory", bytes}, 2, "",
-                         "bytes above 0 (K, M or G may follow), not '" + bytes + "'"});
     }
     expectCommands(cases);
 }

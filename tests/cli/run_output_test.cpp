@@ -67,59 +67,61 @@ TEST(RecordLine, DescribesThePortByItsKind) {
 
 const Environment kSinkEnvironment = withConditions({u"Request", u"Alarm"});
 
+// D1 on a serial port, F1 and G1 on UDP.
 Project sinkProject() {
+    EnvironmentMap environments{{u"D1", kSinkEnvironment}, {u"F1", kSinkEnvironment}, {u"G1", kSinkEnvironment}};
+    environments[u"D1"].port = portNamed(u"COM7");
+    environments[u"F1"].port = environments[u"G1"].port = portNamed(u"127.0.0.1:5000");
     Project project;
     project.dataFolder = u"/data";
-    Environment device = kSinkEnvironment;
-    device.port = portNamed(u"COM7");
-    project.environments = std::make_shared<const EnvironmentMap>(EnvironmentMap{{u"D1", device}});
+    project.environments = std::make_shared<const EnvironmentMap>(std::move(environments));
     return project;
 }
 
-TEST(ConsoleSink, SummaryCountsDirectionsMarksAndLogFilesPerEnvironment) {
+// Events print as they come; the summary counts them per environment and names what went wrong
+// only where it happened.
+TEST(ConsoleSink, PrintsEachEventAndSumsThemUpPerEnvironment) {
+    const std::filesystem::path log = "/data/Logs/D1/Alarm-20240131_210000_000.log";
     std::ostringstream err;
     for (const bool quiet : {false, true}) {
         std::ostringstream out;
         ConsoleSink sink({out, err}, quiet);
-        sink.folderOpened(sinkProject(), {u"D1"});
+        sink.folderOpened(sinkProject(), {u"D1", u"F1", u"G1"});
         for (const auto& [attribute, marks] : {std::pair{kReceivedAttribute, std::vector<std::size_t>{0, 1}},
                                                {0U, {}}, {kReceivedAttribute | 0x02, {1}}}) {
             sink.recordPumped(u"D1", kSinkEnvironment, Bytes{1, 2}, kTime, test::makeExtra(2, attribute, marks));
         }
-        const std::filesystem::path log = "/data/Logs/D1/Alarm-20240131_210000_000.log";
         sink.logFileStarted(u"D1", StartedLog{u"Alarm", log, {}});
         sink.logFileStarted(u"D1", StartedLog{u"Alarm", {}, {}});
         sink.logFileStarted(u"D1", StartedLog{u"Alarm", {}, std::make_error_code(std::errc::filename_too_long)});
+        sink.logFileStopped(u"D1", StoppedLog{u"Alarm", log, 7, std::make_error_code(std::errc::no_space_on_device)});
+        sink.recordingsRefused(u"D1", 936);
+        sink.portLost(u"D1", u"/dev/ttyUSB0", "Input/output error");
+        sink.datagramsDropped(u"F1", 1, 1);
+        sink.datagramsDropped(u"F1", 5120, 8192);
         sink.printSummary();
         const std::string text = out.str();
-        EXPECT_TRUE(text.starts_with("Data folder: /data\n  D1: serial COM7\n")) << text;
-        EXPECT_NE(text.find("D1 trigger Alarm: log file /data/Logs/D1/Alarm-20240131_210000_000.log\n"),
-                  std::string::npos) << text;
-        EXPECT_NE(text.find("Alarm: no log file (it cannot be made)\n"), std::string::npos);
-        EXPECT_NE(text.find("Alarm: no log file (it cannot be made: File name too long)\n"), std::string::npos);
-        EXPECT_TRUE(text.ends_with("Summary:\n  D1: 2 received, 1 sent, 3 marks, 1 log file\n")) << text;
-        EXPECT_EQ(text.find(" RX 2 ") == std::string::npos, quiet) << text;
+        const std::regex recordLine("D1 .* [RT]X 2 .*\\n");
+        EXPECT_EQ(std::distance(std::sregex_iterator(text.begin(), text.end(), recordLine), std::sregex_iterator()),
+                  quiet ? 0 : 3);
+        EXPECT_EQ(std::regex_replace(text, recordLine, ""),
+                  "Data folder: /data\n  D1: serial COM7\n  F1: UDP 127.0.0.1:5000\n  G1: UDP 127.0.0.1:5000\n"
+                  "D1 trigger Alarm: log file /data/Logs/D1/Alarm-20240131_210000_000.log\n"
+                  "D1 trigger Alarm: no log file (it cannot be made)\n"
+                  "D1 trigger Alarm: no log file (it cannot be made: File name too long)\n"
+                  "D1 trigger Alarm: log file /data/Logs/D1/Alarm-20240131_210000_000.log stopped after 7 records: "
+                  "No space left on device\n"
+                  "D1 trigger: 936 recordings refused: one record starts at most 64 log files\n"
+                  "D1 port /dev/ttyUSB0 lost: Input/output error\n"
+                  "F1 the system dropped 1 datagram (1 in all): the socket's receive buffer was full\n"
+                  "F1 the system dropped 5120 datagrams (8192 in all): the socket's receive buffer was full\n"
+                  "Summary:\n"
+                  "  D1: 2 received, 1 sent, 3 marks, 1 log file (1 stopped by a failed write), "
+                  "936 recordings refused, port lost\n"
+                  "  F1: 0 received, 0 sent, 0 marks, 0 log files, 8192 datagrams dropped by the system\n"
+                  "  G1: 0 received, 0 sent, 0 marks, 0 log files\n");
     }
-    EXPECT_EQ(err.str(), "");
-}
-
-TEST(ConsoleSink, StoppedLogFilesAndRefusedRecordingsAreLinesAndCountedInTheSummary) {
-    std::ostringstream out, err;
-    ConsoleSink sink({out, err}, true);
-    sink.folderOpened(sinkProject(), {u"D1"});
-    const std::filesystem::path log = "/data/Logs/D1/Alarm-20240131_210000_000.log";
-    sink.logFileStarted(u"D1", StartedLog{u"Alarm", log, {}});
-    sink.logFileStopped(u"D1", StoppedLog{u"Alarm", log, 7, std::make_error_code(std::errc::no_space_on_device)});
-    sink.recordingsRefused(u"D1", 936);
-    sink.printSummary();
-    EXPECT_EQ(out.str(),
-              "Data folder: /data\n  D1: serial COM7\n"
-              "D1 trigger Alarm: log file /data/Logs/D1/Alarm-20240131_210000_000.log\n"
-              "D1 trigger Alarm: log file /data/Logs/D1/Alarm-20240131_210000_000.log stopped after 7 records: "
-              "No space left on device\n"
-              "D1 trigger: 936 recordings refused: one record starts at most 64 log files\n"
-              "Summary:\n  D1: 0 received, 0 sent, 0 marks, 1 log file (1 stopped by a failed write), "
-              "936 recordings refused\n");
+    EXPECT_EQ(err.str(), "") << "a lost port is not an error of the run";
 }
 
 // Takes `room` bytes, then fails every write, as a pipe whose reader went away does.
@@ -177,37 +179,6 @@ TEST(RunCommand, MaxRingMemoryLimitsEachHistory) {
     EXPECT_NE(err.str().find(" bytes, more than the limit of 1024 bytes\n"), std::string::npos) << err.str();
 }
 
-// Port events print on the way, and the summary names them only where they happened.
-TEST(ConsoleSink, LostPortsAndDroppedDatagramsGetALineEachAndAWordInTheSummary) {
-    std::ostringstream out, err;
-    ConsoleSink sink({out, err}, true);
-    Project project = sinkProject();
-    EnvironmentMap environments = *project.environments;
-    environments[u"F1"] = kSinkEnvironment;
-    environments[u"F1"].port = portNamed(u"127.0.0.1:5000");
-    environments[u"G1"] = environments[u"F1"];
-    project.environments = std::make_shared<const EnvironmentMap>(std::move(environments));
-    sink.folderOpened(project, {u"D1", u"F1", u"G1"});
-    sink.portLost(u"D1", u"/dev/ttyUSB0", "Input/output error");
-    sink.datagramsDropped(u"F1", 1, 1);
-    sink.datagramsDropped(u"F1", 5120, 8192);
-    sink.printSummary();
-    const std::string text = out.str();
-    const std::string lines[] = {
-        "D1 port /dev/ttyUSB0 lost: Input/output error\n",
-        "F1 the system dropped 1 datagram (1 in all): the socket's receive buffer was full\n",
-        "F1 the system dropped 5120 datagrams (8192 in all): the socket's receive buffer was full\n",
-        "Summary:\n"
-        "  D1: 0 received, 0 sent, 0 marks, 0 log files, port lost\n"
-        "  F1: 0 received, 0 sent, 0 marks, 0 log files, 8192 datagrams dropped by the system\n"
-        "  G1: 0 received, 0 sent, 0 marks, 0 log files\n",
-    };
-    for (const std::string& line : lines) {
-        EXPECT_NE(text.find(line), std::string::npos) << line << "in\n" << text;
-    }
-    EXPECT_EQ(err.str(), "") << "a lost port is not an error of the run";
-}
-
 // They are no records: quiet prints them too.
 TEST(ConsoleSink, TcpConnectionEventsGetALineEachAndTheSummaryCountsConnectionsAndUnsentFrames) {
     std::ostringstream out, err;
@@ -237,7 +208,6 @@ TEST(ConsoleSink, ServiceErrorGoesToTheErrorStreamOnOneLine) {
     ConsoleSink sink({out, err}, false);
     sink.serviceFailed("Access is denied.\r\n");
     EXPECT_EQ(err.str(), "Access is denied.\n");
-    EXPECT_EQ(sink.serviceError(), "Access is denied.\r\n");
 }
 
 }  // namespace

@@ -13,7 +13,8 @@ from pathlib import Path
 
 sys.dont_write_bytecode = True  # no __pycache__ of the shared helpers in the source tree
 import e2e_test
-from e2e_test import E2ETest, Run, TIME, free_udp_port, reply, request, write_device, write_frame, write_status_device
+from e2e_test import (E2ETest, Run, TIME, free_udp_port, reply, request, send_until_answered, write_ack_device,
+                      write_device, write_frame, write_status_device)
 
 # Sends numbered datagrams 'f1 <n, 4 bytes>' to a port as fast as it can until its time is up.
 FLOOD_SENDER = """
@@ -49,17 +50,7 @@ def counters(output, environment, tag):  # the numbers of the 'tag <n>' datagram
                                      output, re.MULTILINE)]
 
 
-class RobustnessTest(E2ETest):
-    def ask(self, port, n, timeout=20):
-        # Sends status request n until its own answer comes (answers to earlier copies are passed over).
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            if self.exchange(port, request(n), resend=False, timeout=0.5) == reply(n):
-                return True
-        return False
-
-
-class UdpFlood(RobustnessTest):
+class UdpFlood(E2ETest):
     def test_a_flood_at_one_environment_leaves_the_cycle_the_other_environment_and_memory_alone(self):
         folder, polled, flooded = self.folder(), free_udp_port(), free_udp_port()
         write_status_device(folder, "D1", f"127.0.0.1:{polled}")
@@ -115,7 +106,7 @@ class UdpFlood(RobustnessTest):
         self.assertEqual(run.output(1), "")
 
 
-class OddDatagrams(RobustnessTest):
+class OddDatagrams(E2ETest):
     def test_empty_oversized_and_many_sender_datagrams_leave_the_replies_intact(self):
         run, _, port = self.status_run("--for", "120")
         self.assertTrue(self.ask(port, 1, timeout=30), run.describe())
@@ -138,7 +129,7 @@ class OddDatagrams(RobustnessTest):
         self.assertEqual(run.output(1), "")
 
 
-class SerialPeerGone(RobustnessTest):
+class SerialPeerGone(E2ETest):
     # socat's end makes the kernel hang up the pty the run holds, as it does the line of an unplugged adapter.
     def test_a_serial_device_that_vanishes_is_reported_once_and_the_run_goes_on_without_a_busy_loop(self):
         folder, port = self.folder(), free_udp_port()
@@ -149,18 +140,13 @@ class SerialPeerGone(RobustnessTest):
         deadline = time.monotonic() + 10
         while not (peer_link.exists() and (folder / "COM1").exists()) and time.monotonic() < deadline:
             time.sleep(0.05)
-        write_device(folder, "S1", folder / "COM1", [["ack", "(R[0] == 0x02) & (R[3] == 0x03)", "Ack", "", "ack"]],
-                     setting9="9600", later=["None", "1", "8", "", "50"])
-        write_frame(folder, "Ack", "0x06", "R[2]")
+        write_ack_device(folder, folder / "COM1", "50")
         write_status_device(folder, "D2", f"127.0.0.1:{port}")
         run = Run(self, folder, "--for", "120")
         self.assertTrue(self.ask(port, 1, timeout=30), run.describe())
         peer = os.open(peer_link, os.O_RDWR | os.O_NOCTTY)
         self.addCleanup(os.close, peer)
-        for _ in range(20):
-            if os.write(peer, bytes.fromhex("02 41 05 03")) and select.select([peer], [], [], 1)[0]:
-                break
-        self.assertTrue(run.shows(rf"^S1 {TIME} TX 2 {e2e_test.TX} 06 05$"), run.describe())
+        self.assertEqual(send_until_answered(peer, bytes.fromhex("02 41 05 03")), b"\x06\x05")
 
         socat.kill()
         socat.wait(10)
@@ -181,7 +167,7 @@ class SerialPeerGone(RobustnessTest):
         self.assertEqual(run.output(1), "")
 
 
-class FrameFileChurn(RobustnessTest):
+class FrameFileChurn(E2ETest):
     def test_a_frame_file_deleted_garbled_and_restored_during_a_run_is_used_again(self):
         run, folder, port = self.status_run("--for", "120")
         self.assertTrue(self.ask(port, 1, timeout=30), run.describe())
@@ -204,7 +190,7 @@ class FrameFileChurn(RobustnessTest):
         self.assertEqual(run.stop(), 0, run.describe())
 
 
-class HugeRing(RobustnessTest):
+class HugeRing(E2ETest):
     # The Japanese text of the refusal, and the user's language, are checked by the unit and port failure tests.
     def test_a_history_that_cannot_be_made_fails_the_start_instead_of_losing_every_record(self):
         folder = self.folder()
@@ -226,7 +212,7 @@ class HugeRing(RobustnessTest):
         self.assertIn("D1.Environments.csv:3:3: error: the traffic history needs 35227321745388 bytes", check.stdout)
 
 
-class LargeFolder(RobustnessTest):
+class LargeFolder(E2ETest):
     ENVIRONMENTS, STEPS = 500, 20
 
     def test_a_folder_of_500_environments_and_10000_steps_loads_checks_and_runs(self):
@@ -284,7 +270,7 @@ class LargeFolder(RobustnessTest):
         self.assertRegex(run.output(), r"(?m)^  D1: [1-9]\d* received, [1-9]\d* sent")
 
 
-class ClosedOutput(RobustnessTest):
+class ClosedOutput(E2ETest):
     def test_a_reader_that_goes_away_or_a_full_device_stops_the_run_in_order_with_status_1(self):
         for target, reason in (("pipe", "Broken pipe"), ("/dev/full", "No space left on device")):
             with self.subTest(target=target):
@@ -314,7 +300,7 @@ class ClosedOutput(RobustnessTest):
                 self.assertTrue((traces / "Primary.csv").is_file())
 
 
-class Hangup(RobustnessTest):
+class Hangup(E2ETest):
     def test_a_closed_terminal_stops_the_run_like_a_termination_request(self):
         run, _, port = self.status_run("--for", "120")
         self.assertTrue(self.ask(port, 1, timeout=30), run.describe())
@@ -323,7 +309,7 @@ class Hangup(RobustnessTest):
         self.assertTrue((run.trace_dir / "Controller.csv").is_file())
 
 
-class DiskFull(RobustnessTest):
+class DiskFull(E2ETest):
     LINE = re.compile(rf"{TIME},(\d+),[0-9a-f]{{8}}((?:,[0-9a-f]{{2}})*)\r\n")
 
     def test_a_full_disk_stops_the_recording_with_whole_records_and_the_next_starts_when_there_is_room(self):

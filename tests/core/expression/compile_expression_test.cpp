@@ -18,8 +18,6 @@ using Rules = std::vector<std::int32_t>;
 
 Token number(std::int64_t value) { return {K::Number, value, {}}; }
 Token plain(TokenKind kind, std::int64_t value = 0) { return {kind, value, {}}; }
-Token identifier(std::u16string name) { return {K::Identifier, 0, std::move(name)}; }
-const Token kExpr = plain(K::Expression);
 
 // A program that a failed compile must leave alone, and that a successful one must replace.
 CompiledExpression sentinelProgram() { return CompiledExpression{{Reduction{0, {number(42)}}}}; }
@@ -28,13 +26,6 @@ Rules rulesOf(const std::vector<Reduction>& reductions) {
     Rules rules;
     for (const Reduction& reduction : reductions) rules.push_back(reduction.rule);
     return rules;
-}
-
-std::vector<Reduction> reductionsOrFail(std::string_view text) {
-    std::vector<Reduction> reductions;
-    CompileDiagnostic diagnostic;
-    EXPECT_EQ(compileReductions(text, reductions, diagnostic), 0) << text;
-    return reductions;
 }
 
 CompiledExpression compileOrFail(std::string_view text) {
@@ -92,10 +83,8 @@ TEST(CompileExpression, ProgramsCompareEqualExactlyWhenTheirOperationsAgree) {
         {"SinceLastRx", "SinceLastTx", false}, {"-1", "~1", false}, {"R[1]", "R[0+1]", false},
         // A value the flat form joins to its operator still counts.
         {"R[0] == 2", "R[0] == 3", false}, {"R[0] * 2", "R[0] * (2)", true}};
-    for (const auto& [left, right, equal] : cases) {
+    for (const auto& [left, right, equal] : cases)
         EXPECT_EQ(compileOrFail(left) == compileOrFail(right), equal) << left << " vs " << right;
-        EXPECT_TRUE(compileOrFail(left).reductions.empty()) << left;
-    }
 }
 
 TEST(CompileExpression, SplitsTokensAtCharacterClassBoundaries) {
@@ -118,39 +107,6 @@ TEST(CompileExpression, ReturnsStatusAndLeavesTargetAloneOnFailure) {
         EXPECT_EQ(compileExpression(text, out), status) << text;
         EXPECT_TRUE(status == 0 || out == sentinelProgram()) << text;
     }
-}
-
-TEST(CompileExpression, RecordsReductionsInPostfixOrderWithoutGrouping) {
-    const std::pair<std::string_view, Rules> cases[] = {
-        {"1+2*3", {0, 0, 7, 0, 6}}, {"1+(2*3)", {0, 0, 0, 6, 7}}, {"((1))", {0}}, {"2*-3", {0, 0, 8, 6}},
-        {"- -1", {0, 8, 8}}, {"~0", {0, 9}}, {"Rx[0] + 1", {0, 10, 0, 7}},
-        {"CRC_CCITT1(Rx, 0, 4)", {0, 0, 1}}, {"SUM(Rx, 0, 4)", {0, 0, 2}}, {"BCC(Rx, 0, 4)", {0, 0, 3}},
-        {"BCC2(Rx, 0, 4) & 65535", {0, 0, 4, 0, 6}}, {"SinceStart", {11}}, {"SinceLastRx", {12}},
-        {"SinceLastTx", {13}}};
-    for (const auto& [text, rules] : cases) EXPECT_EQ(rulesOf(reductionsOrFail(text)), rules) << text;
-}
-
-TEST(CompileExpression, ReductionsAsWrittenKeepTheirParentheses) {
-    const std::pair<std::string_view, Rules> cases[] = {
-        {"((1))", {0, 5, 5}}, {"1+(2*3)", {0, 0, 0, 6, 5, 7}}, {"SUM(Rx, (0), 4)", {0, 5, 0, 2}}};
-    for (const auto& [text, rules] : cases) {
-        std::vector<Reduction> reductions;
-        CompileDiagnostic diagnostic;
-        EXPECT_EQ(compileReductionsAsWritten(text, reductions, diagnostic), 0) << text;
-        EXPECT_EQ(rulesOf(reductions), rules) << text;
-    }
-}
-
-// The evaluator finds operands at these token positions.
-TEST(CompileExpression, CopiesMatchedTokensIntoEachReduction) {
-    const std::pair<std::string_view, std::vector<Reduction>> cases[] = {
-        {"Rx[2]",
-         {{0, {number(2)}}, {10, {identifier(u"Rx"), plain(K::LeftBracket), kExpr, plain(K::RightBracket)}}}},
-        {"SUM(Tx, 1, 4)",
-         {{0, {number(1)}}, {0, {number(4)}},
-          {2, {plain(K::FunctionSum), plain(K::LeftParen), identifier(u"Tx"), plain(K::Comma), kExpr,
-               plain(K::Comma), kExpr, plain(K::RightParen)}}}}};
-    for (const auto& [text, want] : cases) EXPECT_EQ(reductionsOrFail(text), want) << text;
 }
 
 TEST(CompileExpression, ReadsAtMostTheLengthLimitAndUpToANul) {

@@ -6,8 +6,6 @@
 #include <string_view>
 #include <vector>
 
-#include "core/expression/checksums.hpp"
-
 namespace orvalix {
 namespace {
 
@@ -47,16 +45,6 @@ TEST(Crc, EveryEntryGivesItsCatalogueCheckValue) {
     for (const auto& c : cases) {
         EXPECT_EQ(crc(c.parameters, checkBytes()), c.check) << c.name;
         EXPECT_EQ(CrcTable(c.parameters)(checkBytes()), c.check) << c.name << " from its table";
-    }
-}
-
-TEST(Crc, TheX25EntryAgreesWithTheBuiltInChecksumOverEveryLength) {
-    const CrcParameters x25{16, 0x1021, 0xFFFF, true, true, 0xFFFF};
-    std::vector<std::uint8_t> bytes;
-    for (int n = 0; n < 40; ++n) {
-        EXPECT_EQ(static_cast<std::int64_t>(crc(x25, bytes)), crcCcitt1(bytes)) << n << " bytes";
-        EXPECT_EQ(static_cast<std::int64_t>(CrcTable(x25)(bytes)), crcCcitt1(bytes)) << n << " bytes, table";
-        bytes.push_back(static_cast<std::uint8_t>(n * 37 + 11));
     }
 }
 

@@ -32,7 +32,6 @@ TEST(OperatorGrouping, ShowsTheLeftToRightGroupingWhereCPrecedenceReadsOtherwise
         {"inside a function's operand, in place", "BCC(R, 0, 1 | 2 << 1) == 5", "BCC(R, 0, (1|2)<<1)==5"},
         {"a misread chain inside parentheses", "(1+2*3)-1", "((1+2)*3)-1"},
         {"equal precedence is read left to right in C too", "1-2-3", ""},
-        {"and so is a sum", "1+2+3", ""},
         {"falling precedence reads the same", "R[0]*2+1<5==1&3^1|2", ""},
         {"parentheses that group as evaluated", "(1+2)*3", ""},
         {"parentheses that group as C would", "R[0]==1&(R[1]==3)", ""},

@@ -56,6 +56,7 @@ TEST(CsvQuoteRules, AQuoteLeftOpenIsPlacedWhereItOpened) {
     };
     const Case cases[] = {
         {"every quote closed", u"a,\"b\"\n\"c\"\"\"\n", {}},
+        {"every quote closed on a last line without line feed", u"a,\"1\",,", {}},
         {"an open quote at the start of a cell", u"a,\"b\nc\n", {1, 2, 3}},
         {"a doubled quote continues the section it is in", u"x\n\"say \"\"hi,\n", {2, 1, 1}},
         {"a closed section and a new one: the new one", u"\"x\"y\"z,\n", {1, 1, 5}},

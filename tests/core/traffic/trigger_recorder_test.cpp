@@ -6,7 +6,6 @@
 #include <array>
 #include <climits>
 #include <cstdint>
-#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <tuple>

@@ -23,17 +23,15 @@ Titles titlesOf(const std::vector<ColumnSpec>& columns) {
     return titles;
 }
 
-TEST(UiTexts, ColumnTitlesAndExitPromptFollowTheUserLanguage) {
+TEST(UiTexts, ColumnTitlesFollowTheUserLanguage) {
     const UiTexts& japanese = uiTexts(true);
     EXPECT_EQ(titlesOf(markListColumns(japanese)), (Titles{u"日時", u"名称"}));
     EXPECT_EQ(titlesOf(recordListColumns(japanese)), (Titles{u"日時", u"長さ", u"Attribute"}));
-    EXPECT_EQ(japanese.exitPrompt, u"通信中です。終了しますか？");
     const UiTexts& english = uiTexts(false);
     EXPECT_EQ(titlesOf(markListColumns(english)), (Titles{u"Time", u"Name"}));
     EXPECT_EQ(titlesOf(recordListColumns(english)), (Titles{u"Time", u"Length", u"Attribute"}));
     EXPECT_EQ(titlesOf(byteListColumns(english)),
               (Titles{u"Ofs", u"0", u"1", u"2", u"3", u"4", u"5", u"6", u"7"}));
-    EXPECT_EQ(english.exitPrompt, u"Communication is in progress. Sure to Exit?");
 }
 
 TEST(StatusTexts, PortEventsNameTheEnvironmentAndFollowTheUserLanguage) {
