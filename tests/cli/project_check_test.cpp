@@ -22,8 +22,8 @@ TEST(ProjectCheck, TheBundledExamplesHaveNoFinding) {
         std::u16string folder;
         std::size_t environments, steps, namedConditions, frames;
     };
-    const Example examples[] = {
-        {u"demo", 2, 2, 2, 2}, {u"udp-request-response", 2, 3, 2, 3}, {u"modbus-rtu", 1, 22, 0, 20}};
+    const Example examples[] = {{u"demo", 2, 2, 2, 2}, {u"udp-request-response", 2, 3, 2, 3},
+                                {u"modbus-rtu", 1, 22, 0, 20}, {u"modbus-tcp", 1, 23, 0, 20}};
     for (const Example& e : examples) {
         SCOPED_TRACE(toNarrow(e.folder));
         const CheckReport report = checkDataFolder(kExamples + e.folder);
