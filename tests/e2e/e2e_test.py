@@ -85,6 +85,12 @@ def free_udp_port():  # a loopback port free now
         return probe.getsockname()[1]
 
 
+def free_tcp_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
 def cli_path(path):  # a path as the program sees it: under Wine the Unix root is drive Z:
     return "Z:" + str(path).replace("/", "\\") if UNDER_WINE else str(path)
 

@@ -1,20 +1,21 @@
 #!/usr/bin/env python3
-# The bundled Modbus RTU slave (examples/modbus-rtu) run by `orvalix-cli run` and served to real
-# Modbus masters over a socat pty pair: mbpoll, pymodbus's serial client, and raw bytes. Linux only;
-# a test whose master (or socat) is missing is skipped, and all of them skipped exit with 77.
+# The bundled Modbus examples run by `orvalix-cli run` and served to real Modbus masters: the RTU
+# slave (examples/modbus-rtu) over a socat pty pair, the TCP server (examples/modbus-tcp) on a free
+# loopback port; each to mbpoll, pymodbus and raw bytes. Linux only; a test whose master (or socat)
+# is missing is skipped, and all of them skipped exit with 77.
 #
-#   modbus_test.py --cli PATH/orvalix-cli [unittest arguments]
+#   modbus_test.py --cli PATH/orvalix-cli [ModbusRtu | ModbusTcp] [unittest arguments]
 #
 # Every wait is bounded; nothing asserts how fast anything is.
 
-import csv, os, re, select, shutil, subprocess, sys, time, tty
+import csv, os, re, select, shutil, socket, subprocess, sys, time, tty
 from pathlib import Path
 
 sys.dont_write_bytecode = True  # no __pycache__ of the shared helpers in the source tree
 import e2e_test
-from e2e_test import E2ETest, Run, TIME, hex_bytes
+from e2e_test import E2ETest, Run, TIME, free_tcp_port, hex_bytes
 
-EXAMPLE = Path(__file__).resolve().parents[2] / "examples" / "modbus-rtu"
+EXAMPLES = Path(__file__).resolve().parents[2] / "examples"
 BIT_RATE = 9600  # the example's line: 9600 bits/s, 8 data bits, no parity, 1 stop bit
 
 
@@ -36,6 +37,53 @@ def read_reply(start, count):  # each register holds its address + 1000
     return with_crc(1, 3, 2 * count, *b"".join((1000 + start + k).to_bytes(2, "big") for k in range(count)))
 
 
+def copy_example(test, name, port):
+    # The example in a folder of its own, its port row rewritten.
+    data = test.folder() / name
+    shutil.copytree(EXAMPLES / name, data)
+    environment = data / "M1.Environments.csv"
+    rows = list(csv.reader(environment.read_text("ascii").splitlines()))
+    test.assertEqual(rows[1][0], "Port")
+    rows[1][2] = port
+    with open(environment, "w", newline="", encoding="ascii") as out:
+        csv.writer(out, lineterminator="\r\n").writerows(rows)
+    return data
+
+
+def pymodbus_client(test, kind):  # pymodbus 3; Debian 12 ships 3.0
+    try:
+        import pymodbus.client
+    except ImportError:
+        test.skipTest(f"pymodbus 3 is not importable by {sys.executable} (Debian: python3-pymodbus)")
+    return getattr(pymodbus.client, kind)
+
+
+# Rule; the request; the function and the exception code of the answer.
+EXCEPTIONS = [
+    ("registers 95 to 104 reach past the last, 99", lambda client: client.read_holding_registers(95, 10, slave=1),
+     0x83, 2),
+    ("register 100 is not held", lambda client: client.write_register(100, 1, slave=1), 0x86, 2),
+    ("a count of 17 is above the 16 read at once", lambda client: client.read_holding_registers(0, 17, slave=1),
+     0x83, 3),
+    ("function 4 is not known", lambda client: client.read_input_registers(0, 1, slave=1), 0x84, 1),
+]
+
+
+def check_reads_write_and_exceptions(test, client):
+    for start, count in (0, 1), (42, 7), (84, 16):
+        with test.subTest(start=start, count=count):
+            answer = client.read_holding_registers(start, count, slave=1)
+            test.assertFalse(answer.isError(), answer)
+            test.assertEqual(answer.registers, [1000 + start + k for k in range(count)])
+    echo = client.write_register(99, 0xBEEF, slave=1)
+    test.assertEqual((getattr(echo, "address", None), getattr(echo, "value", None)), (99, 0xBEEF), echo)
+    for rule, request, function, code in EXCEPTIONS:
+        with test.subTest(rule):
+            answer = request(client)
+            test.assertEqual((getattr(answer, "function_code", None), getattr(answer, "exception_code", None)),
+                             (function, code), answer)
+
+
 class ModbusRtu(E2ETest):
     def serve(self):
         # The example in a folder of its own, its port row moved to one end of a fresh socat pty pair;
@@ -43,14 +91,8 @@ class ModbusRtu(E2ETest):
         if not shutil.which("socat"):
             self.skipTest("socat is not installed")
         folder = self.folder()
-        data, device, master = folder / "modbus-rtu", folder / "ttyCOM1", folder / "master"
-        shutil.copytree(EXAMPLE, data)
-        environment = data / "M1.Environments.csv"
-        rows = list(csv.reader(environment.read_text("ascii").splitlines()))
-        self.assertEqual(rows[1][0], "Port")
-        rows[1][2] = str(device)
-        with open(environment, "w", newline="", encoding="ascii") as out:
-            csv.writer(out, lineterminator="\r\n").writerows(rows)
+        device, master = folder / "ttyCOM1", folder / "master"
+        data = copy_example(self, "modbus-rtu", str(device))
         socat = subprocess.Popen(["socat", f"pty,raw,echo=0,link={device}", f"pty,raw,echo=0,link={master}"],
                                  stderr=subprocess.DEVNULL)
         self.addCleanup(lambda: socat.kill() or socat.wait(10))
@@ -84,37 +126,14 @@ class ModbusRtu(E2ETest):
         self.assertLines(run.output(), rf"M1 {TIME} TX 37 {e2e_test.TX} {hex_bytes(read_reply(0, 16))}")
 
     def test_pymodbus_reads_any_count_writes_and_gets_each_exception(self):
-        try:
-            from pymodbus.client import ModbusSerialClient  # pymodbus 3; Debian 12 ships 3.0
-        except ImportError:
-            self.skipTest(f"pymodbus 3 is not importable by {sys.executable} (Debian: python3-pymodbus)")
+        ModbusSerialClient = pymodbus_client(self, "ModbusSerialClient")
         run, master = self.serve()
         # Time-outs in whole seconds (3.0 takes no fractions); a request without an answer is sent again.
         client = ModbusSerialClient(port=str(master), baudrate=BIT_RATE, parity="N", stopbits=1, bytesize=8,
                                     timeout=2, retries=3)
         self.assertTrue(client.connect())
         self.addCleanup(client.close)
-        for start, count in (0, 1), (42, 7), (84, 16):
-            with self.subTest(start=start, count=count):
-                answer = client.read_holding_registers(start, count, slave=1)
-                self.assertFalse(answer.isError(), answer)
-                self.assertEqual(answer.registers, [1000 + start + k for k in range(count)])
-        echo = client.write_register(99, 0xBEEF, slave=1)
-        self.assertEqual((getattr(echo, "address", None), getattr(echo, "value", None)), (99, 0xBEEF), echo)
-        # Rule; the request; the function and the exception code of the answer.
-        exceptions = [
-            ("registers 95 to 104 reach past the last, 99", lambda: client.read_holding_registers(95, 10, slave=1),
-             0x83, 2),
-            ("register 100 is not held", lambda: client.write_register(100, 1, slave=1), 0x86, 2),
-            ("a count of 17 is above the 16 read at once", lambda: client.read_holding_registers(0, 17, slave=1),
-             0x83, 3),
-            ("function 4 is not known", lambda: client.read_input_registers(0, 1, slave=1), 0x84, 1),
-        ]
-        for rule, request, function, code in exceptions:
-            with self.subTest(rule):
-                answer = request()
-                self.assertEqual((getattr(answer, "function_code", None), getattr(answer, "exception_code", None)),
-                                 (function, code), answer)
+        check_reads_write_and_exceptions(self, client)
         self.finish(run)
 
     def test_raw_requests_in_pieces_are_answered_and_bad_ones_meet_silence(self):
@@ -173,6 +192,103 @@ class ModbusRtu(E2ETest):
         for rule, request in unanswered:
             self.assertLines(run.output(), rf"M1 {TIME} RX 8 {e2e_test.RX} {hex_bytes(request)}\n"
                                            rf"M1 {TIME} RX 8 {e2e_test.RX} {hex_bytes(read_request(1, 30, 2))}")
+
+
+def mbap(transaction, unit, *pdu):  # a Modbus TCP frame: MBAP header, then the PDU
+    return transaction.to_bytes(2, "big") + bytes(2) + (1 + len(pdu)).to_bytes(2, "big") + bytes([unit, *pdu])
+
+
+def tcp_read_request(transaction, unit, start, count):
+    return mbap(transaction, unit, 3, *start.to_bytes(2, "big"), *count.to_bytes(2, "big"))
+
+
+def tcp_read_reply(transaction, unit, start, count):
+    return mbap(transaction, unit, 3, 2 * count, *b"".join((1000 + start + k).to_bytes(2, "big") for k in range(count)))
+
+
+class ModbusTcp(E2ETest):
+    def serve(self):
+        # The example on a free loopback port; returns the run and the port.
+        port = free_tcp_port()
+        run = Run(self, copy_example(self, "modbus-tcp", f"tcp-server://127.0.0.1:{port}"), "--for", "200")
+        self.assertTrue(run.shows(r"^Running"), run.describe())
+        return run, port
+
+    def connect(self, port):
+        client = socket.create_connection(("127.0.0.1", port), timeout=10)
+        self.addCleanup(client.close)
+        return client
+
+    def receive(self, client, length, timeout=10):  # up to length bytes, b"" once the wait is over
+        data, deadline = b"", time.monotonic() + timeout
+        while len(data) < length and select.select([client], [], [], max(0, deadline - time.monotonic()))[0]:
+            piece = client.recv(256)
+            if not piece:
+                break
+            data += piece
+        return data
+
+    def finish(self, run):
+        self.assertEqual(run.stop(), 0, run.describe())
+        self.assertEqual(run.output(1), "")
+
+    def test_mbpoll_reads_sixteen_registers_each_its_address_plus_1000(self):
+        if not shutil.which("mbpoll"):
+            self.skipTest("mbpoll is not installed")
+        run, port = self.serve()
+        # References count from 1: reference 1 is register 0.
+        poll = subprocess.run(["mbpoll", "-m", "tcp", "-p", str(port), "-a", "1", "-t", "4", "-r", "1", "-c", "16",
+                               "-1", "-o", "5", "127.0.0.1"], capture_output=True, text=True, timeout=60)
+        values = re.findall(r"^\[(\d+)\]:\s+(-?\d+)$", poll.stdout, re.MULTILINE)
+        self.assertEqual([(int(reference), int(value)) for reference, value in values],
+                         [(reference, 999 + reference) for reference in range(1, 17)],
+                         f"{poll.stdout}{poll.stderr}{run.describe()}")
+        self.finish(run)
+        reply = hex_bytes(tcp_read_reply(0, 1, 0, 16)[2:])  # whatever transaction id mbpoll chose
+        self.assertLines(run.output(), rf"M1 {TIME} TX 41 {e2e_test.TX} [0-9a-f]{{2}} [0-9a-f]{{2}} {reply}")
+
+    def test_pymodbus_reads_any_count_writes_and_gets_each_exception(self):
+        ModbusTcpClient = pymodbus_client(self, "ModbusTcpClient")
+        run, port = self.serve()
+        client = ModbusTcpClient("127.0.0.1", port=port, timeout=5, retries=3)
+        self.assertTrue(client.connect())
+        self.addCleanup(client.close)
+        check_reads_write_and_exceptions(self, client)
+        self.finish(run)
+
+    def test_clients_are_served_one_after_the_other_and_each_shows_its_connection(self):
+        run, port = self.serve()
+        first = self.connect(port)
+        # Any unit id and transaction id come back as sent; a request in two segments is one request.
+        first.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        request = tcp_read_request(0x1234, 7, 10, 3)
+        first.sendall(request[:5])
+        first.sendall(request[5:])
+        self.assertEqual(self.receive(first, 15), tcp_read_reply(0x1234, 7, 10, 3), run.describe())
+        # The second client waits in the backlog: its request is answered once the first has closed.
+        second = self.connect(port)
+        second.sendall(tcp_read_request(0xBEEF, 1, 0, 2))
+        self.assertEqual(self.receive(second, 13, timeout=0.5), b"", run.describe())
+        first_address = "127.0.0.1:%d" % first.getsockname()[1]
+        first.close()
+        self.assertEqual(self.receive(second, 13), tcp_read_reply(0xBEEF, 1, 0, 2), run.describe())
+        # A protocol id other than 0 makes no request: no answer, and the next request is answered as usual.
+        second.sendall(b"\x00\x01\x00\x01" + tcp_read_request(1, 1, 0, 1)[4:])
+        self.assertEqual(self.receive(second, 11, timeout=0.5), b"", run.describe())
+        second.sendall(tcp_read_request(2, 1, 5, 1))
+        self.assertEqual(self.receive(second, 11), tcp_read_reply(2, 1, 5, 1), run.describe())
+        # The length field decides where a request ends: a function 3 with a byte too many is exception 3.
+        second.sendall(mbap(3, 1, 3, 0, 0, 0, 1, 0))
+        self.assertEqual(self.receive(second, 9), mbap(3, 1, 0x83, 3), run.describe())
+        second_address = "127.0.0.1:%d" % second.getsockname()[1]
+        second.close()
+        self.assertTrue(run.shows(rf"^M1 disconnected {second_address}$"), run.describe())
+        self.finish(run)
+        lines = [line for line in run.output().splitlines() if re.match(r"M1 (dis)?connected ", line)]
+        self.assertEqual(lines, [f"M1 connected {first_address}", f"M1 disconnected {first_address}",
+                                 f"M1 connected {second_address}", f"M1 disconnected {second_address}"])
+        self.assertLines(run.output(), r"  M1: .*, 2 connections")
+
 
 if __name__ == "__main__":
     e2e_test.main()
