@@ -284,6 +284,44 @@ class SerialRun(E2ETest):
                          rf"S1 {TIME} TX 2 00000000 06 05")
 
 
+class TcpClientRun(E2ETest):
+    def test_a_client_connects_when_the_server_comes_and_again_after_it_went_away(self):
+        port = free_tcp_port()
+        folder = self.folder()
+        address = f"tcp-client://127.0.0.1:{port}"
+        # C1 acknowledges 02 .. .. 03 with 06 and the third byte; the character time-out is 200 ms.
+        write_device(folder, "C1", address, [["ack", "(R[0] == 0x02) & (R[3] == 0x03)", "Ack", "", "ack"]],
+                     later=["", "", "", "", "200"])
+        write_frame(folder, "Ack", "0x06", "R[2]")
+        run = Run(self, folder, "--for", "200")
+        refused = rf"^C1 no connection on {re.escape(address)}: .+$"
+        self.assertTrue(run.shows(refused), run.describe())
+
+        def serve(n):
+            # Listens until the run connects (it tries every second), asks once, closes.
+            with socket.create_server(("127.0.0.1", port)) as server:  # reuses the address on POSIX
+                server.settimeout(30)
+                peer, _ = server.accept()
+            with peer:
+                peer.settimeout(10)
+                peer.sendall(bytes([0x02, 0x41, n, 0x03]))
+                answer = peer.recv(16)
+            self.assertEqual(answer, bytes([0x06, n]), run.describe())
+
+        time.sleep(2.5)  # more refused tries: still one line
+        serve(5)
+        self.assertTrue(run.shows(r"^C1 disconnected"), run.describe())
+        time.sleep(2.5)
+        serve(6)
+        self.assertEqual(run.stop(), 0, run.describe())
+        lines = [line for line in run.output().splitlines() if re.match(r"C1 (no connection|connected|disconnected)",
+                                                                        line)]
+        # One line per streak of failed tries, then the connection and its end, twice.
+        self.assertEqual([line.split(" ")[1] for line in lines], ["no", "connected", "disconnected"] * 2,
+                         run.describe())
+        self.assertLines(run.output(), rf"C1 connected 127.0.0.1:{port}", rf"  C1: .*, 2 connections")
+
+
 class HdlcRun(E2ETest):
     def test_two_channels_of_the_virtual_board_talk_to_each_other(self):
         if UNDER_WINE or not list(Path(CLI[-1]).parent.glob("*FbiHdlc.*")):  # libFbiHdlc.so, FbiHdlc.dll
