@@ -78,7 +78,7 @@ def write_request_devices(folder, port_names, later=()):
     return names
 
 
-def free_udp_ports(count, kind=socket.SOCK_DGRAM):
+def free_ports(count, kind):
     # Ports free now: all bound at once so that none repeats, then released.
     sockets = []
     try:
@@ -92,8 +92,12 @@ def free_udp_ports(count, kind=socket.SOCK_DGRAM):
             s.close()
 
 
+def free_udp_ports(count):
+    return free_ports(count, socket.SOCK_DGRAM)
+
+
 def free_tcp_ports(count):
-    return free_udp_ports(count, socket.SOCK_STREAM)
+    return free_ports(count, socket.SOCK_STREAM)
 
 
 class LoadGenerator:
