@@ -62,29 +62,42 @@ VALID_REQUEST = "(R[0] == 0x02) & (R[1] == 0x53) & (R[4] == 0x03) & (CRC_CCITT1(
 
 
 def write_udp_devices(folder, ports):
-    # One environment per port, each answering every valid request with its reply.
+    return write_request_devices(folder, [f"127.0.0.1:{port}" for port in ports])
+
+
+def write_request_devices(folder, port_names, later=()):
+    # One environment per port name, each answering every valid request with its reply; `later`
+    # holds settings 10 onwards (the TCP ports' character time-out is setting 14).
     names = []
-    for k, port in enumerate(ports):
+    for k, port_name in enumerate(port_names):
         name = f"D{k:03d}"
-        write_environment(folder, name, f"127.0.0.1:{port}", [["answer", VALID_REQUEST, "Reply", "", "answer"]],
-                          [["Request", "(R[0] == 0x02) & (R[1] == 0x53)", "0", "0"]])
+        write_environment(folder, name, port_name, [["answer", VALID_REQUEST, "Reply", "", "answer"]],
+                          [["Request", "(R[0] == 0x02) & (R[1] == 0x53)", "0", "0"]], later=later)
         names.append(name)
     write_frame(folder, "Reply", "0x02", "0x73", "R[2]", "R[3]", "0x03", "CRC_CCITT1(T, 0, 5)", "")
     return names
 
 
-def free_udp_ports(count):
+def free_ports(count, kind):
     # Ports free now: all bound at once so that none repeats, then released.
     sockets = []
     try:
         for _ in range(count):
-            s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+            s = socket.socket(socket.AF_INET, kind)
             s.bind(("127.0.0.1", 0))
             sockets.append(s)
         return [s.getsockname()[1] for s in sockets]
     finally:
         for s in sockets:
             s.close()
+
+
+def free_udp_ports(count):
+    return free_ports(count, socket.SOCK_DGRAM)
+
+
+def free_tcp_ports(count):
+    return free_ports(count, socket.SOCK_STREAM)
 
 
 class LoadGenerator:
