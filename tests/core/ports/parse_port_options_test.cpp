@@ -36,7 +36,8 @@ TEST(ParsePortOptions, EachNumberIsReadFromItsOwnRow) {
     const auto& line = std::get<SerialOptions>(serial.kind);
     EXPECT_EQ(std::tie(line.bitRate, line.characterTimeoutMs), std::tuple(109, 114));
     values[0] = u"FBIHDLC0";
-    const auto& board = std::get<HdlcOptions>(parse(values).kind);
+    const PortOptions hdlc = parse(values);
+    const auto& board = std::get<HdlcOptions>(hdlc.kind);
     EXPECT_EQ(std::tie(board.bitRate, board.boardParameter), std::tuple(109, 115));
     const PortOptions nothingMore{u"COM3", 0, 0, 0, 0, SerialOptions{serialDevicePath(u"COM3")}};
     EXPECT_EQ(parse({u"COM3"}), nothingMore) << "missing rows read as 0";
