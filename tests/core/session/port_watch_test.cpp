@@ -25,6 +25,19 @@ struct Look {
     bool clear = false;
 };
 
+// The events one watch tells over the looks, on environment F1.
+Texts eventsOf(const Environment& settings, const std::vector<Look>& looks) {
+    PortWatch watch;
+    test::PortEventSink sink;
+    for (const Look& look : looks) {
+        if (look.clear) {
+            watch.clear();
+        }
+        watch.look(u"F1", settings, look.health, look.ms, look.finalLook, sink);
+    }
+    return sink.portEvents;
+}
+
 TEST(PortWatch, TellsALostPortOnceAndDropsAtMostOnceASecond) {
     const std::string io = platform::systemErrorText(EIO);
     // clang-format off
@@ -53,16 +66,7 @@ TEST(PortWatch, TellsALostPortOnceAndDropsAtMostOnceASecond) {
     Environment settings;
     settings.port.name = u"COM7";
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.rule);
-        PortWatch watch;
-        test::PortEventSink sink;
-        for (const Look& look : c.looks) {
-            if (look.clear) {
-                watch.clear();
-            }
-            watch.look(u"F1", settings, look.health, look.ms, look.finalLook, sink);
-        }
-        EXPECT_EQ(sink.portEvents, c.events);
+        EXPECT_EQ(eventsOf(settings, c.looks), c.events) << c.rule;
     }
 }
 
@@ -115,16 +119,7 @@ TEST(PortWatch, TellsEveryConnectionInOrderEachRunOfFailuresOnceAndUnsentFramesA
     Environment settings;
     settings.port.name = u"tcp-client://127.0.0.1:502";
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.rule);
-        PortWatch watch;
-        test::PortEventSink sink;
-        for (const Look& look : c.looks) {
-            if (look.clear) {
-                watch.clear();
-            }
-            watch.look(u"F1", settings, look.health, look.ms, look.finalLook, sink);
-        }
-        EXPECT_EQ(sink.portEvents, c.events);
+        EXPECT_EQ(eventsOf(settings, c.looks), c.events) << c.rule;
     }
 }
 
