@@ -104,7 +104,8 @@ void BM_SerialCycle(benchmark::State& state) {
             const std::lock_guard lock(serviceLock);
             store.push(environment, data, time, extra);
         },
-        [](std::u16string_view, const PortHealth&) {}});
+        [](std::u16string_view, const PortHealth&) {},
+        {}});
     runtime.environments =
         std::make_shared<const EnvironmentMap>(EnvironmentMap{{u"S", serialEnvironment(conditionsAndSteps)}});
     store.prepare(*runtime.environments);

@@ -18,6 +18,23 @@ void prepareTimes(ServiceRuntime& runtime, std::uint64_t now) {
     values[2] = static_cast<std::int64_t>(previous - runtime.startTime);  // LastSinceStart
 }
 
+namespace {
+
+// Once a cycle rather than per record: the copy takes the service object's lock.
+void publishCoverage(ServiceRuntime& runtime) {
+    if (!runtime.links.reportCoverage) {
+        return;
+    }
+    for (EnvironmentRuntime& environment : runtime.perEnvironment) {
+        if (environment.coverageChanged) {
+            runtime.links.reportCoverage(environment.name, environment.coverage);
+            environment.coverageChanged = false;
+        }
+    }
+}
+
+}  // namespace
+
 void runCycle(ServiceRuntime& runtime, std::uint64_t now) {
     prepareTimes(runtime, now);
     runtime.trace.record(messages::kPreparedTimes);
@@ -39,6 +56,7 @@ void runCycle(ServiceRuntime& runtime, std::uint64_t now) {
             environmentPass(runtime, environment);
         }
     }
+    publishCoverage(runtime);
 }
 
 }  // namespace orvalix

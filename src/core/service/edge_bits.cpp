@@ -40,4 +40,12 @@ void computeEdgeBits(std::span<const NamedCondition> conditions, EdgeValues& edg
     }
 }
 
+void countEdgeRises(std::span<const std::uint8_t> extra, std::span<ConditionCoverage> conditions) {
+    const std::size_t count = conditions.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        conditions[i].markRises += markBit(extra, count, i) ? 1 : 0;
+        conditions[i].triggerRises += triggerBit(extra, count, i) ? 1 : 0;
+    }
+}
+
 }  // namespace orvalix

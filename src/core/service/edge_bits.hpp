@@ -15,4 +15,7 @@ namespace orvalix {
 void computeEdgeBits(std::span<const NamedCondition> conditions, EdgeValues& edges,
                      const EvaluationContext& context, std::span<std::uint8_t> extra);
 
+// Adds the rises a record's extra block tells to each named condition's counts.
+void countEdgeRises(std::span<const std::uint8_t> extra, std::span<ConditionCoverage> conditions);
+
 }  // namespace orvalix

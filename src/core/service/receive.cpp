@@ -97,8 +97,12 @@ void prepareEnvironmentReceive(ServiceRuntime& runtime, EnvironmentRuntime& envi
 }
 
 void recogniseNamedFrames(ServiceRuntime& runtime, EnvironmentRuntime& environment) {
-    for (const NamedCondition& condition : environment.environment->namedConditions) {
-        if (evaluateExpression(condition.condition, runtime.context) == 0) {
+    const std::vector<NamedCondition>& conditions = environment.environment->namedConditions;
+    for (std::size_t i = 0; i < conditions.size(); ++i) {
+        const NamedCondition& condition = conditions[i];
+        const bool holds = evaluateExpression(condition.condition, runtime.context) != 0;
+        environment.recognisedInPass[i] = holds ? 1 : 0;
+        if (!holds) {
             continue;
         }
         storeNamedBytes(environment.receiveBuffer.data.data(), environment.receiveBuffer.length,
@@ -111,6 +115,12 @@ void reportReceivedFrame(ServiceRuntime& runtime, EnvironmentRuntime& environmen
     std::fill(extra.begin(), extra.end(), std::uint8_t{0});
     setAttribute(extra, environment.receiveStatus | kReceivedAttribute);
     computeEdgeBits(environment.environment->namedConditions, environment.edges, runtime.context, extra);
+    ++environment.coverage.received;
+    for (std::size_t i = 0; i < environment.coverage.conditions.size(); ++i) {
+        environment.coverage.conditions[i].recognised += environment.recognisedInPass[i];
+    }
+    countEdgeRises(extra, environment.coverage.conditions);
+    environment.coverageChanged = true;
     runtime.links.pushTraffic(environment.name,
                               std::span<const std::uint8_t>(environment.receiveBuffer.data.data(),
                                                             environment.receiveBuffer.length),

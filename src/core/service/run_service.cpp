@@ -52,6 +52,12 @@ ServiceLinks linksTo(SimulationService::Shared& shared) {
             if (const auto entry = shared.portHealth.find(environment); entry != shared.portHealth.end()) {
                 entry->second = health;
             }
+        },
+        [&shared](std::u16string_view environment, const EnvironmentCoverage& coverage) {
+            const std::lock_guard lock(shared.lock);
+            if (const auto entry = shared.coverage.find(environment); entry != shared.coverage.end()) {
+                entry->second = coverage;
+            }
         }};
 }
 
@@ -81,6 +87,9 @@ void startUp(ServiceRuntime& runtime, SimulationService::Shared& shared, PortCon
     const std::lock_guard lock(shared.lock);
     for (const OpenedPort& opened : openedPorts) {
         shared.portHealth.try_emplace(opened.environmentName);
+    }
+    for (const EnvironmentRuntime& environment : runtime.perEnvironment) {
+        shared.coverage.insert_or_assign(environment.name, environment.coverage);
     }
 }
 

@@ -66,12 +66,19 @@ std::int32_t runSequence(ServiceRuntime& runtime, EnvironmentRuntime& environmen
         if (frameEnds && environment.receiveBuffer.length > 0) {
             reportReceivedFrame(runtime, environment);
         }
-        transmitStep(runtime, environment, step, tx);
+        const bool sent = transmitStep(runtime, environment, step, tx);
 
         const std::int64_t jump = stepJumpConditionText(step).empty()
                                       ? tx
                                       : evaluateExpression(step.jumpCondition, runtime.context);
         runtime.trace.record(messages::kJumpConditionEvaluated, jump, stamp);
+        if (tx != 0 || jump != 0) {
+            StepCoverage& counts = environment.coverage.steps[static_cast<std::size_t>(index)];
+            counts.held += tx != 0 ? 1 : 0;
+            counts.sent += sent ? 1 : 0;
+            counts.jumped += jump != 0 ? 1 : 0;
+            environment.coverageChanged = true;
+        }
         if (jump == 0) {
             ++index;
         } else if (const std::int32_t target = environment.jumpTargets[static_cast<std::size_t>(index)];

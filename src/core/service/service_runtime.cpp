@@ -32,7 +32,10 @@ EnvironmentRuntime::EnvironmentRuntime(std::u16string environmentName, const Env
       jumpTargets(resolveJumpTargets(settings.sequence)),
       edges{std::vector<std::int64_t>(settings.namedConditions.size()),
             std::vector<std::int64_t>(settings.namedConditions.size())},
-      extraBlock(extraBlockSize(settings.namedConditions.size())) {}
+      extraBlock(extraBlockSize(settings.namedConditions.size())),
+      coverage{0, 0, std::vector<StepCoverage>(settings.sequence.size()),
+               std::vector<ConditionCoverage>(settings.namedConditions.size())},
+      recognisedInPass(settings.namedConditions.size()) {}
 
 ServiceRuntime::ServiceRuntime(ServiceLinks serviceLinks)
     : links(std::move(serviceLinks)),

@@ -16,6 +16,7 @@
 #include "core/ports/port.hpp"
 #include "core/project/project.hpp"
 #include "core/service/port_link.hpp"
+#include "core/service/run_coverage.hpp"
 
 namespace orvalix {
 
@@ -57,6 +58,11 @@ struct EnvironmentRuntime {
     SocketAddress lastSender;
     EdgeValues edges;
     std::vector<std::uint8_t> extraBlock;  // sized for the named conditions
+    // Counted as the run goes, and published at the end of a cycle that changed it. Sized at
+    // start-up, as is the flag per named condition that held in the latest pass.
+    EnvironmentCoverage coverage;
+    bool coverageChanged = false;
+    std::vector<std::uint8_t> recognisedInPass;
 
     // This cycle's read: the bytes (length 0 when nothing came) and the status word.
     ByteBuffer received;
@@ -82,6 +88,8 @@ struct ServiceLinks {
         pushTraffic;
     // Called when what the port tells changed: rarely, except for the drop count under a flood.
     std::function<void(std::u16string_view environment, const PortHealth& health)> reportPort;
+    // Called at the end of a cycle that changed the environment's coverage; may be empty.
+    std::function<void(std::u16string_view environment, const EnvironmentCoverage& coverage)> reportCoverage;
 };
 
 // The run-time state of one run of the service thread; nothing outside the thread sees it.

@@ -75,6 +75,7 @@ int SimulationService::start() {
         const std::lock_guard lock(shared_->lock);
         shared_->lastError.clear();
         shared_->portHealth.clear();
+        shared_->coverage.clear();
     }
     try {
         shared_->stopEvent.emplace(platform::Event::Reset::Manual, false);
@@ -134,6 +135,12 @@ PortHealth SimulationService::portHealth(std::u16string_view environment) const 
     const std::lock_guard lock(shared_->lock);
     const auto entry = shared_->portHealth.find(environment);
     return entry == shared_->portHealth.end() ? PortHealth{} : entry->second;
+}
+
+std::optional<EnvironmentCoverage> SimulationService::coverage(std::u16string_view environment) const {
+    const std::lock_guard lock(shared_->lock);
+    const auto entry = shared_->coverage.find(environment);
+    return entry == shared_->coverage.end() ? std::nullopt : std::optional(entry->second);
 }
 
 std::shared_ptr<SimulationService::Shared> SimulationService::freshShared(const Shared& previous,

@@ -3,12 +3,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "core/ports/port.hpp"
 #include "core/project/project.hpp"
+#include "core/service/run_coverage.hpp"
 #include "core/traffic/ring_memory.hpp"
 
 namespace orvalix {
@@ -62,6 +64,10 @@ public:
     // What the environment's port of the current (or last) run last told; all zero when it
     // has told nothing or was not opened.
     PortHealth portHealth(std::u16string_view environment) const;
+
+    // What the environment's script did in the current (or last) run, as of the end of the
+    // latest cycle; none when its port was not opened.
+    std::optional<EnvironmentCoverage> coverage(std::u16string_view environment) const;
 
     struct Shared;  // state shared with the service thread
 

@@ -12,18 +12,18 @@ namespace orvalix {
 
 namespace messages = trace_messages;
 
-void transmitStep(ServiceRuntime& runtime, EnvironmentRuntime& environment, const SequenceStep& step,
+bool transmitStep(ServiceRuntime& runtime, EnvironmentRuntime& environment, const SequenceStep& step,
                   std::int64_t tx) {
     if (tx == 0 || !runtime.frameCopy) {
-        return;
+        return false;
     }
     const auto frame = runtime.frameCopy->find(stepFrameName(step));
     if (frame == runtime.frameCopy->end()) {
-        return;
+        return false;
     }
     // One write in flight per port: a step that finds the last one still going skips its frame.
     if (!environment.port.writeFinished()) {
-        return;
+        return false;
     }
     ByteBuffer& transmitBuffer = environment.transmitSlot.transmitBuffer;
     buildFrame(frame->first, frame->second, transmitBuffer, runtime.namedStore, runtime.context);
@@ -31,6 +31,9 @@ void transmitStep(ServiceRuntime& runtime, EnvironmentRuntime& environment, cons
     std::span<std::uint8_t> extra(environment.extraBlock);
     std::fill(extra.begin(), extra.end(), std::uint8_t{0});
     computeEdgeBits(environment.environment->namedConditions, environment.edges, runtime.context, extra);
+    ++environment.coverage.sent;
+    countEdgeRises(extra, environment.coverage.conditions);
+    environment.coverageChanged = true;
 
     const SocketAddress destination = udpDestination(environment.lastSender, environment.environment->port);
     const std::span<const std::uint8_t> frameBytes(transmitBuffer.data.data(), transmitBuffer.length);
@@ -46,6 +49,7 @@ void transmitStep(ServiceRuntime& runtime, EnvironmentRuntime& environment, cons
         runtime.trace.record(messages::kSent);
     }
     environment.lastTransmitTime = runtime.now;
+    return true;
 }
 
 }  // namespace orvalix

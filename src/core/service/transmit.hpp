@@ -9,7 +9,8 @@ namespace orvalix {
 
 // The transmit action of one step's turn: when tx is non-zero, the step's frame exists and the
 // port's previous write has finished, builds the frame, writes it and records it as sent.
-void transmitStep(ServiceRuntime& runtime, EnvironmentRuntime& environment, const SequenceStep& step,
+// True when it sent.
+bool transmitStep(ServiceRuntime& runtime, EnvironmentRuntime& environment, const SequenceStep& step,
                   std::int64_t tx);
 
 }  // namespace orvalix

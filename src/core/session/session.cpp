@@ -192,6 +192,10 @@ const Project& Session::project() const { return state_->project; }
 
 const std::vector<std::u16string>& Session::usableEnvironments() const { return state_->usable; }
 
+std::optional<EnvironmentCoverage> Session::coverage(std::u16string_view environment) const {
+    return state_->service.coverage(environment);
+}
+
 TrafficStream* Session::stream(std::u16string_view environment) {
     const auto found = state_->streams.find(environment);
     return found == state_->streams.end() ? nullptr : found->second.get();

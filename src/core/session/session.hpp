@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,6 +54,9 @@ public:
     const Project& project() const;
     // Usable environments in map order: the k-th is environment k of the menu.
     const std::vector<std::u16string>& usableEnvironments() const;
+    // What the environment's script did in the current (or last) run; none when its port was
+    // not opened.
+    std::optional<EnvironmentCoverage> coverage(std::u16string_view environment) const;
     // The environment's stream, or nullptr when it has none.
     TrafficStream* stream(std::u16string_view environment);
 

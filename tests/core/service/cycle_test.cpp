@@ -46,7 +46,23 @@ struct Case {
     bool inFlight = false;        // the first port keeps each write in flight, like a serial port
     std::optional<PortKind> kind{};  // of the first port, when not the kind its settings name
     std::function<void(int cycle, test::Rig&, test::FakePort&)> before = [](int, test::Rig&, test::FakePort&) {};
+    const char* coverage = nullptr;  // the first environment's, as describeCoverage puts it
 };
+
+// "rx 1 tx 1 | steps 1/1/1 | named 1/1/1": frames received and sent, then per step how often it
+// held, sent and jumped, then per named condition frames recognised, mark and trigger rises.
+std::string describeCoverage(const EnvironmentCoverage& coverage) {
+    std::string text = "rx " + std::to_string(coverage.received) + " tx " + std::to_string(coverage.sent) + " | steps";
+    for (const StepCoverage& step : coverage.steps) {
+        text += ' ' + std::to_string(step.held) + '/' + std::to_string(step.sent) + '/' + std::to_string(step.jumped);
+    }
+    text += " | named";
+    for (const ConditionCoverage& named : coverage.conditions) {
+        text += ' ' + std::to_string(named.recognised) + '/' + std::to_string(named.markRises) + '/' +
+                std::to_string(named.triggerRises);
+    }
+    return text;
+}
 
 void run(const Case& c) {
     SCOPED_TRACE(c.rule);
@@ -72,6 +88,9 @@ void run(const Case& c) {
     EXPECT_EQ(rig.pushed, c.pushed);
     EXPECT_EQ(c.stepIndex < 0 ? -1 : rig.environment(0).stepIndex, c.stepIndex);
     EXPECT_EQ(c.only ? test::matching(rig.checkpoints(), c.only) : std::vector<std::string>{}, c.trace);
+    if (c.coverage != nullptr) {
+        EXPECT_EQ(describeCoverage(rig.published[u"B"]), c.coverage);
+    }
 }
 
 const std::string kTx = "TxCondition has evaluated. = ";
@@ -230,6 +249,31 @@ TEST(Cycle, PhasesCheckpointAndTransmitByTheRules) {
              port.sender.bytes[2] = cycle >= 2 ? std::uint8_t{0x13} : std::uint8_t{0};
              EXPECT_TRUE(cycle < 4 || (port.destinations == std::vector<SocketAddress>{{}, port.sender, port.sender}));
          }},
+    };
+    // clang-format on
+    std::ranges::for_each(cases, run);
+}
+
+TEST(Coverage, StepsAndNamedConditionsCountWhatFired) {
+    // clang-format off
+    const Case cases[] = {
+        {.rule = "a step counts the turns it held, the frames it sent and the jumps it took",
+         .envs = {udp({step("R[0] == 1", "F", "A", "", "A")})}, .in = {{1}, {2}, {1}}, .cycles = 3,
+         .sent = {{0x46}, {0x46}}, .pushed = {"1 rx 01", "1 tx 46", "2 rx 02", "3 rx 01", "3 tx 46"},
+         .coverage = "rx 3 tx 2 | steps 2/2/2 | named"},
+        {.rule = "a step whose frame is missing holds and jumps but sends nothing",
+         .envs = {udp({step("1", "Missing")})}, .cycles = 2, .coverage = "rx 0 tx 0 | steps 2/0/2 | named"},
+        {.rule = "a jump text counts apart from the transmit value; a step never reached counts nothing",
+         .envs = {udp({step("0", "F", "", "1"), step("1", "F")})}, .cycles = 2,
+         .coverage = "rx 0 tx 0 | steps 0/0/2 0/0/0 | named"},
+        {.rule = "a named condition counts the received frames it held for; its rises count on sent records too",
+         .envs = {udp({step("R[0] >= 0", "F")}, {named("One", "R[0] == 1"), named("Sent", "0", "T[0] == 0x46")})},
+         .in = {{1}, {1}, {2}}, .cycles = 3, .sent = {{0x46}, {0x46}, {0x46}},
+         .pushed = {"1 rx 01 m0 t0", "1 tx 46 m1 t1", "2 rx 01", "2 tx 46", "3 rx 02", "3 tx 46"},
+         .coverage = "rx 3 tx 3 | steps 3/3/3 | named 2/1/1 0/1/1"},
+        {.rule = "serial: a condition that holds from the first byte recognises the frame once, not per byte",
+         .envs = {serial(1000, {step("R[2] >= 0", "F")}, {named("Any", "1", "", "0")})}, .in = {{1, 2, 3}},
+         .sent = {{0x46}}, .pushed = {"1 rx 01 02 03 m0", "1 tx 46"}, .coverage = "rx 1 tx 1 | steps 1/1/1 | named 1/1/0"},
     };
     // clang-format on
     std::ranges::for_each(cases, run);

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -176,7 +177,7 @@ inline std::string describeRecord(const Environment& settings, std::span<const s
 class Rig {
 public:
     Rig()
-        : runtime_(std::make_unique<ServiceRuntime>(ServiceLinks{[this] { return frames_; }, pushLink(), reportLink()})) {}
+        : runtime_(std::make_unique<ServiceRuntime>(ServiceLinks{[this] { return frames_; }, pushLink(), reportLink(), coverageLink()})) {}
 
     // Environments are visited in the order they are added. A fake port is of the kind its
     // settings name unless told otherwise.
@@ -223,7 +224,15 @@ public:
     std::vector<std::string> reports;
     bool keepReports = true;  // without it reports are dropped
 
+    // The coverage last published for each environment.
+    std::map<std::u16string, EnvironmentCoverage, std::less<>> published;
+
 private:
+    decltype(ServiceLinks::reportCoverage) coverageLink() {
+        return [this](std::u16string_view name, const EnvironmentCoverage& coverage) {
+            published.insert_or_assign(std::u16string(name), coverage);
+        };
+    }
     decltype(ServiceLinks::reportPort) reportLink() {
         return [this](std::u16string_view name, const PortHealth& health) {
             if (!keepReports) {
