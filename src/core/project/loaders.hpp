@@ -43,6 +43,8 @@ void readSequenceFile(std::u16string_view dataFolder, std::u16string_view enviro
                       std::vector<SequenceStep>& steps);
 void readNamedFile(std::u16string_view dataFolder, std::u16string_view environmentName,
                    std::vector<NamedCondition>& conditions);
+// The 1-based file row of each step that readSequenceFile reads now (the header is row 1).
+std::vector<std::size_t> sequenceFileRows(std::u16string_view dataFolder, std::u16string_view environmentName);
 
 // The file of a frame, or nothing when the frame name cannot name a file inside the data
 // folder (a separator, a drive or a NUL in it): frame names are cell texts, not paths.

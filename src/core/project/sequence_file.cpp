@@ -63,6 +63,17 @@ void readSequenceFile(std::u16string_view dataFolder, std::u16string_view enviro
     steps.shrink_to_fit();
 }
 
+std::vector<std::size_t> sequenceFileRows(std::u16string_view dataFolder, std::u16string_view environmentName) {
+    std::vector<std::size_t> rows;
+    const std::optional<CsvTable> table = readEnvironmentTable(dataFolder, environmentName, kSequenceFileSuffix);
+    for (std::size_t r = 1; table && r < table->size(); ++r) {
+        if (!isCommentRow((*table)[r])) {
+            rows.push_back(r + 1);
+        }
+    }
+    return rows;
+}
+
 void readNamedFile(std::u16string_view dataFolder, std::u16string_view environmentName,
                    std::vector<NamedCondition>& conditions) {
     forEachRecordRow(dataFolder, environmentName, kNamedFileSuffix, [&conditions](const CsvRow& row) {
