@@ -5,6 +5,7 @@
 #include <cmath>
 #include <exception>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -14,8 +15,10 @@
 #include "cli/byte_count_argument.hpp"
 #include "cli/commands.hpp"
 #include "cli/console_sink.hpp"
+#include "cli/coverage_text.hpp"
 #include "cli/folder_argument.hpp"
 #include "cli/record_line.hpp"
+#include "cli/run_verdict.hpp"
 #include "core/diagnostics/execution_trace.hpp"
 #include "core/diagnostics/trace_messages.hpp"
 #include "core/platform/interrupt.hpp"
@@ -23,6 +26,8 @@
 #include "core/platform/user_language.hpp"
 #include "core/session/session.hpp"
 #include "core/text/text_conversion.hpp"
+#include "core/verdict/junit_xml.hpp"
+#include "core/verdict/report_json.hpp"
 
 namespace orvalix::cli {
 namespace {
@@ -34,9 +39,15 @@ constexpr auto kTickPeriod = std::chrono::milliseconds(333);
 // Longer runs are what Ctrl-C is for; the bound keeps the deadline arithmetic in range.
 constexpr double kLongestRunSeconds = 100.0 * 365 * 24 * 3600;
 
+// How often the --until expectations are looked at: the counts move once a service cycle.
+constexpr auto kUntilPoll = std::chrono::milliseconds(20);
+// Expectations failed: a test rig's "the equipment did not do what it should".
+constexpr int kExitExpectationFailed = 3;
+
 constexpr std::string_view kHelp =
     "Usage: orvalix-cli run FOLDER [--for SECONDS] [--trace-dir DIR] [--quiet]\n"
-    "                           [--max-ring-memory BYTES]\n"
+    "                           [--max-ring-memory BYTES] [--expect EXPR ...]\n"
+    "                           [--until EXPR ...] [--report FILE] [--junit FILE]\n"
     "\n"
     "Runs the data folder as the simulator's Start does: every usable environment's port\n"
     "is opened and served by the 10 ms service cycle, and every 333 ms the traffic is\n"
@@ -61,16 +72,36 @@ constexpr std::string_view kHelp =
     "                    the most memory one environment's traffic history may take\n"
     "                    (a number above 0, with K, M or G for 1024, 1024^2, 1024^3;\n"
     "                    default 1G); an environment that needs more fails the start\n"
+    "  --expect EXPR     an expectation judged when the run ends (repeatable):\n"
+    "                      ENV:received OP N   frames received\n"
+    "                      ENV:sent OP N       frames sent\n"
+    "                      ENV:NAME OP N       records at which named condition NAME's\n"
+    "                                          mark rose\n"
+    "                      ENV:step:LABEL OP N frames the steps labelled LABEL sent\n"
+    "                    with OP one of >=, <=, ==, >, < (quote it for the shell)\n"
+    "  --until EXPR      end the run as soon as every --until holds (repeatable; --for\n"
+    "                    stays the time limit); one that never held fails the run\n"
+    "  --report FILE     write the run's coverage and expectations as JSON\n"
+    "  --junit FILE      write the expectations as JUnit XML for a CI server\n"
     "\n"
-    "Exit status: 0 after a normal stop, 1 when the run ended by itself with an error (a\n"
-    "port that cannot be opened, a traffic history above the memory limit; the text goes\n"
-    "to the error output) or the standard output failed, 2 usage error.\n";
+    "After the summary, the coverage: per environment how often each step's transmit\n"
+    "condition held, how often it sent and jumped, what each named condition recognised\n"
+    "and marked, and a \"never\" line for what never fired; then the expectations.\n"
+    "\n"
+    "Exit status: 0 after a normal stop with every expectation holding, 1 when the run\n"
+    "ended by itself with an error (a port that cannot be opened, a traffic history above\n"
+    "the memory limit; the text goes to the error output) or the standard output failed,\n"
+    "2 usage error, 3 when an expectation failed.\n";
 
 constexpr OptionSpec kOptions[] = {
     {"--for", true},
     {"--trace-dir", true},
     {"--quiet", false},
     {"--max-ring-memory", true},
+    {"--expect", true},
+    {"--until", true},
+    {"--report", true},
+    {"--junit", true},
 };
 
 std::optional<Clock::duration> parseSeconds(const std::string& text) {
@@ -118,15 +149,37 @@ private:
     int reason_ = 0;
 };
 
+// What the command line asks of a run.
+struct RunRequest {
+    std::u16string folder;
+    ServiceOptions serviceOptions;
+    std::optional<Clock::duration> duration;
+    bool quiet = false;
+    std::vector<std::string> expectTexts;
+    std::vector<std::string> untilTexts;
+    std::optional<std::filesystem::path> reportFile;
+    std::optional<std::filesystem::path> junitFile;
+};
+
+// Why the run stopped when nothing went wrong.
+enum class StopReason { Request, UntilsHold };
+
 // Ticks every 333 ms while the pump is armed, as the main window's timer does. A stop
-// request (or the deadline) stops the service at once; the next tick is then the last.
-void pumpUntilEnd(Session& session, const platform::InterruptRequests& interrupts,
-                  std::optional<Clock::time_point> deadline, OutputWatch& output) {
+// request, the deadline or every --until holding stops the service at once; the next tick is
+// then the last.
+StopReason pumpUntilEnd(Session& session, const platform::InterruptRequests& interrupts,
+                        std::optional<Clock::time_point> deadline, OutputWatch& output,
+                        const RunExpectations& expectations) {
     Clock::time_point nextTick = Clock::now() + kTickPeriod;
     bool stopped = false;
+    StopReason reason = StopReason::Request;
     while (session.pumpArmed()) {
         const Clock::time_point now = Clock::now();
-        if (!stopped && (interrupts.requested() || (deadline && now >= *deadline) || output.failed())) {
+        if (!stopped && untilsHold(session, expectations)) {
+            reason = StopReason::UntilsHold;
+        }
+        if (!stopped && (interrupts.requested() || (deadline && now >= *deadline) || output.failed() ||
+                         reason == StopReason::UntilsHold)) {
             session.stop();
             stopped = true;
             continue;
@@ -142,6 +195,9 @@ void pumpUntilEnd(Session& session, const platform::InterruptRequests& interrupt
         if (!stopped && deadline) {
             wakeAt = std::min(wakeAt, *deadline);
         }
+        if (!stopped && !expectations.until.empty()) {
+            wakeAt = std::min(wakeAt, now + kUntilPoll);
+        }
         const auto wait = std::chrono::ceil<std::chrono::milliseconds>(wakeAt - now);
         if (stopped) {
             std::this_thread::sleep_for(wait);  // a request already made wakes nothing any more
@@ -149,44 +205,91 @@ void pumpUntilEnd(Session& session, const platform::InterruptRequests& interrupt
             interrupts.waitFor(wait);
         }
     }
+    return reason;
 }
 
-int runFolder(const std::u16string& folder, const ServiceOptions& serviceOptions,
-              std::optional<Clock::duration> duration, bool quiet, Console console) {
-    const std::filesystem::path& traceFolder = serviceOptions.traceFolder;
+// Writes the whole text, or says on the error output why it could not.
+bool writeReportFile(const std::filesystem::path& file, const std::string& text, Console console) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.flush();
+    if (!out) {
+        console.err << "orvalix-cli run: cannot write " << displayPath(file) << "\n";
+        return false;
+    }
+    return true;
+}
+
+// A report file that cannot be made is found before the run, not after it.
+std::optional<std::string> unwritable(const std::optional<std::filesystem::path>& file, std::string_view option) {
+    if (!file) {
+        return std::nullopt;
+    }
+    errno = 0;
+    const std::ofstream probe(*file, std::ios::binary | std::ios::trunc);
+    if (probe) {
+        return std::nullopt;
+    }
+    const std::string reason = errno != 0 ? " (" + std::generic_category().message(errno) + ")" : "";
+    return std::string(option) + " '" + displayPath(*file) + "' cannot be written" + reason;
+}
+
+int runFolder(const RunRequest& request, Console console) {
+    const std::filesystem::path& traceFolder = request.serviceOptions.traceFolder;
     ExecutionTrace trace(trace_messages::kPrimaryTraceCapacity);
     trace.record(trace_messages::kStartApplication);
-    ConsoleSink sink(console, quiet);
+    ConsoleSink sink(console, request.quiet);
     // Before the first line: from here on a closed pipe is a failed write, not the end.
     const platform::InterruptRequests interrupts;
     OutputWatch output(console.out);
     int status = kExitSuccess;
     {
-        Session session(trace, sink, serviceOptions);
+        Session session(trace, sink, request.serviceOptions);
         output.expectWrites();
-        session.open(folder);  // prints the header
+        session.open(request.folder);  // prints the header
         output.failed();
+        const RunExpectationsParse expectations =
+            parseRunExpectations(session, request.expectTexts, request.untilTexts);
+        if (!expectations.error.empty()) {
+            return usageError(console, "run", expectations.error);
+        }
+        const auto started = std::chrono::system_clock::now();
+        const Clock::time_point startedSteady = Clock::now();
         if (!session.start()) {
-            console.err << "orvalix-cli run: the data folder " << toNarrow(folder) << " is gone\n";
+            console.err << "orvalix-cli run: the data folder " << toNarrow(request.folder) << " is gone\n";
             return kExitFailure;
         }
         output.expectWrites();
-        if (duration) {
-            console.out << "Running for " << std::chrono::duration<double>(*duration).count()
+        if (request.duration) {
+            console.out << "Running for " << std::chrono::duration<double>(*request.duration).count()
                         << " s; Ctrl-C stops the run.\n";
         } else {
             console.out << "Running; Ctrl-C stops the run.\n";
         }
         output.failed();
         const std::optional<Clock::time_point> deadline =
-            duration ? std::optional(Clock::now() + *duration) : std::nullopt;
-        pumpUntilEnd(session, interrupts, deadline, output);
-        console.out << (sink.serviceError().empty() ? "Stopped.\n" : "The run ended with an error.\n");
+            request.duration ? std::optional(Clock::now() + *request.duration) : std::nullopt;
+        const StopReason reason = pumpUntilEnd(session, interrupts, deadline, output, expectations.expectations);
+        const bool failed = !sink.serviceError().empty();
+        console.out << (failed                                ? "The run ended with an error.\n"
+                        : reason == StopReason::UntilsHold ? "Stopped: every --until holds.\n"
+                                                             : "Stopped.\n");
         sink.printSummary();
-        status = sink.serviceError().empty() ? kExitSuccess : kExitFailure;
+        RunReport report = collectRunReport(session, expectations.expectations, sink.serviceError());
+        printCoverage(console.out, report.environments);
+        printVerdict(console.out, report.expectations);
+        status = failed ? kExitFailure : report.allPassed() ? kExitSuccess : kExitExpectationFailed;
         if (output.failed()) {
             console.err << "orvalix-cli run: the standard output takes no more" << output.reason()
                         << ": the run was stopped\n";
+            status = kExitFailure;
+        }
+        report.started = isoUtcTime(started);
+        report.ended = isoUtcTime(std::chrono::system_clock::now());
+        report.seconds = std::chrono::duration<double>(Clock::now() - startedSteady).count();
+        report.exitStatus = status;
+        if ((request.reportFile && !writeReportFile(*request.reportFile, runReportJson(report), console)) ||
+            (request.junitFile && !writeReportFile(*request.junitFile, junitXml(report), console))) {
             status = kExitFailure;
         }
     }
@@ -240,8 +343,18 @@ int runRunCommand(std::span<const std::string> arguments, Console console) {
         }
         serviceOptions.maxRingMemory = *limit;
     }
+    RunRequest request{folder, serviceOptions, duration, parsed.has("--quiet"), parsed.values("--expect"),
+                       parsed.values("--until"), {}, {}};
+    for (auto [option, file] : {std::pair{"--report", &request.reportFile}, std::pair{"--junit", &request.junitFile}}) {
+        if (const auto values = parsed.values(option); !values.empty()) {
+            *file = pathOf(values.back());
+            if (const std::optional<std::string> error = unwritable(*file, option)) {
+                return usageError(console, "run", *error);
+            }
+        }
+    }
     try {
-        return runFolder(folder, serviceOptions, duration, parsed.has("--quiet"), console);
+        return runFolder(request, console);
     } catch (const std::exception& failure) {
         console.err << "orvalix-cli run: " << failure.what() << "\n";
         return kExitFailure;

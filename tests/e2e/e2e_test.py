@@ -8,8 +8,9 @@
 # Wine: paths are handed over as Z: paths and runs end by --for, since a signal does not reach the
 # Windows program. Exit status 77 when every selected test was skipped (CTest: skipped).
 
-import argparse, os, pty, re, select, shutil, signal, socket, subprocess, sys, tempfile, time, tty, unittest
+import argparse, json, os, pty, re, select, shutil, signal, socket, subprocess, sys, tempfile, time, tty, unittest
 from pathlib import Path
+from xml.etree import ElementTree
 
 CLI = []  # the command that runs orvalix-cli
 UNDER_WINE = False
@@ -261,6 +262,50 @@ class RunLifecycle(E2ETest):
         self.assertEqual(run.stop(None), 1, run.describe())
         self.assertIn('No usable environment in ', run.output(1))
         self.assertIn('  X1: port "nosuchport" names no serial port, HDLC channel, UDP endpoint or TCP address', run.output(1))
+
+
+class Verdict(E2ETest):
+    def test_expectations_decide_the_exit_status_and_the_reports_tell_why(self):
+        reports = self.folder()
+        report, junit = reports / "report.json", reports / "junit.xml"
+        run, _, port = self.status_run("--for", "60", "--until", "D1:received >= 3", "--expect", "D1:step:status == 3",
+                                       "--expect", "D1:StatusRequest >= 1", "--expect", "D1:sent < 3",
+                                       "--report", cli_path(report), "--junit", cli_path(junit))
+        for n in range(1, 4):
+            self.assertEqual(self.exchange(port, request(n), resend=n == 1), reply(n))
+        # The run ends by itself once every --until holds, and one expectation of three fails.
+        self.assertEqual(run.stop(None, timeout=30), 3, run.describe())
+        self.assertLines(run.output(), r"Stopped: every --until holds\.", r"    step status \(row 2\): held 3, sent 3, jumped 3",
+                         r"    named StatusRequest: recognised 3, mark rose 1, trigger rose 1",
+                         r"  D1:sent < 3 +< 3 +3 +FAIL", r"Verdict: FAIL \(1 of 4 failed\)")
+
+        document = json.loads(report.read_text("utf-8"))
+        self.assertEqual((document["exit_status"], document["passed"], document["error"]), (3, False, None))
+        self.assertEqual([(e["text"], e["kind"], e["got"], e["passed"]) for e in document["expectations"]],
+                         [("D1:step:status == 3", "expect", 3, True), ("D1:StatusRequest >= 1", "expect", 1, True),
+                          ("D1:sent < 3", "expect", 3, False), ("D1:received >= 3", "until", 3, True)])
+        [d1] = document["environments"]
+        self.assertEqual((d1["name"], d1["received"], d1["sent"], d1["never"]), ("D1", 3, 3, []))
+        self.assertEqual(d1["steps"], [{"index": 1, "row": 2, "label": "status", "held": 3, "sent": 3, "jumped": 3}])
+
+        suites = ElementTree.parse(junit).getroot()
+        self.assertEqual((suites.tag, suites.get("tests"), suites.get("failures")), ("testsuites", "5", "1"))
+        self.assertEqual([(s.get("name"), s.get("tests"), s.get("failures")) for s in suites.iter("testsuite")],
+                         [("run", "1", "0"), ("D1", "4", "1")])
+        failures = [(c.get("name"), c.find("failure").get("message")) for c in suites.iter("testcase")
+                    if c.find("failure") is not None]
+        self.assertEqual(failures, [("D1:sent < 3", "expected < 3, got 3")])
+
+    def test_a_run_that_never_meets_its_until_fails_and_a_bad_expectation_is_a_usage_error(self):
+        run, _, _ = self.status_run("--for", "1", "--until", "D1:received >= 1")
+        self.assertEqual(run.stop(None), 3, run.describe())
+        self.assertLines(run.output(), r"Stopped\.", r"  until D1:received >= 1 +>= 1 +0 +FAIL",
+                         r"    never: step status, named StatusRequest")
+        for expectation, why in [("D9:sent >= 1", 'unknown environment "D9" \\(the run serves: D1\\)'),
+                                 ("D1:sent => 1", "bad operator '=>'"), ("D1:Other > 1", 'no named condition "Other"')]:
+            run, _, _ = self.status_run("--for", "1", "--expect", expectation)
+            self.assertEqual(run.stop(None), 2, run.describe())
+            self.assertRegex(run.output(1), f"orvalix-cli run: --expect '{re.escape(expectation)}': .*{why}")
 
 
 class SerialRun(E2ETest):
