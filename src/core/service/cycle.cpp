@@ -20,15 +20,17 @@ void prepareTimes(ServiceRuntime& runtime, std::uint64_t now) {
 
 namespace {
 
-// Once a cycle rather than per record: the copy takes the service object's lock.
+// Once a cycle rather than per record or turn: the copy takes the service object's lock.
 void publishCoverage(ServiceRuntime& runtime) {
     if (!runtime.links.reportCoverage) {
         return;
     }
     for (EnvironmentRuntime& environment : runtime.perEnvironment) {
         if (environment.coverageChanged) {
-            runtime.links.reportCoverage(environment.name, environment.coverage);
+            runtime.links.reportCoverage(environment.name, environment.coverage, environment.firstChangedStep,
+                                         environment.endChangedStep);
             environment.coverageChanged = false;
+            environment.firstChangedStep = environment.endChangedStep = 0;
         }
     }
 }

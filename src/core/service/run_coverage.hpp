@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -30,5 +31,10 @@ struct EnvironmentCoverage {
     std::vector<ConditionCoverage> conditions;
     friend bool operator==(const EnvironmentCoverage&, const EnvironmentCoverage&) = default;
 };
+
+// Copies the counts into a coverage of the same shape: everything but the steps outside
+// [firstStep, endStep), which have not changed. Allocates nothing when the shapes match.
+void copyChangedCoverage(const EnvironmentCoverage& from, std::size_t firstStep, std::size_t endStep,
+                         EnvironmentCoverage& into);
 
 }  // namespace orvalix

@@ -53,10 +53,11 @@ ServiceLinks linksTo(SimulationService::Shared& shared) {
                 entry->second = health;
             }
         },
-        [&shared](std::u16string_view environment, const EnvironmentCoverage& coverage) {
+        [&shared](std::u16string_view environment, const EnvironmentCoverage& coverage, std::size_t firstStep,
+                  std::size_t endStep) {
             const std::lock_guard lock(shared.lock);
             if (const auto entry = shared.coverage.find(environment); entry != shared.coverage.end()) {
-                entry->second = coverage;
+                copyChangedCoverage(coverage, firstStep, endStep, entry->second);
             }
         }};
 }

@@ -73,10 +73,14 @@ std::int32_t runSequence(ServiceRuntime& runtime, EnvironmentRuntime& environmen
                                       : evaluateExpression(step.jumpCondition, runtime.context);
         runtime.trace.record(messages::kJumpConditionEvaluated, jump, stamp);
         if (tx != 0 || jump != 0) {
-            StepCoverage& counts = environment.coverage.steps[static_cast<std::size_t>(index)];
+            const auto position = static_cast<std::size_t>(index);
+            StepCoverage& counts = environment.coverage.steps[position];
             counts.held += tx != 0 ? 1 : 0;
             counts.sent += sent ? 1 : 0;
             counts.jumped += jump != 0 ? 1 : 0;
+            const bool first = environment.firstChangedStep == environment.endChangedStep;
+            environment.firstChangedStep = first ? position : std::min(environment.firstChangedStep, position);
+            environment.endChangedStep = first ? position + 1 : std::max(environment.endChangedStep, position + 1);
             environment.coverageChanged = true;
         }
         if (jump == 0) {

@@ -58,10 +58,14 @@ struct EnvironmentRuntime {
     SocketAddress lastSender;
     EdgeValues edges;
     std::vector<std::uint8_t> extraBlock;  // sized for the named conditions
-    // Counted as the run goes, and published at the end of a cycle that changed it. Sized at
-    // start-up, as is the flag per named condition that held in the latest pass.
+    // Counted as the run goes, and published at the end of a cycle that changed it: the steps
+    // from firstChangedStep up to endChangedStep only, since a turn touches few of a long
+    // sequence's steps. Sized at start-up, as is the flag per named condition that held in
+    // the latest pass.
     EnvironmentCoverage coverage;
     bool coverageChanged = false;
+    std::size_t firstChangedStep = 0;
+    std::size_t endChangedStep = 0;
     std::vector<std::uint8_t> recognisedInPass;
 
     // This cycle's read: the bytes (length 0 when nothing came) and the status word.
@@ -88,8 +92,11 @@ struct ServiceLinks {
         pushTraffic;
     // Called when what the port tells changed: rarely, except for the drop count under a flood.
     std::function<void(std::u16string_view environment, const PortHealth& health)> reportPort;
-    // Called at the end of a cycle that changed the environment's coverage; may be empty.
-    std::function<void(std::u16string_view environment, const EnvironmentCoverage& coverage)> reportCoverage;
+    // Called at the end of a cycle that changed the environment's coverage, with the steps
+    // [firstStep, endStep) whose counts changed (the rest of the coverage is whole); may be empty.
+    std::function<void(std::u16string_view environment, const EnvironmentCoverage& coverage, std::size_t firstStep,
+                       std::size_t endStep)>
+        reportCoverage;
 };
 
 // The run-time state of one run of the service thread; nothing outside the thread sees it.

@@ -229,8 +229,15 @@ public:
 
 private:
     decltype(ServiceLinks::reportCoverage) coverageLink() {
-        return [this](std::u16string_view name, const EnvironmentCoverage& coverage) {
-            published.insert_or_assign(std::u16string(name), coverage);
+        return [this](std::u16string_view name, const EnvironmentCoverage& coverage, std::size_t firstStep,
+                      std::size_t endStep) {
+            // Shaped as start-up shapes it, so that only what the cycle reports as changed moves.
+            auto entry = published.find(name);
+            if (entry == published.end()) {
+                entry = published.emplace(name, EnvironmentCoverage{0, 0, std::vector<StepCoverage>(coverage.steps.size()),
+                                                                    coverage.conditions}).first;
+            }
+            copyChangedCoverage(coverage, firstStep, endStep, entry->second);
         };
     }
     decltype(ServiceLinks::reportPort) reportLink() {
