@@ -36,7 +36,7 @@ constexpr double kLongestRunSeconds = 100.0 * 365 * 24 * 3600;
 
 constexpr std::string_view kHelp =
     "Usage: orvalix-cli run FOLDER [--for SECONDS] [--trace-dir DIR] [--quiet]\n"
-    "                           [--max-ring-memory BYTES]\n"
+    "                           [--max-ring-memory BYTES] [--pcap FILE]\n"
     "\n"
     "Runs the data folder as the simulator's Start does: every usable environment's port\n"
     "is opened and served by the 10 ms service cycle, and every 333 ms the traffic is\n"
@@ -61,16 +61,22 @@ constexpr std::string_view kHelp =
     "                    the most memory one environment's traffic history may take\n"
     "                    (a number above 0, with K, M or G for 1024, 1024^2, 1024^3;\n"
     "                    default 1G); an environment that needs more fails the start\n"
+    "  --pcap FILE       also write every record to FILE in pcapng, one interface per\n"
+    "                    environment (UDP and TCP as IPv4 packets between the real\n"
+    "                    endpoints, serial lines as USER0, HDLC as USER1), flushed after\n"
+    "                    each pump; a write that fails stops the capture, not the run\n"
     "\n"
     "Exit status: 0 after a normal stop, 1 when the run ended by itself with an error (a\n"
     "port that cannot be opened, a traffic history above the memory limit; the text goes\n"
-    "to the error output) or the standard output failed, 2 usage error.\n";
+    "to the error output), the standard output failed or the --pcap file cannot be made,\n"
+    "2 usage error.\n";
 
 constexpr OptionSpec kOptions[] = {
     {"--for", true},
     {"--trace-dir", true},
     {"--quiet", false},
     {"--max-ring-memory", true},
+    {"--pcap", true},
 };
 
 std::optional<Clock::duration> parseSeconds(const std::string& text) {
@@ -121,7 +127,7 @@ private:
 // Ticks every 333 ms while the pump is armed, as the main window's timer does. A stop
 // request (or the deadline) stops the service at once; the next tick is then the last.
 void pumpUntilEnd(Session& session, const platform::InterruptRequests& interrupts,
-                  std::optional<Clock::time_point> deadline, OutputWatch& output) {
+                  std::optional<Clock::time_point> deadline, OutputWatch& output, std::ostream& err) {
     Clock::time_point nextTick = Clock::now() + kTickPeriod;
     bool stopped = false;
     while (session.pumpArmed()) {
@@ -135,6 +141,10 @@ void pumpUntilEnd(Session& session, const platform::InterruptRequests& interrupt
             output.expectWrites();
             session.tick();
             output.failed();
+            if (const auto failure = session.takeCaptureFailure()) {
+                err << "capture stopped: " << displayPath(failure->file) << ": " << failure->error.message() << "\n";
+                err.flush();
+            }
             nextTick = Clock::now() + kTickPeriod;
             continue;
         }
@@ -152,7 +162,8 @@ void pumpUntilEnd(Session& session, const platform::InterruptRequests& interrupt
 }
 
 int runFolder(const std::u16string& folder, const ServiceOptions& serviceOptions,
-              std::optional<Clock::duration> duration, bool quiet, Console console) {
+              std::optional<Clock::duration> duration, bool quiet, const std::optional<std::filesystem::path>& pcap,
+              Console console) {
     const std::filesystem::path& traceFolder = serviceOptions.traceFolder;
     ExecutionTrace trace(trace_messages::kPrimaryTraceCapacity);
     trace.record(trace_messages::kStartApplication);
@@ -166,6 +177,13 @@ int runFolder(const std::u16string& folder, const ServiceOptions& serviceOptions
         output.expectWrites();
         session.open(folder);  // prints the header
         output.failed();
+        if (pcap) {
+            if (const std::error_code error = session.startCapture(*pcap)) {
+                console.err << "orvalix-cli run: can't write the capture " << displayPath(*pcap) << ": "
+                            << error.message() << "\n";
+                return kExitFailure;
+            }
+        }
         if (!session.start()) {
             console.err << "orvalix-cli run: the data folder " << toNarrow(folder) << " is gone\n";
             return kExitFailure;
@@ -180,7 +198,7 @@ int runFolder(const std::u16string& folder, const ServiceOptions& serviceOptions
         output.failed();
         const std::optional<Clock::time_point> deadline =
             duration ? std::optional(Clock::now() + *duration) : std::nullopt;
-        pumpUntilEnd(session, interrupts, deadline, output);
+        pumpUntilEnd(session, interrupts, deadline, output, console.err);
         console.out << (sink.serviceError().empty() ? "Stopped.\n" : "The run ended with an error.\n");
         sink.printSummary();
         status = sink.serviceError().empty() ? kExitSuccess : kExitFailure;
@@ -240,8 +258,15 @@ int runRunCommand(std::span<const std::string> arguments, Console console) {
         }
         serviceOptions.maxRingMemory = *limit;
     }
+    std::optional<std::filesystem::path> pcap;
+    if (const auto values = parsed.values("--pcap"); !values.empty()) {
+        if (values.back().empty()) {
+            return usageError(console, "run", "--pcap needs a file name");
+        }
+        pcap = pathOf(values.back());
+    }
     try {
-        return runFolder(folder, serviceOptions, duration, parsed.has("--quiet"), console);
+        return runFolder(folder, serviceOptions, duration, parsed.has("--quiet"), pcap, console);
     } catch (const std::exception& failure) {
         console.err << "orvalix-cli run: " << failure.what() << "\n";
         return kExitFailure;

@@ -373,4 +373,9 @@ void MainWindow::sendsDropped(std::u16string_view environment, std::uint64_t add
         orvalix::sendsDroppedNotice(environment, added, total, orvalix::platform::userLanguageIsJapanese())));
 }
 
+void MainWindow::recordsLost(std::u16string_view environment, std::uint64_t added, std::uint64_t total) {
+    showStatus(orvalix::toWide(
+        orvalix::recordsLostNotice(environment, added, total, orvalix::platform::userLanguageIsJapanese())));
+}
+
 }  // namespace Orvalix
