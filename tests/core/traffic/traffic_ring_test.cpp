@@ -188,12 +188,6 @@ TEST(TrafficStore, KeepsEachRecordsPeerForUdpAndTcpAndCountsWhatAFullRingOverwro
         }
         EXPECT_EQ(store.lost(u"P"), c.lost);
     }
-    TrafficStore store;
-    UdpEndpoint peer{1, 1};
-    Bytes data(4), extra(4);
-    std::uint64_t time = 0;
-    EXPECT_EQ(store.pop(u"None", data, time, extra, peer), 0);
-    EXPECT_EQ(std::tuple(peer, store.lost(u"None")), std::tuple(UdpEndpoint{}, 0u)) << "no ring, no peer, none lost";
 }
 
 }  // namespace
