@@ -42,6 +42,8 @@ private:
     bool onCommand(int command);
     void chooseFolder();
     void start();
+    // Stops a running capture, or asks for a file and starts one.
+    void toggleCapture();
     void showEnvironment(std::size_t k);
     void updateTitle();
     void destroyTrafficWindows();
