@@ -23,6 +23,7 @@ UdpEndpoint EnvironmentRuntime::sentPeer(const SocketAddress& destination) const
         default: return UdpEndpoint{};
     }
 }
+
 namespace {
 
 // Milliseconds to 100 ns units; a negative time-out times out every cycle. Only streams
