@@ -69,6 +69,7 @@ public:
     void connectionClosed(std::u16string_view, const std::string&) override {}
     void connectFailed(std::u16string_view, std::u16string_view, const std::string&) override {}
     void sendsDropped(std::u16string_view, std::uint64_t, std::uint64_t) override {}
+    void recordsLost(std::u16string_view, std::uint64_t, std::uint64_t) override {}
 };
 
 // A temporary data folder, removed with everything in it at the end.
@@ -142,11 +143,12 @@ std::int32_t pumpPass(ExecutionTrace& trace, TrafficSink& sink, std::mutex& serv
     trace.record(messages::kUpdatePreparedBuffers);
     for (;;) {
         std::uint64_t time = 0;
+        UdpEndpoint peer;
         std::fill(extra.begin(), extra.end(), std::uint8_t{0});
         std::int32_t length = 0;
         {
             const std::lock_guard lock(serviceLock);
-            length = store.pop(kEnvironmentName, data, time, extra);
+            length = store.pop(kEnvironmentName, data, time, extra, peer);
         }
         trace.record(messages::kUpdatePumpedUp, length);
         if (length < 1) {
@@ -236,7 +238,7 @@ void BM_UpdateTrafficEmpty(benchmark::State& state) {
     TriggerRecorder recorder;
     ExecutionTrace trace(trace_messages::kPrimaryTraceCapacity);
     NullSink sink;
-    const PumpParts parts{trace, sink, service, recorder, dataFolder};
+    const PumpParts parts{trace, sink, service, recorder, dataFolder, nullptr};
     for (auto _ : state) {
         updateTraffic(parts, kEnvironmentName, environment, &stream);
     }

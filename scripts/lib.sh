@@ -40,9 +40,10 @@ ensure_packages() {
         command -v sudo >/dev/null || fail "packages missing (${missing[*]}) and not running as root"
         sudo=(sudo)
     fi
-    export DEBIAN_FRONTEND=noninteractive
-    step "apt-get update" "${sudo[@]}" apt-get update
-    step "apt-get install ${missing[*]}" "${sudo[@]}" apt-get install -y "${missing[@]}"
+    # Passed through sudo too, which drops the environment: wireshark-common's question must not wait.
+    local noninteractive=(env DEBIAN_FRONTEND=noninteractive)
+    step "apt-get update" "${sudo[@]}" "${noninteractive[@]}" apt-get update
+    step "apt-get install ${missing[*]}" "${sudo[@]}" "${noninteractive[@]}" apt-get install -y "${missing[@]}"
 }
 
 # Generates the locales among "$@" (such as ja_JP.UTF-8) that the system lacks. Wine takes the

@@ -129,6 +129,11 @@ void ConsoleSink::sendsDropped(std::u16string_view environment, std::uint64_t ad
     console_.out << sendsDroppedNotice(environment, added, total, false) << "\n";
 }
 
+void ConsoleSink::recordsLost(std::u16string_view environment, std::uint64_t added, std::uint64_t total) {
+    totalsOf(environment).lostRecords = total;
+    console_.out << recordsLostNotice(environment, added, total, false) << "\n";
+}
+
 void ConsoleSink::printSummary() const {
     console_.out << "Summary:\n";
     for (const std::u16string& name : order_) {
@@ -150,6 +155,9 @@ void ConsoleSink::printSummary() const {
         }
         if (totals.droppedDatagrams > 0) {
             console_.out << ", " << plural(totals.droppedDatagrams, "datagram") << " dropped by the system";
+        }
+        if (totals.lostRecords > 0) {
+            console_.out << ", " << plural(totals.lostRecords, "record") << " lost";
         }
         if (totals.portLost) {
             console_.out << ", port lost";

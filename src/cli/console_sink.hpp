@@ -24,6 +24,7 @@ struct EnvironmentTotals {
     std::uint64_t droppedDatagrams = 0;
     std::uint64_t connections = 0;
     std::uint64_t droppedSends = 0;
+    std::uint64_t lostRecords = 0;
 };
 
 // The run command's view of the session: a header when the folder opens, one line per
@@ -50,6 +51,7 @@ public:
     void connectionClosed(std::u16string_view environment, const std::string& peer) override;
     void connectFailed(std::u16string_view environment, std::u16string_view port, const std::string& reason) override;
     void sendsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) override;
+    void recordsLost(std::u16string_view environment, std::uint64_t added, std::uint64_t total) override;
 
     void printSummary() const;
 

@@ -48,6 +48,7 @@ constexpr std::string_view kHelp =
     "Usage: orvalix-cli run FOLDER [--for SECONDS] [--trace-dir DIR] [--quiet]\n"
     "                           [--max-ring-memory BYTES] [--expect EXPR ...]\n"
     "                           [--until EXPR ...] [--report FILE] [--junit FILE]\n"
+    "                           [--pcap FILE]\n"
     "\n"
     "Runs the data folder as the simulator's Start does: every usable environment's port\n"
     "is opened and served by the 10 ms service cycle, and every 333 ms the traffic is\n"
@@ -83,6 +84,10 @@ constexpr std::string_view kHelp =
     "                    stays the time limit); one that never held fails the run\n"
     "  --report FILE     write the run's coverage and expectations as JSON\n"
     "  --junit FILE      write the expectations as JUnit XML for a CI server\n"
+    "  --pcap FILE       also write every record to FILE in pcapng, one interface per\n"
+    "                    environment (UDP and TCP as IPv4 packets between the real\n"
+    "                    endpoints, serial lines as USER0, HDLC as USER1), flushed after\n"
+    "                    each pump; a write that fails stops the capture, not the run\n"
     "\n"
     "After the summary, the coverage: per environment how often each step's transmit\n"
     "condition held, how often it sent and jumped, what each named condition recognised\n"
@@ -90,8 +95,8 @@ constexpr std::string_view kHelp =
     "\n"
     "Exit status: 0 after a normal stop with every expectation holding, 1 when the run\n"
     "ended by itself with an error (a port that cannot be opened, a traffic history above\n"
-    "the memory limit; the text goes to the error output) or the standard output failed,\n"
-    "2 usage error, 3 when an expectation failed.\n";
+    "the memory limit; the text goes to the error output) or the standard output failed\n"
+    "or the --pcap file cannot be made, 2 usage error, 3 when an expectation failed.\n";
 
 constexpr OptionSpec kOptions[] = {
     {"--for", true},
@@ -102,6 +107,7 @@ constexpr OptionSpec kOptions[] = {
     {"--until", true},
     {"--report", true},
     {"--junit", true},
+    {"--pcap", true},
 };
 
 std::optional<Clock::duration> parseSeconds(const std::string& text) {
@@ -159,6 +165,7 @@ struct RunRequest {
     std::vector<std::string> untilTexts;
     std::optional<std::filesystem::path> reportFile;
     std::optional<std::filesystem::path> junitFile;
+    std::optional<std::filesystem::path> pcapFile;
 };
 
 // Why the run stopped when nothing went wrong.
@@ -169,7 +176,7 @@ enum class StopReason { Request, UntilsHold };
 // then the last.
 StopReason pumpUntilEnd(Session& session, const platform::InterruptRequests& interrupts,
                         std::optional<Clock::time_point> deadline, OutputWatch& output,
-                        const RunExpectations& expectations) {
+                        const RunExpectations& expectations, std::ostream& err) {
     Clock::time_point nextTick = Clock::now() + kTickPeriod;
     bool stopped = false;
     StopReason reason = StopReason::Request;
@@ -188,6 +195,10 @@ StopReason pumpUntilEnd(Session& session, const platform::InterruptRequests& int
             output.expectWrites();
             session.tick();
             output.failed();
+            if (const auto failure = session.takeCaptureFailure()) {
+                err << "capture stopped: " << displayPath(failure->file) << ": " << failure->error.message() << "\n";
+                err.flush();
+            }
             nextTick = Clock::now() + kTickPeriod;
             continue;
         }
@@ -253,6 +264,13 @@ int runFolder(const RunRequest& request, Console console) {
         if (!expectations.error.empty()) {
             return usageError(console, "run", expectations.error);
         }
+        if (request.pcapFile) {
+            if (const std::error_code error = session.startCapture(*request.pcapFile)) {
+                console.err << "orvalix-cli run: can't write the capture " << displayPath(*request.pcapFile) << ": "
+                            << error.message() << "\n";
+                return kExitFailure;
+            }
+        }
         const auto started = std::chrono::system_clock::now();
         const Clock::time_point startedSteady = Clock::now();
         if (!session.start()) {
@@ -269,7 +287,7 @@ int runFolder(const RunRequest& request, Console console) {
         output.failed();
         const std::optional<Clock::time_point> deadline =
             request.duration ? std::optional(Clock::now() + *request.duration) : std::nullopt;
-        const StopReason reason = pumpUntilEnd(session, interrupts, deadline, output, expectations.expectations);
+        const StopReason reason = pumpUntilEnd(session, interrupts, deadline, output, expectations.expectations, console.err);
         const bool failed = !sink.serviceError().empty();
         console.out << (failed                                ? "The run ended with an error.\n"
                         : reason == StopReason::UntilsHold ? "Stopped: every --until holds.\n"
@@ -344,7 +362,13 @@ int runRunCommand(std::span<const std::string> arguments, Console console) {
         serviceOptions.maxRingMemory = *limit;
     }
     RunRequest request{folder, serviceOptions, duration, parsed.has("--quiet"), parsed.values("--expect"),
-                       parsed.values("--until"), {}, {}};
+                       parsed.values("--until"), {}, {}, {}};
+    if (const auto values = parsed.values("--pcap"); !values.empty()) {
+        if (values.back().empty()) {
+            return usageError(console, "run", "--pcap needs a file name");
+        }
+        request.pcapFile = pathOf(values.back());
+    }
     for (auto [option, file] : {std::pair{"--report", &request.reportFile}, std::pair{"--junit", &request.junitFile}}) {
         if (const auto values = parsed.values(option); !values.empty()) {
             *file = pathOf(values.back());

@@ -180,7 +180,7 @@ TEST(RunCommand, MaxRingMemoryLimitsEachHistory) {
 }
 
 // They are no records: quiet prints them too.
-TEST(ConsoleSink, TcpConnectionEventsGetALineEachAndTheSummaryCountsConnectionsAndUnsentFrames) {
+TEST(ConsoleSink, PortEventsGetALineEachAndTheSummaryCountsConnectionsUnsentFramesAndLostRecords) {
     std::ostringstream out, err;
     ConsoleSink sink({out, err}, true);
     sink.folderOpened(sinkProject(), {u"D1"});
@@ -190,6 +190,7 @@ TEST(ConsoleSink, TcpConnectionEventsGetALineEachAndTheSummaryCountsConnectionsA
     sink.connectionOpened(u"D1", "");
     sink.sendsDropped(u"D1", 1, 1);
     sink.sendsDropped(u"D1", 3, 4);
+    sink.recordsLost(u"D1", 2, 9);
     sink.printSummary();
     EXPECT_TRUE(out.str().ends_with("D1 no connection on tcp-client://127.0.0.1:502: Connection refused\n"
                                     "D1 connected 127.0.0.1:502\n"
@@ -197,8 +198,10 @@ TEST(ConsoleSink, TcpConnectionEventsGetALineEachAndTheSummaryCountsConnectionsA
                                     "D1 connected\n"
                                     "D1 1 frame not sent (1 in all): no connection\n"
                                     "D1 3 frames not sent (4 in all): no connection\n"
+                                    "D1 2 records were lost before the pump took them (9 in all)\n"
                                     "Summary:\n"
-                                    "  D1: 0 received, 0 sent, 0 marks, 0 log files, 2 connections, 4 frames not sent\n"))
+                                    "  D1: 0 received, 0 sent, 0 marks, 0 log files, 2 connections, 4 frames not sent, "
+                                    "9 records lost\n"))
         << out.str();
     EXPECT_EQ(err.str(), "");
 }

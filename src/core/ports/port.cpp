@@ -43,6 +43,13 @@ std::string socketAddressText(const SocketAddress& address) {
            std::to_string(b[7]) + ':' + std::to_string(b[2] << 8 | b[3]);
 }
 
+UdpEndpoint socketEndpoint(const SocketAddress& address) {
+    const auto& b = address.bytes;
+    return UdpEndpoint{static_cast<std::uint32_t>(b[4]) << 24 | static_cast<std::uint32_t>(b[5]) << 16 |
+                           static_cast<std::uint32_t>(b[6]) << 8 | b[7],
+                       static_cast<std::uint16_t>(b[2] << 8 | b[3])};
+}
+
 std::string cantOpenMessage(std::u16string_view portName, bool japanese) {
     if (japanese) {
         return toNarrow(std::u16string(portName) + u" を開けません。");

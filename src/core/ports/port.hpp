@@ -24,6 +24,8 @@ struct SocketAddress {
 
 // "127.0.0.1:50344": the address and port of the image.
 std::string socketAddressText(const SocketAddress& address);
+// The address and port of the image, in host byte order.
+UdpEndpoint socketEndpoint(const SocketAddress& address);
 
 // Communication error flags of a serial read, as the Windows CE_ values (so that the
 // attribute word of a received record means the same on every platform).

@@ -124,7 +124,7 @@ void reportReceivedFrame(ServiceRuntime& runtime, EnvironmentRuntime& environmen
     runtime.links.pushTraffic(environment.name,
                               std::span<const std::uint8_t>(environment.receiveBuffer.data.data(),
                                                             environment.receiveBuffer.length),
-                              runtime.now, extra);
+                              runtime.now, extra, environment.receivedPeer());
     if (environment.stream()) {
         runtime.trace.record(messages::kDetectedRxFrame);
     }

@@ -40,12 +40,12 @@ ServiceLinks linksTo(SimulationService::Shared& shared) {
             return shared.frames;
         },
         [&shared](std::u16string_view environment, std::span<const std::uint8_t> data, std::uint64_t time,
-                  std::span<const std::uint8_t> extra) {
+                  std::span<const std::uint8_t> extra, UdpEndpoint peer) {
             if (data.empty()) {
                 return;  // the store ignores it; no need to take the lock
             }
             const std::lock_guard lock(shared.lock);
-            shared.traffic.push(environment, data, time, extra);
+            shared.traffic.push(environment, data, time, extra, peer);
         },
         [&shared](std::u16string_view environment, const PortHealth& health) {
             const std::lock_guard lock(shared.lock);

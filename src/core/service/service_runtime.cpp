@@ -7,6 +7,23 @@
 #include "core/traffic/extra_block.hpp"
 
 namespace orvalix {
+
+UdpEndpoint EnvironmentRuntime::receivedPeer() const {
+    return kind == PortKind::Udp || kind == PortKind::Tcp ? socketEndpoint(lastSender) : UdpEndpoint{};
+}
+
+UdpEndpoint EnvironmentRuntime::sentPeer(const SocketAddress& destination) const {
+    switch (kind) {
+        case PortKind::Udp: return socketEndpoint(destination);
+        case PortKind::Tcp: {
+            // A frame goes to the connection being served, which may not have sent anything yet.
+            const ConnectionHealth& connections = portHealth.connections;
+            return socketEndpoint(connections.connected() ? connections.peer(connections.opened) : lastSender);
+        }
+        default: return UdpEndpoint{};
+    }
+}
+
 namespace {
 
 // Milliseconds to 100 ns units; a negative time-out times out every cycle. Only streams

@@ -82,13 +82,18 @@ struct EnvironmentRuntime {
     // whole frames.
     bool stream() const { return kind == PortKind::Serial || kind == PortKind::Tcp; }
     bool portLost() const { return portHealth.lostError != 0; }
+    // The far end of a received record: the datagram's sender, the TCP connection's peer.
+    UdpEndpoint receivedPeer() const;
+    // The far end of a record sent to destination: where the datagram went, the TCP peer.
+    UdpEndpoint sentPeer(const SocketAddress& destination) const;
 };
 
 // How the thread reaches the service object; each takes the object's lock for its copy.
 struct ServiceLinks {
     std::function<std::shared_ptr<const FrameMap>()> takeFrames;
+    // The peer is the far end of a UDP or TCP record (zero for the other kinds).
     std::function<void(std::u16string_view environment, std::span<const std::uint8_t> data, std::uint64_t time,
-                       std::span<const std::uint8_t> extra)>
+                       std::span<const std::uint8_t> extra, UdpEndpoint peer)>
         pushTraffic;
     // Called when what the port tells changed: rarely, except for the drop count under a flood.
     std::function<void(std::u16string_view environment, const PortHealth& health)> reportPort;

@@ -126,9 +126,14 @@ std::string SimulationService::lastError() const {
 }
 
 std::int32_t SimulationService::popTraffic(std::u16string_view environment, std::span<std::uint8_t> data,
-                                           std::uint64_t& time, std::span<std::uint8_t> extra) {
+                                           std::uint64_t& time, std::span<std::uint8_t> extra, UdpEndpoint& peer) {
     const std::lock_guard lock(shared_->lock);
-    return shared_->traffic.pop(environment, data, time, extra);
+    return shared_->traffic.pop(environment, data, time, extra, peer);
+}
+
+std::uint64_t SimulationService::recordsLost(std::u16string_view environment) const {
+    const std::lock_guard lock(shared_->lock);
+    return shared_->traffic.lost(environment);
 }
 
 PortHealth SimulationService::portHealth(std::u16string_view environment) const {

@@ -57,9 +57,12 @@ public:
     // Text of the exception that ended the last run; empty after a normal end.
     std::string lastError() const;
 
-    // The oldest record of the environment, removed from the store; 0 when none.
+    // The oldest record of the environment, removed from the store; 0 when none. The peer is
+    // the record's far end for UDP and TCP environments, zero otherwise.
     std::int32_t popTraffic(std::u16string_view environment, std::span<std::uint8_t> data, std::uint64_t& time,
-                            std::span<std::uint8_t> extra);
+                            std::span<std::uint8_t> extra, UdpEndpoint& peer);
+    // Records of the environment that the store overwrote before popTraffic took them, this run.
+    std::uint64_t recordsLost(std::u16string_view environment) const;
 
     // What the environment's port of the current (or last) run last told; all zero when it
     // has told nothing or was not opened.

@@ -44,7 +44,7 @@ bool transmitStep(ServiceRuntime& runtime, EnvironmentRuntime& environment, cons
     if (environment.stream()) {
         runtime.trace.record(messages::kSent);
     }
-    runtime.links.pushTraffic(environment.name, frameBytes, runtime.now, extra);
+    runtime.links.pushTraffic(environment.name, frameBytes, runtime.now, extra, environment.sentPeer(destination));
     if (!environment.stream()) {
         runtime.trace.record(messages::kSent);
     }

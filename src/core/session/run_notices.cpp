@@ -95,4 +95,14 @@ std::string sendsDroppedNotice(std::u16string_view environment, std::uint64_t ad
            " not sent (" + std::to_string(total) + " in all): no connection";
 }
 
+std::string recordsLostNotice(std::u16string_view environment, std::uint64_t added, std::uint64_t total,
+                              bool japanese) {
+    if (japanese) {
+        return toNarrow(environment) + " 取り込む前に上書きされたレコードが " + std::to_string(added) +
+               " 個あります (計 " + std::to_string(total) + " 個)";
+    }
+    return toNarrow(environment) + " " + std::to_string(added) + (added == 1 ? " record was" : " records were") +
+           " lost before the pump took them (" + std::to_string(total) + " in all)";
+}
+
 }  // namespace orvalix

@@ -37,6 +37,9 @@ std::string connectFailedNotice(std::u16string_view environment, std::u16string_
 // "S1 3 frames not sent (5 in all): no connection"
 std::string sendsDroppedNotice(std::u16string_view environment, std::uint64_t added, std::uint64_t total,
                                bool japanese);
+// "S1 3 records were lost before the pump took them (5 in all)"
+std::string recordsLostNotice(std::u16string_view environment, std::uint64_t added, std::uint64_t total,
+                              bool japanese);
 
 // The path as UTF-8 text.
 std::string pathText(const std::filesystem::path& path);

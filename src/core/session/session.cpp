@@ -4,6 +4,7 @@
 #include <system_error>
 #include <utility>
 
+#include "core/capture/capture_file.hpp"
 #include "core/diagnostics/trace_messages.hpp"
 #include "core/platform/clock.hpp"
 #include "core/project/data_file_path.hpp"
@@ -53,6 +54,10 @@ struct Session::State {
     std::map<std::u16string, std::unique_ptr<TrafficStream>, std::less<>> streams;
     TriggerRecorder recorder;
     PortWatch portWatch;
+    CaptureFile capture;
+    std::optional<CaptureFailure> captureFailure;
+    // Per usable environment, the lost-record total last told.
+    std::map<std::u16string, std::uint64_t, std::less<>> toldLost;
     bool pumpArmed = false;
     bool paused = false;
     std::int64_t lastFrameCheck = 0;
@@ -69,6 +74,7 @@ void Session::open(std::u16string_view dataFolder) {
     State& s = *state_;
     Project fresh;
     loadProject(dataFolder, fresh);
+    stopCapture();  // its interfaces were the old folder's
     // The streams refer to the old project's environments: they go before it does.
     s.streams.clear();
     s.project = std::move(fresh);
@@ -98,6 +104,7 @@ bool Session::start() {
     }
     s.recorder.clear();
     s.portWatch.clear();
+    s.toldLost.clear();
     // A history above the limit is refused by the service as well (it has the same limit and
     // settings), which ends the run as a port that cannot be opened does. One whose memory could
     // not be had at open gets another try; failing again, it fails the run here.
@@ -150,10 +157,23 @@ void Session::tick() {
     s.trace.record(messages::kTickStarted);
 
     if (!s.paused) {
-        const PumpParts parts{s.trace, s.sink, s.service, s.recorder, s.project.dataFolder};
+        const PumpParts parts{s.trace, s.sink, s.service, s.recorder, s.project.dataFolder, &s.capture};
         for (const std::u16string& name : s.usable) {
             updateTraffic(parts, name, s.project.environments->find(name)->second, stream(name));
         }
+    }
+    // Paused or not: a full store overwrites what waits in it.
+    for (const std::u16string& name : s.usable) {
+        const std::uint64_t total = s.service.recordsLost(name);
+        std::uint64_t& told = s.toldLost[name];
+        if (total > told) {
+            s.sink.recordsLost(name, total - told, total);
+            s.capture.addLost(name, total - told, total, platform::currentFileTime());
+            told = total;
+        }
+    }
+    if (const std::error_code error = s.capture.flush()) {
+        s.captureFailure = CaptureFailure{s.capture.path(), error};
     }
     s.trace.record(messages::kTickUpdatedTraffics);
 
@@ -187,6 +207,22 @@ void Session::tick() {
     s.service.stop();
     s.pumpArmed = false;
 }
+
+std::error_code Session::startCapture(const std::filesystem::path& file) {
+    State& s = *state_;
+    std::vector<CaptureInterface> interfaces;
+    for (const std::u16string& name : s.usable) {
+        interfaces.push_back(captureInterface(name, s.project.environments->find(name)->second));
+    }
+    s.captureFailure.reset();
+    return s.capture.open(file, std::move(interfaces));
+}
+
+void Session::stopCapture() { state_->capture.close(); }
+
+bool Session::capturing() const { return state_->capture.isOpen(); }
+
+std::optional<Session::CaptureFailure> Session::takeCaptureFailure() { return std::exchange(state_->captureFailure, {}); }
 
 const Project& Session::project() const { return state_->project; }
 

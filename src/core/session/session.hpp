@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <map>
+#include <optional>
+#include <system_error>
 #include <memory>
 #include <optional>
 #include <string>
@@ -50,6 +53,20 @@ public:
     // One tick of the update pump; nothing when the pump is not armed. The tick that finds
     // the service thread ended reports its error, releases it and disarms the pump.
     void tick();
+
+    // Writes every record the pump moves from now on to a pcapng file, one interface per
+    // usable environment of the open folder, flushed at the end of each tick. The system's
+    // reason when the file cannot be made. Opening a folder stops the capture.
+    std::error_code startCapture(const std::filesystem::path& file);
+    void stopCapture();
+    bool capturing() const;
+    // A capture whose write failed stops at that tick; the next call returns its file and the
+    // system's reason, once.
+    struct CaptureFailure {
+        std::filesystem::path file;
+        std::error_code error;
+    };
+    std::optional<CaptureFailure> takeCaptureFailure();
 
     const Project& project() const;
     // Usable environments in map order: the k-th is environment k of the menu.

@@ -27,8 +27,9 @@ void updateTraffic(const PumpParts& parts, std::u16string_view name, const Envir
 
     for (;;) {
         std::uint64_t time = 0;
+        UdpEndpoint peer;
         std::fill(extra.begin(), extra.end(), std::uint8_t{0});
-        const std::int32_t length = parts.service.popTraffic(name, data, time, extra);
+        const std::int32_t length = parts.service.popTraffic(name, data, time, extra, peer);
         parts.trace.record(messages::kUpdatePumpedUp, length);
         if (length < 1) {
             break;
@@ -40,6 +41,9 @@ void updateTraffic(const PumpParts& parts, std::u16string_view name, const Envir
             ++appended;
             marks += stream->addMarks(time, extra);
             parts.sink.recordPumped(name, environment, record, time, extra);
+        }
+        if (parts.capture != nullptr) {
+            parts.capture->addRecord(name, record, time, extra, peer);
         }
         parts.trace.record(messages::kUpdateTransferred);
         // The record is already the stream's newest: a new log file starts with it.

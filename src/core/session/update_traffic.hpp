@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "core/capture/capture_file.hpp"
 #include "core/diagnostics/execution_trace.hpp"
 #include "core/project/project.hpp"
 #include "core/service/simulation_service.hpp"
@@ -18,6 +19,7 @@ struct PumpParts {
     SimulationService& service;
     TriggerRecorder& recorder;
     std::u16string_view dataFolder;
+    CaptureFile* capture;  // null or closed: no capture
 };
 
 // Drains the environment's records from the service into its stream (when it has one),

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/expression/byte_buffer.hpp"
+#include "core/ports/port_options.hpp"
 #include "core/text/text_conversion.hpp"
 #include "core/traffic/extra_block.hpp"
 
@@ -35,7 +36,7 @@ std::uint64_t ringMemory(const Environment& environment) {
 }
 
 std::unique_ptr<TrafficRing> makeEnvironmentRing(const Environment& environment, std::uint64_t limit,
-                                                 std::optional<RingRefusal>& refusal) {
+                                                 std::optional<RingRefusal>& refusal, bool keepPeers) {
     refusal.reset();
     const std::int32_t capacity = environment.port.recordCapacity;
     const std::int32_t maxLength = environment.port.maxRecordLength;
@@ -45,7 +46,9 @@ std::unique_ptr<TrafficRing> makeEnvironmentRing(const Environment& environment,
         refusal = RingRefusal{capacity, maxLength, bytes, limit, true};
         return std::make_unique<TrafficRing>(0, 0, extraSize);
     }
-    auto ring = std::make_unique<TrafficRing>(capacity, maxLength, extraSize);
+    const PortKind kind = portKind(environment.port);
+    const bool peers = keepPeers && (kind == PortKind::Udp || kind == PortKind::Tcp);
+    auto ring = std::make_unique<TrafficRing>(capacity, maxLength, extraSize, peers);
     if (ring->bufferMissing()) {
         refusal = RingRefusal{capacity, maxLength, bytes, limit, false};
     }

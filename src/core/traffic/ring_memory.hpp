@@ -33,9 +33,10 @@ struct RingRefusal {
 };
 
 // The environment's ring. Above the limit, or when the buffer cannot be made, the ring keeps
-// nothing and refusal says why; otherwise refusal is left empty.
+// nothing and refusal says why; otherwise refusal is left empty. With keepPeers, the ring of a
+// UDP or TCP port keeps each record's peer as well.
 std::unique_ptr<TrafficRing> makeEnvironmentRing(const Environment& environment, std::uint64_t limit,
-                                                 std::optional<RingRefusal>& refusal);
+                                                 std::optional<RingRefusal>& refusal, bool keepPeers = false);
 
 // The text Start fails with, naming the environment, both settings and the bytes; UTF-8.
 std::string ringRefusalMessage(std::u16string_view environment, const RingRefusal& refusal, bool japanese);

@@ -30,7 +30,7 @@ T load(const std::uint8_t* at) {
 
 }  // namespace
 
-TrafficRing::TrafficRing(std::int32_t capacity, std::int32_t maxLength, std::int32_t extraSize)
+TrafficRing::TrafficRing(std::int32_t capacity, std::int32_t maxLength, std::int32_t extraSize, bool keepsPeers)
     : extraSize_(std::max(extraSize, std::int32_t{0})) {
     if (capacity < 1 || maxLength < 1) {
         return;
@@ -46,7 +46,11 @@ TrafficRing::TrafficRing(std::int32_t capacity, std::int32_t maxLength, std::int
     }
     try {
         buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(total));
+        if (keepsPeers) {
+            peers_ = std::make_unique<UdpEndpoint[]>(static_cast<std::size_t>(capacity));
+        }
     } catch (const std::bad_alloc&) {
+        buffer_.reset();
         bufferMissing_ = true;  // the owner refuses to start with it
         return;
     }
@@ -60,10 +64,16 @@ std::uint8_t* TrafficRing::slot(std::int32_t index) const {
 }
 
 std::int32_t TrafficRing::push(std::span<const std::uint8_t> data, std::uint64_t time,
-                               std::span<const std::uint8_t> extra) {
+                               std::span<const std::uint8_t> extra, UdpEndpoint peer) {
     const std::lock_guard lock(mutex_);
     if (capacity_ == 0) {
         return 0;
+    }
+    if (count_ == capacity_) {
+        ++overwritten_;
+    }
+    if (peers_) {
+        peers_[static_cast<std::size_t>(head_)] = peer;
     }
     const auto stored = static_cast<std::int32_t>(std::min(data.size(), static_cast<std::size_t>(maxLength_)));
     const auto extraSize = static_cast<std::size_t>(extraSize_);
@@ -89,7 +99,14 @@ std::int32_t TrafficRing::push(std::span<const std::uint8_t> data, std::uint64_t
 
 std::int32_t TrafficRing::read(std::int32_t index, std::span<std::uint8_t> data, std::uint64_t& time,
                                std::span<std::uint8_t> extra) {
+    UdpEndpoint peer;
+    return read(index, data, time, extra, peer);
+}
+
+std::int32_t TrafficRing::read(std::int32_t index, std::span<std::uint8_t> data, std::uint64_t& time,
+                               std::span<std::uint8_t> extra, UdpEndpoint& peer) {
     const std::lock_guard lock(mutex_);
+    peer = UdpEndpoint{};
     if (count_ == 0) {
         time = 0;
         return 0;
@@ -100,6 +117,9 @@ std::int32_t TrafficRing::read(std::int32_t index, std::span<std::uint8_t> data,
         slotIndex += capacity_;
     }
 
+    if (peers_) {
+        peer = peers_[static_cast<std::size_t>(slotIndex)];
+    }
     const std::uint8_t* const source = slot(slotIndex);
     const auto stored = load<std::int32_t>(source + kLengthOffset);
     time = static_cast<std::uint64_t>(load<std::uint32_t>(source + kTimeHighOffset)) << 32 |
@@ -124,6 +144,12 @@ void TrafficRing::clear() {
     const std::lock_guard lock(mutex_);
     head_ = 0;
     count_ = 0;
+    overwritten_ = 0;
+}
+
+std::uint64_t TrafficRing::overwritten() const {
+    const std::lock_guard lock(mutex_);
+    return overwritten_;
 }
 
 std::int32_t TrafficRing::size() const {

@@ -12,7 +12,7 @@ void TrafficStore::prepare(const EnvironmentMap& environments, std::uint64_t rin
             continue;
         }
         std::optional<RingRefusal> refusal;
-        rings_.emplace(name, makeEnvironmentRing(environment, ringMemoryLimit, refusal));
+        rings_.emplace(name, makeEnvironmentRing(environment, ringMemoryLimit, refusal, true));
         if (refusal && !refused_) {
             refused_ = Refused{name, *refusal};
         }
@@ -20,7 +20,7 @@ void TrafficStore::prepare(const EnvironmentMap& environments, std::uint64_t rin
 }
 
 void TrafficStore::push(std::u16string_view environment, std::span<const std::uint8_t> data, std::uint64_t time,
-                        std::span<const std::uint8_t> extra) {
+                        std::span<const std::uint8_t> extra, UdpEndpoint peer) {
     if (data.empty()) {
         return;
     }
@@ -28,17 +28,23 @@ void TrafficStore::push(std::u16string_view environment, std::span<const std::ui
     if (found == rings_.end()) {
         return;
     }
-    found->second->push(data, time, extra);
+    found->second->push(data, time, extra, peer);
 }
 
 std::int32_t TrafficStore::pop(std::u16string_view environment, std::span<std::uint8_t> data, std::uint64_t& time,
-                               std::span<std::uint8_t> extra) {
+                               std::span<std::uint8_t> extra, UdpEndpoint& peer) {
     const auto found = rings_.find(environment);
     if (found == rings_.end()) {
         time = 0;
+        peer = UdpEndpoint{};
         return 0;
     }
-    return found->second->read(-1, data, time, extra);
+    return found->second->read(-1, data, time, extra, peer);
+}
+
+std::uint64_t TrafficStore::lost(std::u16string_view environment) const {
+    const auto found = rings_.find(environment);
+    return found == rings_.end() ? 0 : found->second->overwritten();
 }
 
 const TrafficRing* TrafficStore::ring(std::u16string_view environment) const {

@@ -31,12 +31,16 @@ public:
     const std::optional<Refused>& refused() const { return refused_; }
 
     // Nothing happens for an empty frame or a name without a ring.
+    // The peer is kept for UDP and TCP environments only.
     void push(std::u16string_view environment, std::span<const std::uint8_t> data, std::uint64_t time,
-              std::span<const std::uint8_t> extra);
+              std::span<const std::uint8_t> extra, UdpEndpoint peer = {});
 
     // Removes and returns the oldest record's length; 0 (and time 0) when there is none.
     std::int32_t pop(std::u16string_view environment, std::span<std::uint8_t> data, std::uint64_t& time,
-                     std::span<std::uint8_t> extra);
+                     std::span<std::uint8_t> extra, UdpEndpoint& peer);
+
+    // Records of the environment that its full ring overwrote before a pop took them.
+    std::uint64_t lost(std::u16string_view environment) const;
 
     // The environment's ring, or null when it has none.
     const TrafficRing* ring(std::u16string_view environment) const;

@@ -16,6 +16,7 @@
 #define ORVALIX_CMD_TILE 32777
 #define ORVALIX_CMD_CASCADE 32780
 #define ORVALIX_CMD_PAUSE 32782
+#define ORVALIX_CMD_CAPTURE 32783
 #define ORVALIX_CMD_SHOW_ENVIRONMENT 30000
 
 #ifndef RC_INVOKED
@@ -34,6 +35,7 @@ enum Command : int {
     kCommandTile = ORVALIX_CMD_TILE,
     kCommandCascade = ORVALIX_CMD_CASCADE,
     kCommandPause = ORVALIX_CMD_PAUSE,
+    kCommandCapture = ORVALIX_CMD_CAPTURE,
     kCommandShowEnvironment = ORVALIX_CMD_SHOW_ENVIRONMENT,
 };
 

@@ -34,4 +34,9 @@ std::u16string datagramsDroppedStatus(bool japanese, std::u16string_view environ
         .append(u" in all): the receive buffer was full");
 }
 
+std::u16string captureStoppedStatus(bool japanese, std::u16string_view file, std::u16string_view reason) {
+    std::u16string text(japanese ? u"キャプチャを停止しました: " : u"capture stopped: ");
+    return text.append(file).append(u": ").append(reason);
+}
+
 }  // namespace orvalix::ui

@@ -16,4 +16,7 @@ std::u16string portLostStatus(bool japanese, std::u16string_view environment, st
 std::u16string datagramsDroppedStatus(bool japanese, std::u16string_view environment, std::uint64_t added,
                                       std::uint64_t total);
 
+// "capture stopped: <file>: <reason>": a write to the capture file failed; the run goes on.
+std::u16string captureStoppedStatus(bool japanese, std::u16string_view file, std::u16string_view reason);
+
 }  // namespace orvalix::ui

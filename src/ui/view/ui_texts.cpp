@@ -11,6 +11,9 @@ constexpr UiTexts kJapanese{
     .attributeColumn = u"Attribute",
     .offsetColumn = u"Ofs",
     .exitPrompt = u"通信中です。終了しますか？",
+    .captureItem = u"pcapng にキャプチャ(&C)...",
+    .stopCaptureItem = u"キャプチャを停止(&C)",
+    .captureFailed = u"キャプチャを書き込めません: ",
 };
 
 constexpr UiTexts kEnglish{
@@ -20,6 +23,9 @@ constexpr UiTexts kEnglish{
     .attributeColumn = u"Attribute",
     .offsetColumn = u"Ofs",
     .exitPrompt = u"Communication is in progress. Sure to Exit?",
+    .captureItem = u"&Capture to pcapng...",
+    .stopCaptureItem = u"Stop &capture",
+    .captureFailed = u"Can't write the capture ",
 };
 
 }  // namespace

@@ -6,7 +6,8 @@
 namespace orvalix::ui {
 
 // The user-facing texts of the desktop application that follow the user's language.
-// The menu and the folder dialog's title exist in Japanese only and live in the resources.
+// The menu and the folder dialog's title exist in Japanese only and live in the resources, but
+// for the capture item, which names what it does next.
 struct UiTexts {
     std::u16string_view timeColumn;
     std::u16string_view lengthColumn;
@@ -14,6 +15,9 @@ struct UiTexts {
     std::u16string_view attributeColumn;
     std::u16string_view offsetColumn;
     std::u16string_view exitPrompt;
+    std::u16string_view captureItem;      // starts a capture: a save dialog follows
+    std::u16string_view stopCaptureItem;  // while one runs
+    std::u16string_view captureFailed;    // the error box when the file cannot be made
 };
 
 const UiTexts& uiTexts(bool japanese);

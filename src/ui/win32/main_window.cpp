@@ -1,5 +1,6 @@
 #include "ui/win32/main_window.hpp"
 
+#include <commdlg.h>
 #include <shlobj.h>
 #include <shlwapi.h>
 
@@ -150,6 +151,11 @@ void MainWindow::onTimer() {
     ::KillTimer(handle(), timerId_);
     timerId_ = 0;
     session_.tick();
+    if (const auto failure = session_.takeCaptureFailure()) {
+        showStatus(orvalix::ui::captureStoppedStatus(orvalix::platform::userLanguageIsJapanese(),
+                                                     failure->file.u16string(),
+                                                     orvalix::toWide(failure->error.message())));
+    }
     if (session_.pumpArmed()) {
         armPump();
     }
@@ -168,6 +174,12 @@ void MainWindow::onInitMenuPopup(HMENU popup, int position) {
     case orvalix::ui::MenuPopup::Run:
         ::CheckMenuItem(popup, orvalix::ui::kCommandPause,
                         MF_BYCOMMAND | (session_.paused() ? MF_CHECKED : MF_UNCHECKED));
+        {
+            const auto& texts = orvalix::ui::uiTexts(orvalix::platform::userLanguageIsJapanese());
+            const std::u16string item(session_.capturing() ? texts.stopCaptureItem : texts.captureItem);
+            ::ModifyMenuW(popup, orvalix::ui::kCommandCapture, MF_BYCOMMAND | MF_STRING, orvalix::ui::kCommandCapture,
+                          wide(item));
+        }
         break;
     case orvalix::ui::MenuPopup::View:
         for (int item = ::GetMenuItemCount(popup) - 1; item >= orvalix::ui::kFixedViewItems; --item) {
@@ -203,6 +215,9 @@ bool MainWindow::onCommand(int command) {
         return true;
     case kCommandPause:
         session_.setPaused(!session_.paused());
+        return true;
+    case kCommandCapture:
+        toggleCapture();
         return true;
     case kCommandTile:
         ::TileWindows(mdiClient_, MDITILE_HORIZONTAL | MDITILE_SKIPDISABLED, nullptr, 0, nullptr);
@@ -281,6 +296,32 @@ void MainWindow::start() {
     ::SendMessageW(statusBar_, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(L""));
     if (session_.start() && session_.pumpArmed()) {
         armPump();
+    }
+}
+
+void MainWindow::toggleCapture() {
+    if (session_.capturing()) {
+        session_.stopCapture();
+        return;
+    }
+    wchar_t file[MAX_PATH] = {};
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = handle();
+    dialog.lpstrFilter = L"pcapng (*.pcapng)\0*.pcapng\0";
+    dialog.lpstrFile = file;
+    dialog.nMaxFile = MAX_PATH;
+    dialog.lpstrDefExt = L"pcapng";
+    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+    if (!::GetSaveFileNameW(&dialog)) {
+        return;  // cancelled
+    }
+    const std::u16string path = fromWide(file);
+    if (const std::error_code error = session_.startCapture(std::filesystem::path(path))) {
+        const auto& texts = orvalix::ui::uiTexts(orvalix::platform::userLanguageIsJapanese());
+        // The system's reason on a line of its own, as the Can't open box has it.
+        showErrorBox(trace_, handle(),
+                     orvalix::toNarrow(std::u16string(texts.captureFailed) + path) + "\n" + error.message());
     }
 }
 
@@ -371,6 +412,11 @@ void MainWindow::connectFailed(std::u16string_view environment, std::u16string_v
 void MainWindow::sendsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) {
     showStatus(orvalix::toWide(
         orvalix::sendsDroppedNotice(environment, added, total, orvalix::platform::userLanguageIsJapanese())));
+}
+
+void MainWindow::recordsLost(std::u16string_view environment, std::uint64_t added, std::uint64_t total) {
+    showStatus(orvalix::toWide(
+        orvalix::recordsLostNotice(environment, added, total, orvalix::platform::userLanguageIsJapanese())));
 }
 
 }  // namespace Orvalix

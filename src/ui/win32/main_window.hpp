@@ -42,6 +42,8 @@ private:
     bool onCommand(int command);
     void chooseFolder();
     void start();
+    // Stops a running capture, or asks for a file and starts one.
+    void toggleCapture();
     void showEnvironment(std::size_t k);
     void updateTitle();
     void destroyTrafficWindows();
@@ -64,6 +66,7 @@ private:
     void connectionClosed(std::u16string_view environment, const std::string& peer) override;
     void connectFailed(std::u16string_view environment, std::u16string_view port, const std::string& reason) override;
     void sendsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) override;
+    void recordsLost(std::u16string_view environment, std::uint64_t added, std::uint64_t total) override;
     // What the user should know of the run without a box to dismiss: the newest such line.
     void showStatus(const std::u16string& text);
 

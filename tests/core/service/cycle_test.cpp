@@ -324,5 +324,48 @@ TEST(PortHealth, ChangesAreReportedOnceAndALostPortSitsOutTheRestOfTheRun) {
     }
 }
 
+// The far end each record carries: the sender of what came, where a frame went, the TCP
+// connection's peer; none for a serial line. Each port delivers {1, 2, 3} from 10.0.0.7:4001.
+TEST(Receive, UdpAndTcpRecordsCarryTheirPeer) {
+    const auto address = [](std::uint16_t port) {
+        SocketAddress a;
+        a.bytes = {2, 0, static_cast<std::uint8_t>(port >> 8), static_cast<std::uint8_t>(port), 10, 0, 0, 7};
+        return a;
+    };
+    const UdpEndpoint sender{0x0A000007, 4001}, connected{0x0A000007, 4002};
+    struct PeerCase {
+        const char* rule;
+        Environment env;
+        bool tcpConnected;
+        std::vector<std::string> pushed;
+        std::vector<UdpEndpoint> peers;
+    };
+    const PeerCase cases[] = {
+        {"UDP: a datagram from its sender, the answer back to it", udp({step("R[0] == 1", "Echo")}), false,
+         {"1 rx 01 02 03", "1 tx 01 02 03"}, {sender, sender}},
+        {"TCP: bytes from whom the read names, frames to the connection being served", test::tcp(-1, {step("1", "F")}),
+         true, {"1 rx 01", "1 tx 46", "1 rx 02", "1 tx 46", "1 rx 03", "1 tx 46"},
+         {sender, connected, sender, connected, sender, connected}},
+        {"serial: no peer", serial(-1, {step("R[0] == 1", "F")}), false,
+         {"1 rx 01", "1 tx 46", "1 rx 02", "1 rx 03"}, {{}, {}, {}, {}}},
+    };
+    for (const PeerCase& c : cases) {
+        SCOPED_TRACE(c.rule);
+        test::Rig rig;
+        rig.setFrames({{u"F", frame({"0x46"})}, {u"Echo", frame({"R[0]", "R[1]", "R[2]"})}});
+        test::FakePort& port = rig.add(u"B", c.env);
+        port.incoming.push_back({1, 2, 3});
+        port.sender = address(4001);
+        if (c.tcpConnected) {
+            port.told.connections.opened = 1;
+            port.told.connections.peer(1) = address(4002);
+        }
+        rig.start();
+        rig.cycle();
+        EXPECT_EQ(rig.pushed, c.pushed);
+        EXPECT_EQ(rig.peers, c.peers);
+    }
+}
+
 }  // namespace
 }  // namespace orvalix

@@ -218,6 +218,7 @@ public:
     // Each record pushed, which must carry its cycle's time: the cycle's number (from 1) and
     // the record as described by describeRecord.
     std::vector<std::string> pushed;
+    std::vector<UdpEndpoint> peers;  // the peer of each kept push
     bool keepPushes = true;  // without it pushes are only counted
     std::size_t pushCount = 0;
     // Each port report: the cycle's number, the environment, the lost error and the drop count.
@@ -251,12 +252,13 @@ private:
     }
     decltype(ServiceLinks::pushTraffic) pushLink() {
         return [this](std::u16string_view name, std::span<const std::uint8_t> data, std::uint64_t time,
-                      std::span<const std::uint8_t> extra) {
+                      std::span<const std::uint8_t> extra, UdpEndpoint peer) {
             ++pushCount;
             EXPECT_EQ(time, now_);
             if (keepPushes) {
                 const Environment& settings = environments_->find(name)->second;
                 pushed.push_back(std::to_string(cycles_) + ' ' + describeRecord(settings, data, extra));
+                peers.push_back(peer);
             }
         };
     }

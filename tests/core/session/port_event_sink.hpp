@@ -39,6 +39,10 @@ struct PortEventSink : TrafficSink {
         portEvents.push_back(toNarrow(environment) + " unsent " + std::to_string(added) + " of " +
                              std::to_string(total));
     }
+    void recordsLost(std::u16string_view environment, std::uint64_t added, std::uint64_t total) override {
+        portEvents.push_back(toNarrow(environment) + " lost records " + std::to_string(added) + " of " +
+                             std::to_string(total));
+    }
 
     std::vector<std::string> portEvents;
 };

@@ -21,6 +21,9 @@ TEST(RunNotices, ConnectionNoticesNameTheEnvironmentAndThePeerInEitherLanguage) 
         {connectFailedNotice(u"S1", u"tcp-client://plc:502", "Connection refused", true),
          "S1 tcp-client://plc:502 で接続できません: Connection refused"},
         {sendsDroppedNotice(u"S1", 3, 5, true), "S1 接続がないため、フレームを 3 個送信しませんでした (計 5 個)"},
+        {recordsLostNotice(u"S1", 1, 1, false), "S1 1 record was lost before the pump took them (1 in all)"},
+        {recordsLostNotice(u"S1", 3, 5, false), "S1 3 records were lost before the pump took them (5 in all)"},
+        {recordsLostNotice(u"S1", 3, 5, true), "S1 取り込む前に上書きされたレコードが 3 個あります (計 5 個)"},
     };
     for (const auto& [text, expected] : cases) EXPECT_EQ(text, expected);
 }

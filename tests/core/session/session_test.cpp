@@ -5,12 +5,16 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
+#include <ranges>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include "../capture/pcapng_reader.hpp"
 #include "../service/service_test_support.hpp"
 #include "core/diagnostics/trace_messages.hpp"
 #include "core/platform/sockets_startup.hpp"
@@ -36,8 +40,12 @@ struct RecordingSink final : test::PortEventSink {
         updates.push_back(toNarrow(environment) + ": " + std::to_string(marks) + " " + std::to_string(appended));
     }
     void serviceFailed(const std::string& text) override { failures.push_back(text); }
+    void recordsLost(std::u16string_view environment, std::uint64_t added, std::uint64_t total) override {
+        lost.push_back(toNarrow(environment) + " " + std::to_string(added) + " of " + std::to_string(total));
+    }
 
     std::vector<Names> opened;
+    Texts lost;
     Texts records, updates, failures;
 };
 
@@ -164,6 +172,8 @@ TEST_F(SessionTest, AfterStopExactlyOneMorePumpMovesWhatTheServiceHandedOver) {
 
 TEST_F(SessionTest, PausedPumpLeavesRecordsInTheStoreWhichKeepsOnlyTheNewest) {
     const std::uint16_t port = writeEchoDevice(3);
+    const fs::path capture = traces_.path() / "run.pcapng";
+    ASSERT_FALSE(session_.startCapture(capture));
     session_.setPaused(true);
     startAndAwaitHello();
     for (std::uint8_t n = 1; n <= 5; ++n) {
@@ -178,6 +188,30 @@ TEST_F(SessionTest, PausedPumpLeavesRecordsInTheStoreWhichKeepsOnlyTheNewest) {
     EXPECT_EQ(sink_.records, (Texts{"tx ee 04", "rx 05", "tx ee 05"}));
     EXPECT_EQ(session_.stream(u"D1")->recordCount(), 3);
     session_.stop();
+    // Each tick tells what it found lost since the last; together they make the total.
+    ASSERT_FALSE(sink_.lost.empty());
+    EXPECT_EQ(sink_.lost.back().substr(sink_.lost.back().find(" of ")), " of 8");
+    std::uint64_t sum = 0;
+    for (const std::string& text : sink_.lost) sum += std::stoull(text.substr(3));
+    EXPECT_EQ(sum, 8u) << ::testing::PrintToString(sink_.lost);
+    // The capture has the records pumped and a statistics block per report, the last with the total.
+    std::ifstream in(capture, std::ios::binary);
+    const auto blocks = test::readBlocks(Bytes(std::istreambuf_iterator<char>(in), {}));
+    EXPECT_EQ(std::ranges::count(blocks, 6u, &test::Block::type), 3);
+    EXPECT_EQ(std::ranges::count(blocks, 5u, &test::Block::type), std::ssize(sink_.lost));
+    const auto lastStatistics = std::ranges::find(blocks | std::views::reverse, 5u, &test::Block::type);
+    ASSERT_NE(lastStatistics, (blocks | std::views::reverse).end());
+    EXPECT_EQ(lastStatistics->options.back(), (test::Option{5, {8, 0, 0, 0, 0, 0, 0, 0}}));
+}
+
+TEST_F(SessionTest, ACaptureThatCannotBeMadeIsNotStartedAndOpeningAFolderStopsOne) {
+    writeEchoDevice();
+    EXPECT_EQ(session_.startCapture(traces_.path() / "none" / "run.pcapng"), std::errc::no_such_file_or_directory);
+    EXPECT_FALSE(session_.capturing());
+    ASSERT_FALSE(session_.startCapture(traces_.path() / "run.pcapng"));
+    EXPECT_TRUE(session_.capturing());
+    session_.open(data_.wide());
+    EXPECT_FALSE(session_.capturing());
 }
 
 TEST_F(SessionTest, ServiceErrorIsReportedOnceAndDisarmsThePumpUntilTheNextStart) {

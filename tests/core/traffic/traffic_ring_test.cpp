@@ -113,7 +113,8 @@ using Popped = std::pair<Bytes, std::uint64_t>;
 Popped pop(TrafficStore& store, std::u16string_view name) {
     Bytes data(64, 0), extra(64, 0);
     std::uint64_t time = 0xDEAD;
-    data.resize(static_cast<std::size_t>(store.pop(name, data, time, extra)));
+    UdpEndpoint peer;
+    data.resize(static_cast<std::size_t>(store.pop(name, data, time, extra, peer)));
     return {data, time};
 }
 
@@ -137,6 +138,56 @@ TEST(TrafficStore, OnlyUsableEnvironmentsGetAFreshRingSizedFromTheirSettings) {
     }
     store.prepare(environments);
     EXPECT_EQ(pop(store, u"P1"), Popped{}) << "prepare starts every ring empty";
+}
+
+// Each case pushes records 1..pushes (record n from peer 10.0.0.n:n) into a ring of 2 after
+// `popsFirst` pops of an empty store, pops `pops` of them, and pushes `more`.
+TEST(TrafficStore, KeepsEachRecordsPeerForUdpAndTcpAndCountsWhatAFullRingOverwrote) {
+    struct Case {
+        const char* rule;
+        PortKindOptions kind;
+        int pushes, pops, more;
+        std::uint16_t firstPeerPort;  // of the first record popped (0: none kept)
+        std::uint64_t lost;
+    };
+    const Case cases[] = {
+        // clang-format off
+        {"a UDP ring gives each record its own peer, oldest first", UdpOptions{}, 2, 1, 0, 1, 0},
+        {"a TCP ring keeps peers too", TcpOptions{}, 2, 1, 0, 1, 0},
+        {"a serial ring keeps none", SerialOptions{}, 2, 1, 0, 0, 0},
+        {"the peer of an overwritten record goes with it", UdpOptions{}, 3, 1, 0, 2, 1},
+        {"every push into a full ring loses one record", SerialOptions{}, 5, 0, 0, 0, 3},
+        {"a pop makes room: the next push loses nothing", TcpOptions{}, 2, 1, 1, 1, 0},
+        {"records lost stay counted after pops", UdpOptions{}, 4, 2, 1, 3, 2},
+        // clang-format on
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rule);
+        EnvironmentMap environments{{u"P", test::makeEnvironment(2, 4)}};
+        environments[u"P"].port.kind = c.kind;
+        TrafficStore store;
+        store.prepare(environments);
+        const auto pushRecord = [&store](int n) {
+            const auto b = static_cast<std::uint8_t>(n);
+            store.push(u"P", Bytes{b}, b, {}, UdpEndpoint{0x0A000000u + b, b});
+        };
+        int next = 1;
+        for (; next <= c.pushes; ++next) pushRecord(next);
+        Bytes data(4), extra(4);
+        std::uint64_t time = 0;
+        UdpEndpoint first{1, 1};
+        for (int i = 0; i < c.pops; ++i) {
+            UdpEndpoint peer{1, 1};
+            ASSERT_EQ(store.pop(u"P", data, time, extra, peer), 1);
+            if (i == 0) first = peer;
+        }
+        for (int i = 0; i < c.more; ++i, ++next) pushRecord(next);
+        if (c.pops > 0) {
+            EXPECT_EQ(first, (c.firstPeerPort == 0 ? UdpEndpoint{}
+                                                    : UdpEndpoint{0x0A000000u + c.firstPeerPort, c.firstPeerPort}));
+        }
+        EXPECT_EQ(store.lost(u"P"), c.lost);
+    }
 }
 
 }  // namespace

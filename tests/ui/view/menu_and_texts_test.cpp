@@ -36,6 +36,10 @@ TEST(UiTexts, ColumnTitlesFollowTheUserLanguage) {
 
 TEST(StatusTexts, PortEventsNameTheEnvironmentAndFollowTheUserLanguage) {
     const std::pair<std::u16string, std::u16string> cases[] = {
+        {captureStoppedStatus(false, u"C:\\run.pcapng", u"No space left on device"),
+         u"capture stopped: C:\\run.pcapng: No space left on device"},
+        {captureStoppedStatus(true, u"C:\\run.pcapng", u"ディスクがいっぱいです"),
+         u"キャプチャを停止しました: C:\\run.pcapng: ディスクがいっぱいです"},
         {portLostStatus(false, u"S1", u"COM3", u"Input/output error"), u"S1: port COM3 lost: Input/output error"},
         {portLostStatus(true, u"S1", u"COM3", u"デバイスが削除されました"),
          u"S1: ポート COM3 が失われました: デバイスが削除されました"},
