@@ -69,6 +69,7 @@ public:
     void connectionClosed(std::u16string_view, const std::string&) override {}
     void connectFailed(std::u16string_view, std::u16string_view, const std::string&) override {}
     void sendsDropped(std::u16string_view, std::uint64_t, std::uint64_t) override {}
+    void recordsLost(std::u16string_view, std::uint64_t, std::uint64_t) override {}
 };
 
 // A temporary data folder, removed with everything in it at the end.

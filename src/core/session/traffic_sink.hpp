@@ -58,6 +58,10 @@ public:
     // total since the run started. At most once a second per environment; the last tick of a run
     // tells what is left.
     virtual void sendsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) = 0;
+    // Records of the environment that the service's store overwrote (its ring was full) before
+    // the pump took them: added since the last call, total since the run started. Told by the
+    // tick that finds them.
+    virtual void recordsLost(std::u16string_view environment, std::uint64_t added, std::uint64_t total) = 0;
 };
 
 }  // namespace orvalix

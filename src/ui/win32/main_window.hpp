@@ -64,6 +64,7 @@ private:
     void connectionClosed(std::u16string_view environment, const std::string& peer) override;
     void connectFailed(std::u16string_view environment, std::u16string_view port, const std::string& reason) override;
     void sendsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) override;
+    void recordsLost(std::u16string_view, std::uint64_t, std::uint64_t) override {}
     // What the user should know of the run without a box to dismiss: the newest such line.
     void showStatus(const std::u16string& text);
 

@@ -39,6 +39,7 @@ struct PortEventSink : TrafficSink {
         portEvents.push_back(toNarrow(environment) + " unsent " + std::to_string(added) + " of " +
                              std::to_string(total));
     }
+    void recordsLost(std::u16string_view, std::uint64_t, std::uint64_t) override {}
 
     std::vector<std::string> portEvents;
 };
