@@ -15,6 +15,7 @@
 #include "cli/commands.hpp"
 #include "cli/console_sink.hpp"
 #include "cli/folder_argument.hpp"
+#include "cli/json_lines_sink.hpp"
 #include "cli/record_line.hpp"
 #include "core/diagnostics/execution_trace.hpp"
 #include "core/diagnostics/trace_messages.hpp"
@@ -37,6 +38,7 @@ constexpr double kLongestRunSeconds = 100.0 * 365 * 24 * 3600;
 constexpr std::string_view kHelp =
     "Usage: orvalix-cli run FOLDER [--for SECONDS] [--trace-dir DIR] [--quiet]\n"
     "                           [--max-ring-memory BYTES]\n"
+    "                           [--format text|jsonl]\n"
     "\n"
     "Runs the data folder as the simulator's Start does: every usable environment's port\n"
     "is opened and served by the 10 ms service cycle, and every 333 ms the traffic is\n"
@@ -61,6 +63,11 @@ constexpr std::string_view kHelp =
     "                    the most memory one environment's traffic history may take\n"
     "                    (a number above 0, with K, M or G for 1024, 1024^2, 1024^3;\n"
     "                    default 1G); an environment that needs more fails the start\n"
+    "  --format text|jsonl\n"
+    "                    text (the default): the lines above; jsonl: one JSON object a\n"
+    "                    line on the standard output per frame and per event, and the\n"
+    "                    header, the other lines and the summary on the error output;\n"
+    "                    --quiet then leaves out the frames, not the events\n"
     "\n"
     "Exit status: 0 after a normal stop, 1 when the run ended by itself with an error (a\n"
     "port that cannot be opened, a traffic history above the memory limit; the text goes\n"
@@ -71,7 +78,10 @@ constexpr OptionSpec kOptions[] = {
     {"--trace-dir", true},
     {"--quiet", false},
     {"--max-ring-memory", true},
+    {"--format", true},
 };
+
+enum class OutputFormat { Text, JsonLines };
 
 std::optional<Clock::duration> parseSeconds(const std::string& text) {
     double seconds = 0.0;
@@ -152,11 +162,19 @@ void pumpUntilEnd(Session& session, const platform::InterruptRequests& interrupt
 }
 
 int runFolder(const std::u16string& folder, const ServiceOptions& serviceOptions,
-              std::optional<Clock::duration> duration, bool quiet, Console console) {
+              std::optional<Clock::duration> duration, bool quiet, OutputFormat format, Console console) {
     const std::filesystem::path& traceFolder = serviceOptions.traceFolder;
     ExecutionTrace trace(trace_messages::kPrimaryTraceCapacity);
     trace.record(trace_messages::kStartApplication);
-    ConsoleSink sink(console, quiet);
+    // JSON lines keep the standard output to themselves: the text goes to the error output.
+    const bool jsonLines = format == OutputFormat::JsonLines;
+    std::ostream& text = jsonLines ? console.err : console.out;
+    ConsoleSink textSink({text, console.err}, quiet || jsonLines);
+    std::optional<JsonLinesSink> jsonSink;
+    if (jsonLines) {
+        jsonSink.emplace(console.out, quiet, textSink);
+    }
+    TrafficSink& sink = jsonSink ? static_cast<TrafficSink&>(*jsonSink) : textSink;
     // Before the first line: from here on a closed pipe is a failed write, not the end.
     const platform::InterruptRequests interrupts;
     OutputWatch output(console.out);
@@ -172,18 +190,18 @@ int runFolder(const std::u16string& folder, const ServiceOptions& serviceOptions
         }
         output.expectWrites();
         if (duration) {
-            console.out << "Running for " << std::chrono::duration<double>(*duration).count()
+            text << "Running for " << std::chrono::duration<double>(*duration).count()
                         << " s; Ctrl-C stops the run.\n";
         } else {
-            console.out << "Running; Ctrl-C stops the run.\n";
+            text << "Running; Ctrl-C stops the run.\n";
         }
         output.failed();
         const std::optional<Clock::time_point> deadline =
             duration ? std::optional(Clock::now() + *duration) : std::nullopt;
         pumpUntilEnd(session, interrupts, deadline, output);
-        console.out << (sink.serviceError().empty() ? "Stopped.\n" : "The run ended with an error.\n");
-        sink.printSummary();
-        status = sink.serviceError().empty() ? kExitSuccess : kExitFailure;
+        text << (textSink.serviceError().empty() ? "Stopped.\n" : "The run ended with an error.\n");
+        textSink.printSummary();
+        status = textSink.serviceError().empty() ? kExitSuccess : kExitFailure;
         if (output.failed()) {
             console.err << "orvalix-cli run: the standard output takes no more" << output.reason()
                         << ": the run was stopped\n";
@@ -240,8 +258,16 @@ int runRunCommand(std::span<const std::string> arguments, Console console) {
         }
         serviceOptions.maxRingMemory = *limit;
     }
+    OutputFormat format = OutputFormat::Text;
+    if (const auto values = parsed.values("--format"); !values.empty()) {
+        if (values.back() == "jsonl") {
+            format = OutputFormat::JsonLines;
+        } else if (values.back() != "text") {
+            return usageError(console, "run", "--format needs text or jsonl, not '" + values.back() + "'");
+        }
+    }
     try {
-        return runFolder(folder, serviceOptions, duration, parsed.has("--quiet"), console);
+        return runFolder(folder, serviceOptions, duration, parsed.has("--quiet"), format, console);
     } catch (const std::exception& failure) {
         console.err << "orvalix-cli run: " << failure.what() << "\n";
         return kExitFailure;
