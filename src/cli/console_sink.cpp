@@ -15,6 +15,11 @@ std::string plural(Count count, std::string_view noun) {
 
 }  // namespace
 
+std::string withoutLineEnd(std::string_view text) {
+    const std::size_t end = text.find_last_not_of("\r\n");
+    return std::string(end == std::string_view::npos ? std::string_view{} : text.substr(0, end + 1));
+}
+
 ConsoleSink::ConsoleSink(Console console, bool quiet) : console_(console), quiet_(quiet) {}
 
 EnvironmentTotals& ConsoleSink::totalsOf(std::u16string_view environment) {
@@ -89,9 +94,7 @@ void ConsoleSink::recordingsRefused(std::u16string_view environment, std::size_t
 
 void ConsoleSink::serviceFailed(const std::string& text) {
     serviceError_ = text;
-    // System messages come with a line break of their own.
-    const std::size_t end = text.find_last_not_of("\r\n");
-    console_.err << (end == std::string::npos ? std::string{} : text.substr(0, end + 1)) << "\n";
+    console_.err << withoutLineEnd(text) << "\n";
     console_.err.flush();
 }
 

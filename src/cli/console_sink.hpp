@@ -27,6 +27,9 @@ struct EnvironmentTotals {
     std::uint64_t lostRecords = 0;
 };
 
+// The text without the line break that system messages end with.
+std::string withoutLineEnd(std::string_view text);
+
 // The run command's view of the session: a header when the folder opens, one line per
 // pumped record (unless quiet), a line per trigger log file, per lost port, per TCP connection
 // opened or closed, per run of failed attempts to connect and per report of dropped datagrams

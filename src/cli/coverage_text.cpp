@@ -37,6 +37,10 @@ void padTo(std::ostream& out, const std::string& text, std::size_t width) {
 void printCoverage(std::ostream& out, std::span<const EnvironmentReport> environments) {
     out << "Coverage:\n";
     for (const EnvironmentReport& environment : environments) {
+        if (environment.steps.empty() && environment.conditions.empty()) {
+            out << "  " << environment.name << ": no steps, no named conditions\n";
+            continue;
+        }
         out << "  " << environment.name << ":\n";
         printSome(out, environment.steps, "steps", [&out](const StepReport& step) {
             out << "    " << stepTitle(step) << ": held " << step.counts.held << ", sent " << step.counts.sent

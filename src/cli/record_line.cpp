@@ -19,21 +19,45 @@ void appendHexByte(std::string& text, std::uint8_t value) {
     text += kHexDigits[value & 0x0F];
 }
 
+using ConditionBit = bool (*)(std::span<const std::uint8_t>, std::size_t, std::size_t);
+
+std::vector<std::string> namesWithBit(const Environment& settings, std::span<const std::uint8_t> extra,
+                                      ConditionBit bit) {
+    const std::size_t count = settings.namedConditions.size();
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (bit(extra, count, i)) {
+            names.push_back(toNarrow(name(settings.namedConditions[i])));
+        }
+    }
+    return names;
+}
+
 }  // namespace
 
+std::vector<std::string> markedConditions(const Environment& settings, std::span<const std::uint8_t> extra) {
+    return namesWithBit(settings, extra, markBit);
+}
+
+std::vector<std::string> triggeredConditions(const Environment& settings, std::span<const std::uint8_t> extra) {
+    return namesWithBit(settings, extra, triggerBit);
+}
+
 std::string markNames(const Environment& settings, std::span<const std::uint8_t> extra) {
-    const std::size_t count = settings.namedConditions.size();
     std::string names;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (!markBit(extra, count, i)) {
-            continue;
-        }
+    for (const std::string& marked : markedConditions(settings, extra)) {
         if (!names.empty()) {
             names += ", ";
         }
-        names += toNarrow(name(settings.namedConditions[i]));
+        names += marked;
     }
     return names;
+}
+
+void appendHex(std::string& text, std::span<const std::uint8_t> data) {
+    for (const std::uint8_t byte : data) {
+        appendHexByte(text, byte);
+    }
 }
 
 std::string formatRecordLine(std::u16string_view environment, const Environment& settings,

@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/project/project.hpp"
 
@@ -18,6 +19,14 @@ std::string formatRecordLine(std::u16string_view environment, const Environment&
 
 // The names of the named conditions whose mark bits are set, ", " between them.
 std::string markNames(const Environment& settings, std::span<const std::uint8_t> extra);
+
+// The names (UTF-8) of the named conditions whose mark bits, or trigger bits, are set, in
+// their order.
+std::vector<std::string> markedConditions(const Environment& settings, std::span<const std::uint8_t> extra);
+std::vector<std::string> triggeredConditions(const Environment& settings, std::span<const std::uint8_t> extra);
+
+// The bytes as lowercase hex, two digits each, nothing between them.
+void appendHex(std::string& text, std::span<const std::uint8_t> data);
 
 // "UDP", "serial" or "HDLC board" and the port's name (a UDP port also its remote endpoint), for the
 // run header.

@@ -17,6 +17,7 @@
 #include "cli/console_sink.hpp"
 #include "cli/coverage_text.hpp"
 #include "cli/folder_argument.hpp"
+#include "cli/json_lines_sink.hpp"
 #include "cli/record_line.hpp"
 #include "cli/run_verdict.hpp"
 #include "core/diagnostics/execution_trace.hpp"
@@ -49,6 +50,7 @@ constexpr std::string_view kHelp =
     "                           [--max-ring-memory BYTES] [--expect EXPR ...]\n"
     "                           [--until EXPR ...] [--report FILE] [--junit FILE]\n"
     "                           [--pcap FILE]\n"
+    "                           [--format text|jsonl]\n"
     "\n"
     "Runs the data folder as the simulator's Start does: every usable environment's port\n"
     "is opened and served by the 10 ms service cycle, and every 333 ms the traffic is\n"
@@ -88,6 +90,11 @@ constexpr std::string_view kHelp =
     "                    environment (UDP and TCP as IPv4 packets between the real\n"
     "                    endpoints, serial lines as USER0, HDLC as USER1), flushed after\n"
     "                    each pump; a write that fails stops the capture, not the run\n"
+    "  --format text|jsonl\n"
+    "                    text (the default): the lines above; jsonl: one JSON object a\n"
+    "                    line on the standard output per frame and per event, and the\n"
+    "                    header, the other lines and the summary on the error output;\n"
+    "                    --quiet then leaves out the frames, not the events\n"
     "\n"
     "After the summary, the coverage: per environment how often each step's transmit\n"
     "condition held, how often it sent and jumped, what each named condition recognised\n"
@@ -99,16 +106,12 @@ constexpr std::string_view kHelp =
     "or the --pcap file cannot be made, 2 usage error, 3 when an expectation failed.\n";
 
 constexpr OptionSpec kOptions[] = {
-    {"--for", true},
-    {"--trace-dir", true},
-    {"--quiet", false},
-    {"--max-ring-memory", true},
-    {"--expect", true},
-    {"--until", true},
-    {"--report", true},
-    {"--junit", true},
-    {"--pcap", true},
+    {"--for", true},    {"--trace-dir", true}, {"--quiet", false}, {"--max-ring-memory", true},
+    {"--expect", true}, {"--until", true},     {"--report", true}, {"--junit", true},
+    {"--pcap", true},   {"--format", true},
 };
+
+enum class OutputFormat { Text, JsonLines };
 
 std::optional<Clock::duration> parseSeconds(const std::string& text) {
     double seconds = 0.0;
@@ -166,6 +169,7 @@ struct RunRequest {
     std::optional<std::filesystem::path> reportFile;
     std::optional<std::filesystem::path> junitFile;
     std::optional<std::filesystem::path> pcapFile;
+    OutputFormat format = OutputFormat::Text;
 };
 
 // Why the run stopped when nothing went wrong.
@@ -196,7 +200,8 @@ StopReason pumpUntilEnd(Session& session, const platform::InterruptRequests& int
             session.tick();
             output.failed();
             if (const auto failure = session.takeCaptureFailure()) {
-                err << "capture stopped: " << displayPath(failure->file) << ": " << failure->error.message() << "\n";
+                err << "capture stopped: " << displayPath(failure->file) << ": " << failure->error.message()
+                    << "\n";
                 err.flush();
             }
             nextTick = Clock::now() + kTickPeriod;
@@ -232,7 +237,8 @@ bool writeReportFile(const std::filesystem::path& file, const std::string& text,
 }
 
 // A report file that cannot be made is found before the run, not after it.
-std::optional<std::string> unwritable(const std::optional<std::filesystem::path>& file, std::string_view option) {
+std::optional<std::string> unwritable(const std::optional<std::filesystem::path>& file,
+                                      std::string_view option) {
     if (!file) {
         return std::nullopt;
     }
@@ -249,7 +255,15 @@ int runFolder(const RunRequest& request, Console console) {
     const std::filesystem::path& traceFolder = request.serviceOptions.traceFolder;
     ExecutionTrace trace(trace_messages::kPrimaryTraceCapacity);
     trace.record(trace_messages::kStartApplication);
-    ConsoleSink sink(console, request.quiet);
+    // JSON lines keep the standard output to themselves: the text goes to the error output.
+    const bool jsonLines = request.format == OutputFormat::JsonLines;
+    std::ostream& text = jsonLines ? console.err : console.out;
+    ConsoleSink textSink({text, console.err}, request.quiet || jsonLines);
+    std::optional<JsonLinesSink> jsonSink;
+    if (jsonLines) {
+        jsonSink.emplace(console.out, request.quiet, textSink);
+    }
+    TrafficSink& sink = jsonSink ? static_cast<TrafficSink&>(*jsonSink) : textSink;
     // Before the first line: from here on a closed pipe is a failed write, not the end.
     const platform::InterruptRequests interrupts;
     OutputWatch output(console.out);
@@ -266,8 +280,8 @@ int runFolder(const RunRequest& request, Console console) {
         }
         if (request.pcapFile) {
             if (const std::error_code error = session.startCapture(*request.pcapFile)) {
-                console.err << "orvalix-cli run: can't write the capture " << displayPath(*request.pcapFile) << ": "
-                            << error.message() << "\n";
+                console.err << "orvalix-cli run: can't write the capture " << displayPath(*request.pcapFile)
+                            << ": " << error.message() << "\n";
                 return kExitFailure;
             }
         }
@@ -279,23 +293,24 @@ int runFolder(const RunRequest& request, Console console) {
         }
         output.expectWrites();
         if (request.duration) {
-            console.out << "Running for " << std::chrono::duration<double>(*request.duration).count()
-                        << " s; Ctrl-C stops the run.\n";
+            text << "Running for " << std::chrono::duration<double>(*request.duration).count()
+                 << " s; Ctrl-C stops the run.\n";
         } else {
-            console.out << "Running; Ctrl-C stops the run.\n";
+            text << "Running; Ctrl-C stops the run.\n";
         }
         output.failed();
         const std::optional<Clock::time_point> deadline =
             request.duration ? std::optional(Clock::now() + *request.duration) : std::nullopt;
-        const StopReason reason = pumpUntilEnd(session, interrupts, deadline, output, expectations.expectations, console.err);
-        const bool failed = !sink.serviceError().empty();
-        console.out << (failed                                ? "The run ended with an error.\n"
-                        : reason == StopReason::UntilsHold ? "Stopped: every --until holds.\n"
-                                                             : "Stopped.\n");
-        sink.printSummary();
-        RunReport report = collectRunReport(session, expectations.expectations, sink.serviceError());
-        printCoverage(console.out, report.environments);
-        printVerdict(console.out, report.expectations);
+        const StopReason reason =
+            pumpUntilEnd(session, interrupts, deadline, output, expectations.expectations, console.err);
+        const bool failed = !textSink.serviceError().empty();
+        text << (failed                             ? "The run ended with an error.\n"
+                 : reason == StopReason::UntilsHold ? "Stopped: every --until holds.\n"
+                                                    : "Stopped.\n");
+        textSink.printSummary();
+        RunReport report = collectRunReport(session, expectations.expectations, textSink.serviceError());
+        printCoverage(text, report.environments);
+        printVerdict(text, report.expectations);
         status = failed ? kExitFailure : report.allPassed() ? kExitSuccess : kExitExpectationFailed;
         if (output.failed()) {
             console.err << "orvalix-cli run: the standard output takes no more" << output.reason()
@@ -311,7 +326,8 @@ int runFolder(const RunRequest& request, Console console) {
             status = kExitFailure;
         }
     }
-    const std::filesystem::path primary = traceFolder / pathOf(std::string(trace_messages::kPrimaryTraceFile));
+    const std::filesystem::path primary =
+        traceFolder / pathOf(std::string(trace_messages::kPrimaryTraceFile));
     if (!trace.dumpToFile(primary)) {
         console.err << "orvalix-cli run: cannot write " << displayPath(primary) << "\n";
     }
@@ -340,7 +356,8 @@ int runRunCommand(std::span<const std::string> arguments, Console console) {
     if (const auto values = parsed.values("--for"); !values.empty()) {
         duration = parseSeconds(values.back());
         if (!duration) {
-            return usageError(console, "run", "--for needs a number of seconds above 0, not '" + values.back() + "'");
+            return usageError(console, "run",
+                              "--for needs a number of seconds above 0, not '" + values.back() + "'");
         }
     }
     std::filesystem::path traceFolder = platform::executableFolder();
@@ -355,21 +372,38 @@ int runRunCommand(std::span<const std::string> arguments, Console console) {
     if (const auto values = parsed.values("--max-ring-memory"); !values.empty()) {
         const std::optional<std::uint64_t> limit = parseByteCount(values.back());
         if (!limit) {
-            return usageError(console, "run",
-                              "--max-ring-memory needs a number of bytes above 0 (K, M or G may follow), not '" +
-                                  values.back() + "'");
+            return usageError(
+                console, "run",
+                "--max-ring-memory needs a number of bytes above 0 (K, M or G may follow), not '" +
+                    values.back() + "'");
         }
         serviceOptions.maxRingMemory = *limit;
     }
-    RunRequest request{folder, serviceOptions, duration, parsed.has("--quiet"), parsed.values("--expect"),
-                       parsed.values("--until"), {}, {}, {}};
+    RunRequest request{folder,
+                       serviceOptions,
+                       duration,
+                       parsed.has("--quiet"),
+                       parsed.values("--expect"),
+                       parsed.values("--until"),
+                       {},
+                       {},
+                       {},
+                       OutputFormat::Text};
     if (const auto values = parsed.values("--pcap"); !values.empty()) {
         if (values.back().empty()) {
             return usageError(console, "run", "--pcap needs a file name");
         }
         request.pcapFile = pathOf(values.back());
     }
-    for (auto [option, file] : {std::pair{"--report", &request.reportFile}, std::pair{"--junit", &request.junitFile}}) {
+    if (const auto values = parsed.values("--format"); !values.empty()) {
+        if (values.back() == "jsonl") {
+            request.format = OutputFormat::JsonLines;
+        } else if (values.back() != "text") {
+            return usageError(console, "run", "--format needs text or jsonl, not '" + values.back() + "'");
+        }
+    }
+    for (auto [option, file] :
+         {std::pair{"--report", &request.reportFile}, std::pair{"--junit", &request.junitFile}}) {
         if (const auto values = parsed.values(option); !values.empty()) {
             *file = pathOf(values.back());
             if (const std::optional<std::string> error = unwritable(*file, option)) {

@@ -74,7 +74,9 @@ TEST(RunCommand, UsageErrorsExitWithStatus2BeforeAnythingRuns) {
         {{"run", folder, "--trace-dir", folder + "/missing"}, 2, "", "orvalix-cli run: --trace-dir '"},
         {{"run", folder, "--quiet=yes"}, 2, "", "orvalix-cli run: option '--quiet' takes no value"},
         // Which counts are refused is the byte count's own test.
-        {{"run", folder, "--max-ring-memory", "1T"}, 2, "", "bytes above 0 (K, M or G may follow), not '1T'"}};
+        {{"run", folder, "--max-ring-memory", "1T"}, 2, "", "bytes above 0 (K, M or G may follow), not '1T'"},
+        // The format's name is exact.
+        {{"run", folder, "--format", "JSONL"}, 2, "", "orvalix-cli run: --format needs text or jsonl, not 'JSONL'"}};
     for (const std::string seconds : {"ten", "-1", "0", "1e3"}) {
         cases.push_back({{"run", folder, "--for", seconds}, 2, "", "seconds above 0, not '" + seconds + "'"});
     }

@@ -9,6 +9,7 @@
 # Windows program. Exit status 77 when every selected test was skipped (CTest: skipped).
 
 import argparse, json, os, pty, re, select, shutil, signal, socket, subprocess, sys, tempfile, time, tty, unittest
+from datetime import datetime, timedelta, timezone
 from pathlib import Path
 from xml.etree import ElementTree
 
@@ -98,10 +99,12 @@ def cli_path(path):  # a path as the program sees it: under Wine the Unix root i
 
 class Run:
     # One orvalix-cli run, its output in files.
-    def __init__(self, test, folder, *arguments, language="C"):
+    def __init__(self, test, folder, *arguments, language="C", zone=None):
         self.test, self.trace_dir, logs = test, test.folder(), test.folder()
         self.files = logs / "stdout.txt", logs / "stderr.txt"
         environment = {k: v for k, v in os.environ.items() if k != "LANGUAGE"} | {"LC_ALL": language, "LANG": language}
+        if zone:
+            environment["TZ"] = zone
         command = CLI + ["run", cli_path(folder), "--trace-dir", cli_path(self.trace_dir), *arguments]
         with open(self.files[0], "wb") as out, open(self.files[1], "wb") as err:
             self.process = subprocess.Popen(command, stdout=out, stderr=err, stdin=subprocess.DEVNULL, env=environment)
@@ -382,6 +385,52 @@ class HdlcRun(E2ETest):
         self.assertEqual(run.stop(), 0, run.describe())
         self.assertLines(run.output(), rf"H0 {TIME} TX 2 00000000 10 20", rf"H1 {TIME} RX 2 [0-9a-f]{{8}} 10 20",
                          rf"H1 {TIME} TX 2 00000000 11 20")
+
+
+class JsonLines(E2ETest):
+    FRAME_FIELDS = {"type", "environment", "time", "filetime", "direction", "length", "attribute", "bytes", "marks",
+                    "triggers"}
+
+    def test_jsonl_writes_every_frame_and_event_as_json_and_the_text_to_the_error_output(self):
+        # The demo polls and answers on its own; its copy takes the log files. Half an hour off the hour, west
+        # of UTC: the offset's sign and minutes are both seen.
+        folder = self.folder()
+        shutil.copytree(Path(__file__).resolve().parents[2] / "examples" / "demo", folder, dirs_exist_ok=True)
+        run = Run(self, folder, "--for", "3", "--format", "jsonl", zone="XST+3:30")
+        self.assertEqual(run.stop(None), 0, run.describe())
+        objects = [json.loads(line) for line in run.output().splitlines()]
+        frames = [o for o in objects if o["type"] == "frame"]
+        for frame in frames:
+            self.assertEqual(set(frame), self.FRAME_FIELDS, frame)
+            data = bytes.fromhex(frame["bytes"])
+            self.assertEqual((frame["bytes"], frame["length"]), (data.hex(), len(data)), frame)
+            received = int(frame["attribute"], 16) & 0x80000000 != 0
+            self.assertEqual(frame["direction"], "rx" if received else "tx", frame)
+            # The local time is the file time's, to the millisecond.
+            utc = datetime(1601, 1, 1, tzinfo=timezone.utc) + timedelta(milliseconds=frame["filetime"] // 10000)
+            self.assertTrue(frame["time"].endswith("-03:30"), frame)
+            self.assertEqual(datetime.fromisoformat(frame["time"]), utc, frame)
+            if frame["environment"] == "D1" and received:
+                # Every fifth request is marked and, with no trigger condition of its own, triggers.
+                expected = ["StatusRequest"] if data[2] % 5 == 0 else []
+                self.assertEqual((frame["marks"], frame["triggers"]), (expected, expected), frame)
+        counts = {(e, d): sum(f["environment"] == e and f["direction"] == d for f in frames)
+                  for e in ("D1", "E1") for d in ("rx", "tx")}
+        self.assertTrue(all(counts.values()), counts)
+        # One log file per triggering request, named in its event and made.
+        started = [o for o in objects if o["type"] == "log_started"]
+        self.assertEqual(len(started), sum(bool(f["triggers"]) for f in frames if f["environment"] == "D1"))
+        for event in started:
+            self.assertEqual((event["environment"], event["condition"], event["reason"]), ("D1", "StatusRequest", None))
+            self.assertTrue(Path(event["file"]).is_file(), event)
+        self.assertEqual({o["type"] for o in objects}, {"frame", "log_started"}, run.describe())
+        # The text goes to the error output, and its summary counts what the objects show.
+        text = run.output(1)
+        self.assertLines(text, "Data folder: .*", "Running for 3 s; Ctrl-C stops the run.", "Stopped.", "Summary:")
+        for environment in ("D1", "E1"):
+            self.assertLines(text, rf"  {environment}: {counts[environment, 'rx']} received, "
+                                   rf"{counts[environment, 'tx']} sent, .*")
+        self.assertNotRegex(text, rf"(?m)^D1 {TIME}", "no line per frame")
 
 
 def main():
