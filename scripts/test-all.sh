@@ -13,7 +13,8 @@ exec </dev/null
 
 ensure_packages cmake ninja-build g++ libgtest-dev libgmock-dev googletest libbenchmark-dev \
     libmuparser-dev g++-mingw-w64-x86-64 wine wine64 socat python3 clang-14 libclang-rt-14-dev \
-    xvfb xdotool imagemagick fonts-ipafont-gothic locales mbpoll python3-pymodbus tshark
+    xvfb xdotool imagemagick fonts-ipafont-gothic locales mbpoll python3-pymodbus tshark \
+    dpkg-dev file man-db groff-base
 # The desktop application's tests run once in Japanese and once in English.
 ensure_locales ja_JP.UTF-8 en_US.UTF-8
 

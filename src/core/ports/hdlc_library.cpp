@@ -11,7 +11,11 @@ namespace {
 
 std::vector<std::filesystem::path> defaultCandidates() {
     const std::string fileName = platform::sharedLibraryFileName("FbiHdlc");
-    return {platform::executableFolder() / fileName, std::filesystem::path(fileName)};
+    const std::filesystem::path programFolder = platform::executableFolder();
+    // Beside the program in the build tree and the Windows package; lib/orvalix beside bin
+    // where cmake --install puts it (cmake/Install.cmake).
+    return {programFolder / fileName, programFolder.parent_path() / "lib" / "orvalix" / fileName,
+            std::filesystem::path(fileName)};
 }
 
 template <typename Function>

@@ -16,7 +16,8 @@ namespace orvalix {
 // at most: a library that is missing stays missing, and every call then does nothing.
 class HdlcLibrary {
 public:
-    // "FbiHdlc" beside the executable, then by plain name through the system's search.
+    // "FbiHdlc" beside the executable, then in ../lib/orvalix from there (the installed
+    // layout), then by plain name through the system's search.
     HdlcLibrary();
     // The first of these that loads.
     explicit HdlcLibrary(std::vector<std::filesystem::path> candidates);
