@@ -4,10 +4,13 @@
 //
 //   orvalix_bench_pump [--benchmark_filter=...]
 //
-// BM_PumpTick/records:R/recordings:K/console:C moves R records (half received, half sent) in
-// one pass, the way one 333 ms tick does, with K trigger recordings running (each record is
-// then written to K log files) and, with C = 1, the command line's line per record written to
-// a stream that discards it. Counter ms_per_tick is the pass's time, to set beside 333 ms.
+// BM_PumpTick/records:R/recordings:K/output:O/capture:C moves R records (half received, half
+// sent) in one pass, the way one 333 ms tick does, with K trigger recordings running (each
+// record is then written to K log files); output O = 1 writes the command line's text line per
+// record, O = 2 its JSON line (--format jsonl), both to a stream that discards them; C = 1 also
+// writes each record to a pcapng capture file, flushed at the pass's end as a tick does.
+// Counter ms_per_tick is the pass's time, to set beside 333 ms; the rows of 10000 records and
+// no recordings set each output and the capture beside the pass without them.
 //
 // The service's store is filled only by its own thread, so the tick is driven here through
 // the same pieces updateTraffic uses, on a store of the bench's own, each pop under a lock as
@@ -28,6 +31,8 @@
 #include <vector>
 
 #include "cli/console_sink.hpp"
+#include "cli/json_lines_sink.hpp"
+#include "core/capture/capture_file.hpp"
 #include "core/diagnostics/execution_trace.hpp"
 #include "core/diagnostics/trace_messages.hpp"
 #include "core/expression/byte_buffer.hpp"
@@ -132,7 +137,7 @@ void pushExchanges(TrafficStore& store, std::int64_t records, std::uint64_t& now
 // One environment's part of a tick, as updateTraffic does it.
 std::int32_t pumpPass(ExecutionTrace& trace, TrafficSink& sink, std::mutex& serviceLock, TrafficStore& store,
                       TriggerRecorder& recorder, std::u16string_view dataFolder,
-                      const Environment& environment, TrafficStream& stream) {
+                      const Environment& environment, TrafficStream& stream, CaptureFile* capture) {
     namespace messages = trace_messages;
     trace.record(messages::kUpdateStart);
     std::vector<std::uint8_t> data(kMaxFrameLength);
@@ -159,6 +164,9 @@ std::int32_t pumpPass(ExecutionTrace& trace, TrafficSink& sink, std::mutex& serv
         ++appended;
         marks += stream.addMarks(time, extra);
         sink.recordPumped(kEnvironmentName, environment, record, time, extra);
+        if (capture != nullptr) {
+            capture->addRecord(kEnvironmentName, record, time, extra, peer);
+        }
         trace.record(messages::kUpdateTransferred);
         for (const StartedLog& log : recorder.triggerStep(dataFolder, kEnvironmentName, environment, stream,
                                                           record, time, extra, pending)
@@ -173,13 +181,17 @@ std::int32_t pumpPass(ExecutionTrace& trace, TrafficSink& sink, std::mutex& serv
     trace.record(messages::kUpdateUpdatedWindow);
     recorder.flush(kEnvironmentName, pending);
     trace.record(messages::kUpdateSavedAfterTrigger);
+    if (capture != nullptr && capture->flush()) {
+        return -1;
+    }
     return appended;
 }
 
 void BM_PumpTick(benchmark::State& state) {
     const std::int64_t records = state.range(0);
     const auto recordings = static_cast<std::size_t>(state.range(1));
-    const bool console = state.range(2) != 0;
+    const std::int64_t output = state.range(2);
+    const bool capturing = state.range(3) != 0;
 
     const TemporaryFolder folder;
     const std::u16string dataFolder = folder.text();
@@ -196,7 +208,17 @@ void BM_PumpTick(benchmark::State& state) {
     std::ostream out(&discarded);
     NullSink nullSink;
     cli::ConsoleSink consoleSink(cli::Console{out, out}, false);
-    TrafficSink& sink = console ? static_cast<TrafficSink&>(consoleSink) : nullSink;
+    cli::ConsoleSink jsonText(cli::Console{out, out}, true);
+    cli::JsonLinesSink jsonSink(out, false, jsonText);
+    TrafficSink* const sinks[] = {&nullSink, &consoleSink, &jsonSink};
+    TrafficSink& sink = *sinks[output];
+    CaptureFile captureFile;
+    if (capturing) {
+        if (captureFile.open(folder.path() / "bench.pcapng", {captureInterface(kEnvironmentName, environment)})) {
+            state.SkipWithError("the capture file cannot be made");
+            return;
+        }
+    }
     std::uint64_t now = 133'500'000'000'000'000;
 
     std::int64_t moved = 0;
@@ -209,7 +231,8 @@ void BM_PumpTick(benchmark::State& state) {
         pushExchanges(store, records, now, recordings);
         state.ResumeTiming();
         const auto began = std::chrono::steady_clock::now();
-        moved += pumpPass(trace, sink, serviceLock, store, recorder, dataFolder, environment, stream);
+        moved += pumpPass(trace, sink, serviceLock, store, recorder, dataFolder, environment, stream,
+                          capturing ? &captureFile : nullptr);
         passes += std::chrono::steady_clock::now() - began;
     }
     if (moved != records * static_cast<std::int64_t>(state.iterations())) {
@@ -222,8 +245,12 @@ void BM_PumpTick(benchmark::State& state) {
 }
 
 BENCHMARK(BM_PumpTick)
-    ->ArgNames({"records", "recordings", "console"})
-    ->ArgsProduct({{100, 1000, 10000}, {0, 1, 4}, {0, 1}})
+    ->ArgNames({"records", "recordings", "output", "capture"})
+    ->ArgsProduct({{100, 1000, 10000}, {0, 1, 4}, {0, 1}, {0}})
+    ->Args({10000, 0, 2, 0})
+    ->Args({10000, 0, 0, 1})
+    ->Args({10000, 0, 1, 1})
+    ->Args({10000, 0, 2, 1})
     ->UseRealTime()
     ->Unit(benchmark::kMicrosecond);
 
