@@ -28,26 +28,29 @@ void watchPort(ServiceRuntime& runtime, EnvironmentRuntime& environment) {
 
 }  // namespace
 
+bool readPort(ServiceRuntime& runtime, EnvironmentRuntime& environment) {
+    environment.received.length = 0;
+    environment.receiveStatus = 0;
+    if (environment.portLost()) {
+        return false;
+    }
+    std::uint32_t status = 0;
+    SocketAddress sender;
+    const std::size_t count = environment.port.read(environment.received.data, status, sender);
+    watchPort(runtime, environment);
+    if (count == 0) {
+        return false;
+    }
+    environment.received.length = static_cast<std::uint32_t>(std::min(count, kMaxFrameLength));
+    environment.receiveStatus = status;
+    environment.lastSender = sender;
+    runtime.trace.record(messages::kReceivedBytes, static_cast<std::int64_t>(environment.received.length));
+    return true;
+}
+
 void receivePhase(ServiceRuntime& runtime) {
     for (EnvironmentRuntime& environment : runtime.perEnvironment) {
-        if (environment.portLost()) {
-            environment.received.length = 0;
-            environment.receiveStatus = 0;
-            continue;
-        }
-        std::uint32_t status = 0;
-        SocketAddress sender;
-        const std::size_t count = environment.port.read(environment.received.data, status, sender);
-        watchPort(runtime, environment);
-        if (count == 0) {
-            environment.received.length = 0;
-            environment.receiveStatus = 0;
-            continue;
-        }
-        environment.received.length = static_cast<std::uint32_t>(std::min(count, kMaxFrameLength));
-        environment.receiveStatus = status;
-        environment.lastSender = sender;
-        runtime.trace.record(messages::kReceivedBytes, static_cast<std::int64_t>(environment.received.length));
+        readPort(runtime, environment);
     }
     runtime.trace.record(messages::kCollectedAllRxDs);
 }

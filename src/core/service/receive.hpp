@@ -13,6 +13,14 @@ inline constexpr std::u16string_view kReceiveName = u"R";
 // and reports what a port tells when it changed. A lost port is no longer read.
 void receivePhase(ServiceRuntime& runtime);
 
+// One read of the environment's port into its read buffer; false when nothing came (or the port
+// is lost), the buffer then empty.
+bool readPort(ServiceRuntime& runtime, EnvironmentRuntime& environment);
+
+// Frames a frame port (UDP, HDLC) hands over in one cycle at most, each with its own pass: a
+// partner that sends faster than one a cycle is kept up with instead of falling behind.
+inline constexpr int kMaxFramesPerCycle = 64;
+
 // True when no byte came for longer than the limit (100 ns units), compared as signed values.
 bool characterTimedOut(std::uint64_t now, std::uint64_t lastByteTime, std::int64_t limit);
 
@@ -20,7 +28,7 @@ bool characterTimedOut(std::uint64_t now, std::uint64_t lastByteTime, std::int64
 // time-out flag.
 void startStreamReceive(ServiceRuntime& runtime, EnvironmentRuntime& environment);
 
-// Frame environments, before their one pass: this cycle's bytes become the receive buffer.
+// Frame environments, before each pass: the frame read becomes the receive buffer.
 void startFrameReceive(EnvironmentRuntime& environment);
 
 // Appends one received byte; a byte that finds the buffer full is dropped.

@@ -101,10 +101,16 @@ std::int32_t runSequence(ServiceRuntime& runtime, EnvironmentRuntime& environmen
 
 void environmentPass(ServiceRuntime& runtime, EnvironmentRuntime& environment) {
     if (!environment.stream()) {
-        startFrameReceive(environment);
-        prepareEnvironmentReceive(runtime, environment);
-        environment.stepIndex = runSequence(runtime, environment, false);
-        return;
+        // The receive phase read the first frame; those that wait behind it follow in order.
+        for (int frames = 1;; ++frames) {
+            startFrameReceive(environment);
+            prepareEnvironmentReceive(runtime, environment);
+            environment.stepIndex = runSequence(runtime, environment, false);
+            if (environment.received.length == 0 || frames == kMaxFramesPerCycle ||
+                !readPort(runtime, environment)) {
+                return;
+            }
+        }
     }
     startStreamReceive(runtime, environment);
     const std::uint32_t count = environment.received.length;

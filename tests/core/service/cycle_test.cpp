@@ -47,7 +47,18 @@ struct Case {
     std::optional<PortKind> kind{};  // of the first port, when not the kind its settings name
     std::function<void(int cycle, test::Rig&, test::FakePort&)> before = [](int, test::Rig&, test::FakePort&) {};
     const char* coverage = nullptr;  // the first environment's, as describeCoverage puts it
+    std::size_t burst = 1;           // chunks each port has for a cycle; the rest come later
 };
+
+template <class T>
+std::vector<T> repeated(const T& value, std::size_t count) {
+    return std::vector<T>(count, value);
+}
+
+std::vector<std::string> joined(std::vector<std::string> first, const std::vector<std::string>& then) {
+    first.insert(first.end(), then.begin(), then.end());
+    return first;
+}
 
 // "rx 1 tx 1 | steps 1/1/1 | named 1/1/1": frames received and sent, then per step how often it
 // held, sent and jumped, then per named condition frames recognised, mark and trigger rises.
@@ -74,6 +85,7 @@ void run(const Case& c) {
     for (const Environment& environment : c.envs) {
         ports.push_back(&rig.add(ports.empty() ? u"B" : u"A", environment, ports.empty() ? c.kind : std::nullopt));
         ports.back()->incoming.assign(c.in.begin(), c.in.end());
+        ports.back()->chunksPerCycle = c.burst;
     }
     ports[0]->status = c.status;
     ports[0]->writesCompleteAtOnce = !c.inFlight;
@@ -146,6 +158,18 @@ TEST(Receive, FramesAreCollectedReportedAndRecognisedByTheRules) {
         {.rule = "received and sent records share the previous values; a sent one sees the frame just built as T",
          .envs = {udp({step("R[0] >= 0", "F")}, {named("Any", "1"), named("Sent", "0", "T[0] == 0x46")})},
          .in = {{1}}, .sent = {{0x46}}, .pushed = {"1 rx 01 m0 t0", "1 tx 46 m1 t1"}},
+        {.rule = "UDP: every datagram waiting gets its own pass in the same cycle, in arrival order",
+         .envs = {udp({step("R[0] >= 0", "Echo")})}, .in = {{1}, {2}, {3}}, .sent = {{1, 0xFF, 0xFF}, {2, 0xFF, 0xFF},
+         {3, 0xFF, 0xFF}}, .pushed = {"1 rx 01", "1 tx 01 ff ff", "1 rx 02", "1 tx 02 ff ff", "1 rx 03", "1 tx 03 ff ff"},
+         .burst = 64},
+        {.rule = "UDP: each pass starts at the step where the one before stopped",
+         .envs = {udp({step("1", "F", "b", "1", "a"), step("1", "G", "a", "1", "b")})}, .in = {{1}, {2}},
+         .sent = {{0x46}, {0x47}}, .pushed = {"1 rx 01", "1 tx 46", "1 rx 02", "1 tx 47"}, .burst = 64},
+        {.rule = "UDP: at most 64 datagrams a cycle; the rest wait for the next",
+         .envs = {udp({step("0")})}, .in = repeated(Bytes{7}, 65), .cycles = 2,
+         .pushed = joined(repeated(std::string("1 rx 07"), 64), {"2 rx 07"}), .burst = 100},
+        {.rule = "serial: one read a cycle whatever waits",
+         .envs = {serial(-1, {step("0")})}, .in = {{1}, {2}}, .pushed = {"1 rx 01"}, .burst = 64},
     };
     // clang-format on
     std::ranges::for_each(cases, run);

@@ -94,11 +94,14 @@ inline Environment tcp(int characterTimeoutMs, std::vector<SequenceStep> sequenc
                        std::move(fromThree));
 }
 
-// Stands in for an open port: delivers one queued chunk per read and keeps what is written.
-// A serial-like port keeps each write in flight until complete() is called.
+// Stands in for an open port: delivers one queued chunk per read, at most chunksPerCycle of
+// them a cycle (the rest have not arrived yet), and keeps what is written. A serial-like port
+// keeps each write in flight until complete() is called.
 struct FakePort {
     PortKind portKind = PortKind::None;
     std::deque<Bytes> incoming;
+    std::size_t chunksPerCycle = 1;
+    std::size_t readThisCycle = 0;  // reset by the rig at each cycle
     std::uint32_t status = 0;
     SocketAddress sender;
     bool writesCompleteAtOnce = true;
@@ -113,9 +116,10 @@ struct FakePort {
     PortKind kind() const { return portKind; }
     std::size_t read(std::span<std::uint8_t> buffer, std::uint32_t& statusOut, SocketAddress& senderOut) {
         ++readCount;
-        if (incoming.empty()) {
+        if (incoming.empty() || readThisCycle == chunksPerCycle) {
             return 0;
         }
+        ++readThisCycle;
         const std::size_t count = std::min(incoming.front().size(), buffer.size());
         std::copy_n(incoming.front().begin(), count, buffer.begin());
         incoming.pop_front();
@@ -203,6 +207,9 @@ public:
     void cycle(std::uint64_t elapsed = kCycle) {
         now_ += elapsed;
         ++cycles_;
+        for (const auto& fake : fakes_) {
+            fake->readThisCycle = 0;
+        }
         runCycle(*runtime_, now_);
     }
 
