@@ -265,9 +265,10 @@ void BM_UpdateTrafficEmpty(benchmark::State& state) {
     TriggerRecorder recorder;
     ExecutionTrace trace(trace_messages::kPrimaryTraceCapacity);
     NullSink sink;
+    ReplyTimes replies;
     const PumpParts parts{trace, sink, service, recorder, dataFolder, nullptr};
     for (auto _ : state) {
-        updateTraffic(parts, kEnvironmentName, environment, &stream);
+        updateTraffic(parts, kEnvironmentName, environment, &stream, replies);
     }
 }
 BENCHMARK(BM_UpdateTrafficEmpty);

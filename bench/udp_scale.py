@@ -16,8 +16,8 @@
 #     against the replies this process got: a summary short of them is records the pump lost,
 #     replies short of the summary are datagrams this process dropped (it fell behind).
 # The load keeps running while orvalix-cli stops, so that the trace ends with loaded cycles;
-# requests from the last 100 ms are not counted as lost. Each device reads one datagram a cycle,
-# so at 100 requests/s a cycle that the timer skips leaves it a request behind for good.
+# requests from the last 100 ms are not counted as lost. Each device reads up to 64 datagrams a
+# cycle, so a cycle that the timer skips no longer leaves it a request behind for good.
 
 import argparse, shutil, signal, sys, tempfile, time
 from pathlib import Path

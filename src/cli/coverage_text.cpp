@@ -1,6 +1,7 @@
 #include "cli/coverage_text.hpp"
 
 #include <algorithm>
+#include <iomanip>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,24 @@ void padTo(std::ostream& out, const std::string& text, std::size_t width) {
 }
 
 }  // namespace
+
+void printReplyTimes(std::ostream& out, std::span<const EnvironmentReport> environments) {
+    bool headed = false;
+    for (const EnvironmentReport& environment : environments) {
+        if (!environment.replies) {
+            continue;
+        }
+        if (!headed) {
+            out << "Reply times (a received frame to the next sent one):\n";
+            headed = true;
+        }
+        const ReplyTimes::Summary& replies = *environment.replies;
+        out << "  " << environment.name << ": " << replies.replies << (replies.replies == 1 ? " reply" : " replies")
+            << std::fixed << std::setprecision(2) << ", p50 " << replies.p50Ms << " ms, p99 " << replies.p99Ms
+            << " ms, max " << replies.maxMs << " ms\n"
+            << std::defaultfloat;
+    }
+}
 
 void printCoverage(std::ostream& out, std::span<const EnvironmentReport> environments) {
     out << "Coverage:\n";

@@ -309,6 +309,7 @@ int runFolder(const RunRequest& request, Console console) {
                                                     : "Stopped.\n");
         textSink.printSummary();
         RunReport report = collectRunReport(session, expectations.expectations, textSink.serviceError());
+        printReplyTimes(text, report.environments);
         printCoverage(text, report.environments);
         printVerdict(text, report.expectations);
         status = failed ? kExitFailure : report.allPassed() ? kExitSuccess : kExitExpectationFailed;

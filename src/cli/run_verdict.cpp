@@ -71,6 +71,7 @@ RunReport collectRunReport(const Session& session, const RunExpectations& expect
         const EnvironmentCoverage coverage = session.coverage(name).value_or(EnvironmentCoverage{});
         report.environments.push_back(environmentReport(
             name, environment, coverage, sequenceFileRows(session.project().dataFolder, name)));
+        report.environments.back().replies = session.replyTimes(name);
     }
     for (const Expectation& expectation : expectations.expect) {
         report.expectations.push_back(judgeNow(session, expectation, false));

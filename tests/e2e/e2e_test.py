@@ -290,6 +290,10 @@ class Verdict(E2ETest):
         [d1] = document["environments"]
         self.assertEqual((d1["name"], d1["received"], d1["sent"], d1["never"]), ("D1", 3, 3, []))
         self.assertEqual(d1["steps"], [{"index": 1, "row": 2, "label": "status", "held": 3, "sent": 3, "jumped": 3}])
+        # Each request is answered in the cycle that read it: by the records' times, no time at all.
+        self.assertEqual(d1["replies"], {"count": 3, "p50_ms": 0, "p99_ms": 0, "max_ms": 0})
+        self.assertLines(run.output(), r"Reply times \(a received frame to the next sent one\):",
+                         r"  D1: 3 replies, p50 0\.00 ms, p99 0\.00 ms, max 0\.00 ms")
 
         suites = ElementTree.parse(junit).getroot()
         self.assertEqual((suites.tag, suites.get("tests"), suites.get("failures")), ("testsuites", "5", "1"))

@@ -58,6 +58,7 @@ struct Session::State {
     std::optional<CaptureFailure> captureFailure;
     // Per usable environment, the lost-record total last told.
     std::map<std::u16string, std::uint64_t, std::less<>> toldLost;
+    std::map<std::u16string, ReplyTimes, std::less<>> replies;
     bool pumpArmed = false;
     bool paused = false;
     std::int64_t lastFrameCheck = 0;
@@ -105,6 +106,7 @@ bool Session::start() {
     s.recorder.clear();
     s.portWatch.clear();
     s.toldLost.clear();
+    s.replies.clear();
     // A history above the limit is refused by the service as well (it has the same limit and
     // settings), which ends the run as a port that cannot be opened does. One whose memory could
     // not be had at open gets another try; failing again, it fails the run here.
@@ -159,7 +161,7 @@ void Session::tick() {
     if (!s.paused) {
         const PumpParts parts{s.trace, s.sink, s.service, s.recorder, s.project.dataFolder, &s.capture};
         for (const std::u16string& name : s.usable) {
-            updateTraffic(parts, name, s.project.environments->find(name)->second, stream(name));
+            updateTraffic(parts, name, s.project.environments->find(name)->second, stream(name), s.replies[name]);
         }
     }
     // Paused or not: a full store overwrites what waits in it.
@@ -227,6 +229,11 @@ std::optional<Session::CaptureFailure> Session::takeCaptureFailure() { return st
 const Project& Session::project() const { return state_->project; }
 
 const std::vector<std::u16string>& Session::usableEnvironments() const { return state_->usable; }
+
+std::optional<ReplyTimes::Summary> Session::replyTimes(std::u16string_view environment) const {
+    const auto found = state_->replies.find(environment);
+    return found == state_->replies.end() ? std::nullopt : found->second.summary();
+}
 
 std::optional<EnvironmentCoverage> Session::coverage(std::u16string_view environment) const {
     return state_->service.coverage(environment);

@@ -3,18 +3,18 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
-#include <optional>
-#include <system_error>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "core/diagnostics/execution_trace.hpp"
 #include "core/project/project.hpp"
 #include "core/service/simulation_service.hpp"
 #include "core/session/traffic_sink.hpp"
+#include "core/traffic/reply_times.hpp"
 #include "core/traffic/traffic_stream.hpp"
 
 namespace orvalix {
@@ -74,6 +74,9 @@ public:
     // What the environment's script did in the current (or last) run; none when its port was
     // not opened.
     std::optional<EnvironmentCoverage> coverage(std::u16string_view environment) const;
+    // How long the environment's replies took in the run, by the records the pump moved: from
+    // a received record to the next sent one. Nothing before its first reply.
+    std::optional<ReplyTimes::Summary> replyTimes(std::u16string_view environment) const;
     // The environment's stream, or nullptr when it has none.
     TrafficStream* stream(std::u16string_view environment);
 

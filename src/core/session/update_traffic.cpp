@@ -12,7 +12,7 @@
 namespace orvalix {
 
 void updateTraffic(const PumpParts& parts, std::u16string_view name, const Environment& environment,
-                   TrafficStream* stream) {
+                   TrafficStream* stream, ReplyTimes& replies) {
     namespace messages = trace_messages;
     parts.trace.record(messages::kUpdateStart);
 
@@ -45,6 +45,7 @@ void updateTraffic(const PumpParts& parts, std::u16string_view name, const Envir
         if (parts.capture != nullptr) {
             parts.capture->addRecord(name, record, time, extra, peer);
         }
+        replies.note((attribute(extra) & kReceivedAttribute) != 0, time);
         parts.trace.record(messages::kUpdateTransferred);
         // The record is already the stream's newest: a new log file starts with it.
         if (stream != nullptr) {

@@ -7,6 +7,7 @@
 #include "core/project/project.hpp"
 #include "core/service/simulation_service.hpp"
 #include "core/session/traffic_sink.hpp"
+#include "core/traffic/reply_times.hpp"
 #include "core/traffic/traffic_stream.hpp"
 #include "core/traffic/trigger_recorder.hpp"
 
@@ -23,9 +24,9 @@ struct PumpParts {
 };
 
 // Drains the environment's records from the service into its stream (when it has one),
-// lets the trigger recordings see each, tells the sink, and appends what the running
-// recordings gathered to their log files.
+// lets the trigger recordings see each, tells the sink, times the replies, and appends what
+// the running recordings gathered to their log files.
 void updateTraffic(const PumpParts& parts, std::u16string_view name, const Environment& environment,
-                   TrafficStream* stream);
+                   TrafficStream* stream, ReplyTimes& replies);
 
 }  // namespace orvalix

@@ -1,5 +1,8 @@
 #include "core/verdict/report_json.hpp"
 
+#include <array>
+#include <charconv>
+
 #include "core/text/json_text.hpp"
 
 namespace orvalix {
@@ -23,6 +26,12 @@ public:
     void text(std::string_view name, std::string_view value) { appendJsonString(key(name), value); }
     void number(std::string_view name, std::uint64_t value) { key(name) += std::to_string(value); }
     void flag(std::string_view name, bool value) { key(name) += value ? "true" : "false"; }
+    // Milliseconds to the 10 µs the reply times keep; a point whatever the locale.
+    void decimal(std::string_view name, double value) {
+        std::array<char, 32> text{};
+        const auto end = std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed, 2).ptr;
+        key(name).append(text.data(), end);
+    }
 
 private:
     std::string& out_;
@@ -63,6 +72,15 @@ void writeEnvironment(std::string& out, const EnvironmentReport& environment) {
         item.number("trigger_rises", condition.counts.triggerRises);
     });
     array(object.key("never"), environment.neverFired(), [&out](const std::string& name) { appendJsonString(out, name); });
+    if (!environment.replies) {
+        object.key("replies") += "null";
+        return;
+    }
+    JsonObject replies(object.key("replies"));
+    replies.number("count", environment.replies->replies);
+    replies.decimal("p50_ms", environment.replies->p50Ms);
+    replies.decimal("p99_ms", environment.replies->p99Ms);
+    replies.decimal("max_ms", environment.replies->maxMs);
 }
 
 }  // namespace

@@ -35,7 +35,7 @@ bool RunReport::allPassed() const {
 
 EnvironmentReport environmentReport(std::u16string_view name, const Environment& environment,
                                     const EnvironmentCoverage& coverage, std::span<const std::size_t> rows) {
-    EnvironmentReport report{toNarrow(name), coverage.received, coverage.sent, {}, {}};
+    EnvironmentReport report{toNarrow(name), coverage.received, coverage.sent, {}, {}, {}};
     for (std::size_t i = 0; i < environment.sequence.size(); ++i) {
         report.steps.push_back({toNarrow(stepLabel(environment.sequence[i])), i + 1, i < rows.size() ? rows[i] : 0,
                                 i < coverage.steps.size() ? coverage.steps[i] : StepCoverage{}});

@@ -2,12 +2,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "core/project/project.hpp"
 #include "core/service/run_coverage.hpp"
+#include "core/traffic/reply_times.hpp"
 #include "core/verdict/expectation.hpp"
 
 namespace orvalix {
@@ -32,6 +34,7 @@ struct EnvironmentReport {
     std::uint64_t sent = 0;
     std::vector<StepReport> steps;
     std::vector<ConditionReport> conditions;
+    std::optional<ReplyTimes::Summary> replies;  // none before the first reply
     // "step row 4", "named AlarmAck": steps whose transmit condition never held and named
     // conditions that never recognised a frame nor marked a record.
     std::vector<std::string> neverFired() const;
