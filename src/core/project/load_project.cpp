@@ -18,6 +18,7 @@ void loadProject(std::u16string_view dataFolder, Project& project) {
         readEnvironmentFile(dataFolder, environmentName, environment.port);
         readSequenceFile(dataFolder, environmentName, environment.sequence);
         readNamedFile(dataFolder, environmentName, environment.namedConditions);
+        readFaultFile(dataFolder, environmentName, environment.faults);
     }
 
     FrameMap frames;

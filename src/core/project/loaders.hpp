@@ -43,6 +43,10 @@ void readSequenceFile(std::u16string_view dataFolder, std::u16string_view enviro
                       std::vector<SequenceStep>& steps);
 void readNamedFile(std::u16string_view dataFolder, std::u16string_view environmentName,
                    std::vector<NamedCondition>& conditions);
+// The rules of the environment's fault file (optional); rows that make no rule are left out
+// (check names them).
+void readFaultFile(std::u16string_view dataFolder, std::u16string_view environmentName,
+                   std::vector<FaultRule>& faults);
 // The 1-based file row of each step that readSequenceFile reads now (the header is row 1).
 std::vector<std::size_t> sequenceFileRows(std::u16string_view dataFolder, std::u16string_view environmentName);
 

@@ -9,6 +9,7 @@
 
 #include "core/expression/compiled_expression.hpp"
 #include "core/ports/port_options.hpp"
+#include "core/project/fault_rule.hpp"
 #include "core/project/record_cells.hpp"
 
 namespace orvalix {
@@ -38,6 +39,7 @@ struct Environment {
     PortOptions port;  // as the environment file gives it
     std::vector<SequenceStep> sequence;
     std::vector<NamedCondition> namedConditions;
+    std::vector<FaultRule> faults;  // the rows of its fault file that make a rule, in file order
 
     friend bool operator==(const Environment&, const Environment&) = default;
 };

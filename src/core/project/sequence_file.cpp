@@ -63,6 +63,15 @@ void readSequenceFile(std::u16string_view dataFolder, std::u16string_view enviro
     steps.shrink_to_fit();
 }
 
+void readFaultFile(std::u16string_view dataFolder, std::u16string_view environmentName,
+                   std::vector<FaultRule>& faults) {
+    forEachRecordRow(dataFolder, environmentName, kFaultFileSuffix, [&faults](const CsvRow& row) {
+        if (FaultRowParse parse = parseFaultRow(row); parse.rule) {
+            faults.push_back(std::move(*parse.rule));
+        }
+    });
+}
+
 std::vector<std::size_t> sequenceFileRows(std::u16string_view dataFolder, std::u16string_view environmentName) {
     std::vector<std::size_t> rows;
     const std::optional<CsvTable> table = readEnvironmentTable(dataFolder, environmentName, kSequenceFileSuffix);

@@ -9,6 +9,8 @@ void copyChangedCoverage(const EnvironmentCoverage& from, std::size_t firstStep,
     into.received = from.received;
     into.sent = from.sent;
     into.conditions = from.conditions;
+    into.faults = from.faults;
+    into.delayedDropped = from.delayedDropped;
     if (into.steps.size() != from.steps.size()) {
         into.steps = from.steps;  // a shape that does not match is copied whole
         return;

@@ -29,6 +29,8 @@ struct EnvironmentCoverage {
     std::uint64_t sent = 0;
     std::vector<StepCoverage> steps;
     std::vector<ConditionCoverage> conditions;
+    std::vector<std::uint64_t> faults;  // per rule of the fault file: how often it applied
+    std::uint64_t delayedDropped = 0;   // frames a fault held back that found its queue full
     friend bool operator==(const EnvironmentCoverage&, const EnvironmentCoverage&) = default;
 };
 

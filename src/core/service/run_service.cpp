@@ -113,6 +113,7 @@ void sortDescending(std::vector<OpenedPort>& opened) {
 void runService(SimulationService::Shared& shared, const ServiceOptions& options, PortContext portContext) {
     // The runtime is large (three 16 KiB buffers per environment and the trace): not on the stack.
     const auto runtime = std::make_unique<ServiceRuntime>(linksTo(shared));
+    runtime->faultRandom = FaultRandom(options.faultSeed);
     runtime->trace.record(messages::kStartService);
     std::vector<OpenedPort> openedPorts;
     std::optional<platform::PeriodicTimer> timer;

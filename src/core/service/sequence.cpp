@@ -100,10 +100,12 @@ std::int32_t runSequence(ServiceRuntime& runtime, EnvironmentRuntime& environmen
 }
 
 void environmentPass(ServiceRuntime& runtime, EnvironmentRuntime& environment) {
+    sendDueFrames(runtime, environment);
     if (!environment.stream()) {
         // The receive phase read the first frame; those that wait behind it follow in order.
         for (int frames = 1;; ++frames) {
             startFrameReceive(environment);
+            ignoredByFault(runtime, environment);
             prepareEnvironmentReceive(runtime, environment);
             environment.stepIndex = runSequence(runtime, environment, false);
             if (environment.received.length == 0 || frames == kMaxFramesPerCycle ||

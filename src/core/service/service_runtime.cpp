@@ -51,8 +51,10 @@ EnvironmentRuntime::EnvironmentRuntime(std::u16string environmentName, const Env
             std::vector<std::int64_t>(settings.namedConditions.size())},
       extraBlock(extraBlockSize(settings.namedConditions.size())),
       coverage{0, 0, std::vector<StepCoverage>(settings.sequence.size()),
-               std::vector<ConditionCoverage>(settings.namedConditions.size())},
-      recognisedInPass(settings.namedConditions.size()) {}
+               std::vector<ConditionCoverage>(settings.namedConditions.size()),
+               std::vector<std::uint64_t>(settings.faults.size()), 0},
+      recognisedInPass(settings.namedConditions.size()),
+      delayed(needsDelayedFrames(settings.faults) ? std::make_unique<DelayedFrames>() : nullptr) {}
 
 ServiceRuntime::ServiceRuntime(ServiceLinks serviceLinks)
     : links(std::move(serviceLinks)),

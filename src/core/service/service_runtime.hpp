@@ -15,6 +15,7 @@
 #include "core/expression/evaluation_context.hpp"
 #include "core/ports/port.hpp"
 #include "core/project/project.hpp"
+#include "core/service/fault_injection.hpp"
 #include "core/service/port_link.hpp"
 #include "core/service/run_coverage.hpp"
 
@@ -67,6 +68,9 @@ struct EnvironmentRuntime {
     std::size_t firstChangedStep = 0;
     std::size_t endChangedStep = 0;
     std::vector<std::uint8_t> recognisedInPass;
+    // Frames the fault file's delay, duplicate and split hold back; only for an environment
+    // that has such rules (a slot is a whole frame).
+    std::unique_ptr<DelayedFrames> delayed;
 
     // This cycle's read: the bytes (length 0 when nothing came) and the status word.
     ByteBuffer received;
@@ -123,6 +127,8 @@ struct ServiceRuntime {
     std::uint64_t now = 0;            // the one time stamp of the current cycle
     std::shared_ptr<const FrameMap> frameCopy;
     NamedStore namedStore;
+    // Draws for the fault files' probabilities, seeded once per run.
+    FaultRandom faultRandom{kDefaultFaultSeed};
     // Reused from cycle to cycle rather than made afresh: every entry is either "R" or "T",
     // which each pass registers before it evaluates anything, or a namedStore entry, which
     // every cycle registers again. So a reused table reads exactly like a fresh one, and the

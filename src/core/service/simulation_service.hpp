@@ -10,6 +10,7 @@
 
 #include "core/ports/port.hpp"
 #include "core/project/project.hpp"
+#include "core/service/fault_injection.hpp"
 #include "core/service/run_coverage.hpp"
 #include "core/traffic/ring_memory.hpp"
 
@@ -25,6 +26,8 @@ struct ServiceOptions {
     bool japanese = false;
     // Bytes one traffic ring may take; Start fails for an environment that needs more.
     std::uint64_t maxRingMemory = kDefaultRingMemoryLimit;
+    // Seeds the draws of the fault files' probabilities: the same seed, the same faults.
+    std::uint64_t faultSeed = kDefaultFaultSeed;
 };
 
 // Runs a loaded project against real ports on its own thread, one cycle every 10 ms.

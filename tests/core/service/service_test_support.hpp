@@ -69,7 +69,7 @@ inline Environment environment(std::u16string port, std::vector<SequenceStep> se
                                std::vector<NamedCondition> conditions, std::vector<std::u16string> fromThree = {}) {
     std::vector<std::u16string> settings{std::move(port), u"100", u"64"};
     settings.insert(settings.end(), fromThree.begin(), fromThree.end());
-    return Environment{settingsOf(settings), std::move(sequence), std::move(conditions)};
+    return Environment{settingsOf(settings), std::move(sequence), std::move(conditions), {}};
 }
 
 inline Environment serial(int characterTimeoutMs, std::vector<SequenceStep> sequence,
@@ -197,6 +197,7 @@ public:
         ports_.push_back({entry->first, PortLink(port)});
     }
     void setFrames(FrameMap frames) { frames_ = std::make_shared<const FrameMap>(std::move(frames)); }
+    void seedFaults(std::uint64_t seed) { runtime_->faultRandom = FaultRandom(seed); }
 
     // Prepares the environments and the clock, as start-up does once the ports are open.
     void start() {
@@ -243,7 +244,7 @@ private:
             auto entry = published.find(name);
             if (entry == published.end()) {
                 entry = published.emplace(name, EnvironmentCoverage{0, 0, std::vector<StepCoverage>(coverage.steps.size()),
-                                                                    coverage.conditions}).first;
+                                                                    coverage.conditions, coverage.faults, 0}).first;
             }
             copyChangedCoverage(coverage, firstStep, endStep, entry->second);
         };

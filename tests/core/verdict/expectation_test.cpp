@@ -88,7 +88,7 @@ TEST(Expectation, TextsAreReadOrRefusedWithTheirReason) {
 
 TEST(Expectation, CountsComeFromTheCoverageAndCompareAsWritten) {
     const EnvironmentMap environments = folder();
-    EnvironmentCoverage coverage{7, 4, {{5, 1, 0}, {9, 9, 9}, {5, 2, 0}, {1, 1, 1}}, {{0, 3, 0}, {0, 20, 0}, {0, 4, 0}}};
+    EnvironmentCoverage coverage{7, 4, {{5, 1, 0}, {9, 9, 9}, {5, 2, 0}, {1, 1, 1}}, {{0, 3, 0}, {0, 20, 0}, {0, 4, 0}}, {}, 0};
     struct JudgeCase {
         const char* text;
         std::uint64_t got;
@@ -116,7 +116,7 @@ TEST(Expectation, CountsComeFromTheCoverageAndCompareAsWritten) {
 
 TEST(RunReport, NeverListsStepsThatNeverHeldAndConditionsThatNeverFired) {
     const EnvironmentMap environments = folder();
-    const EnvironmentCoverage coverage{0, 0, {{1, 1, 1}, {0, 0, 5}, {0, 0, 0}, {2, 0, 0}}, {{0, 1, 0}, {0, 0, 0}, {2, 0, 0}}};
+    const EnvironmentCoverage coverage{0, 0, {{1, 1, 1}, {0, 0, 5}, {0, 0, 0}, {2, 0, 0}}, {{0, 1, 0}, {0, 0, 0}, {2, 0, 0}}, {}, 0};
     const std::size_t rows[] = {2, 4, 5};  // the last step's row unknown
     const EnvironmentReport report = environmentReport(u"U1", environments.at(u"U1"), coverage, rows);
     EXPECT_EQ(report.neverFired(), (std::vector<std::string>{"step row 4", "step Reply", "named Pong"}));
