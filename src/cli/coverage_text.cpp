@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/service/fault_injection.hpp"
+
 namespace orvalix::cli {
 namespace {
 
@@ -56,7 +58,7 @@ void printReplyTimes(std::ostream& out, std::span<const EnvironmentReport> envir
 void printCoverage(std::ostream& out, std::span<const EnvironmentReport> environments) {
     out << "Coverage:\n";
     for (const EnvironmentReport& environment : environments) {
-        if (environment.steps.empty() && environment.conditions.empty()) {
+        if (environment.steps.empty() && environment.conditions.empty() && environment.faults.empty()) {
             out << "  " << environment.name << ": no steps, no named conditions\n";
             continue;
         }
@@ -70,6 +72,13 @@ void printCoverage(std::ostream& out, std::span<const EnvironmentReport> environ
                 << ", mark rose " << condition.counts.markRises << ", trigger rose " << condition.counts.triggerRises
                 << "\n";
         });
+        for (const FaultReport& fault : environment.faults) {
+            out << "    fault " << fault.name << " (" << fault.action << "): applied " << fault.applied << "\n";
+        }
+        if (environment.delayedDropped > 0) {
+            out << "    " << environment.delayedDropped << " frames a fault held back found its queue of "
+                << DelayedFrames::kSlots << " full and were not sent\n";
+        }
         const std::vector<std::string> never = environment.neverFired();
         if (!never.empty()) {
             out << "    never:";

@@ -100,6 +100,8 @@ void JsonLinesSink::recordPumped(std::u16string_view environment, const Environm
     line_ += '"';
     addNames("marks", markedConditions(settings, extra));
     addNames("triggers", triggeredConditions(settings, extra));
+    const FaultRule* fault = faultOfRecord(settings.faults, word);
+    addTextOrNull("fault", fault ? toNarrow(fault->name) : std::string{});
     write();
 }
 

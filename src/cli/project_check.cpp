@@ -156,6 +156,7 @@ private:
         checkSequence(name);
         // Each file that names the environment loads its named conditions once more.
         const std::size_t conditionCount = checkNamedConditions(name) * count;
+        checkFaults(name, portKind(port));
         if (isUsable(port)) {
             ports_.checkHistoryMemory(file, port, conditionCount);
         }
@@ -236,6 +237,32 @@ private:
             add(file.path, line, 5, Severity::Warning,
                 "jump target " + inQuotes(target) + " matches no label: when the jump condition holds the "
                 "sequence stays on this step" + hint);
+        }
+    }
+
+    // Each row of the optional fault file must make a rule, and one the port can apply.
+    void checkFaults(const std::u16string& name, PortKind kind) {
+        const CsvFile file = readDataFile(name + std::u16string(kFaultFileSuffix), false);
+        const bool stream = kind == PortKind::Serial || kind == PortKind::Tcp;
+        for (std::size_t index = 1; index < file.parse.table.size(); ++index) {
+            const CsvRow& row = file.parse.table[index];
+            if (isCommentRow(row)) {
+                continue;
+            }
+            const std::size_t line = file.lineOf(index);
+            const FaultRowParse parse = parseFaultRow(row);
+            if (!parse.rule) {
+                add(file.path, line, parse.error.column, Severity::Error, parse.error.message + ": the fault is ignored");
+                continue;
+            }
+            if (parse.rule->action == FaultAction::Split && !stream && kind != PortKind::None) {
+                add(file.path, line, 3, Severity::Warning,
+                    "split applies on serial and TCP ports only: on this port the fault never applies");
+            }
+            if (parse.rule->action == FaultAction::Ignore && stream) {
+                add(file.path, line, 3, Severity::Warning,
+                    "ignore applies on UDP and HDLC ports only: on this port the fault never applies");
+            }
         }
     }
 

@@ -81,6 +81,10 @@ std::string formatRecordLine(std::u16string_view environment, const Environment&
         line += " marks: ";
         line += marks;
     }
+    if (const FaultRule* fault = faultOfRecord(settings.faults, word)) {
+        line += " fault: ";
+        line += toNarrow(fault->name);
+    }
     return line;
 }
 

@@ -50,7 +50,7 @@ constexpr std::string_view kHelp =
     "                           [--max-ring-memory BYTES] [--expect EXPR ...]\n"
     "                           [--until EXPR ...] [--report FILE] [--junit FILE]\n"
     "                           [--pcap FILE]\n"
-    "                           [--format text|jsonl]\n"
+    "                           [--format text|jsonl] [--seed N]\n"
     "\n"
     "Runs the data folder as the simulator's Start does: every usable environment's port\n"
     "is opened and served by the 10 ms service cycle, and every 333 ms the traffic is\n"
@@ -95,6 +95,8 @@ constexpr std::string_view kHelp =
     "                    line on the standard output per frame and per event, and the\n"
     "                    header, the other lines and the summary on the error output;\n"
     "                    --quiet then leaves out the frames, not the events\n"
+    "  --seed N          seeds the draws of the fault files' probabilities (a number from\n"
+    "                    0 to 2^64-1; default 1): the same seed, the same faults\n"
     "\n"
     "After the summary, the coverage: per environment how often each step's transmit\n"
     "condition held, how often it sent and jumped, what each named condition recognised\n"
@@ -108,10 +110,14 @@ constexpr std::string_view kHelp =
 constexpr OptionSpec kOptions[] = {
     {"--for", true},    {"--trace-dir", true}, {"--quiet", false}, {"--max-ring-memory", true},
     {"--expect", true}, {"--until", true},     {"--report", true}, {"--junit", true},
-    {"--pcap", true},   {"--format", true},
+    {"--pcap", true},   {"--format", true},    {"--seed", true},
 };
 
 enum class OutputFormat { Text, JsonLines };
+
+bool hasFaults(const EnvironmentMap& environments) {
+    return std::ranges::any_of(environments, [](const auto& entry) { return !entry.second.faults.empty(); });
+}
 
 std::optional<Clock::duration> parseSeconds(const std::string& text) {
     double seconds = 0.0;
@@ -292,6 +298,10 @@ int runFolder(const RunRequest& request, Console console) {
             return kExitFailure;
         }
         output.expectWrites();
+        if (hasFaults(*session.project().environments)) {
+            text << "Fault seed: " << request.serviceOptions.faultSeed << " (--seed "
+                 << request.serviceOptions.faultSeed << " repeats this run's draws)\n";
+        }
         if (request.duration) {
             text << "Running for " << std::chrono::duration<double>(*request.duration).count()
                  << " s; Ctrl-C stops the run.\n";
@@ -322,6 +332,7 @@ int runFolder(const RunRequest& request, Console console) {
         report.ended = isoUtcTime(std::chrono::system_clock::now());
         report.seconds = std::chrono::duration<double>(Clock::now() - startedSteady).count();
         report.exitStatus = status;
+        report.seed = request.serviceOptions.faultSeed;
         if ((request.reportFile && !writeReportFile(*request.reportFile, runReportJson(report), console)) ||
             (request.junitFile && !writeReportFile(*request.junitFile, junitXml(report), console))) {
             status = kExitFailure;
@@ -395,6 +406,16 @@ int runRunCommand(std::span<const std::string> arguments, Console console) {
             return usageError(console, "run", "--pcap needs a file name");
         }
         request.pcapFile = pathOf(values.back());
+    }
+    if (const auto values = parsed.values("--seed"); !values.empty()) {
+        const std::string& text = values.back();
+        std::uint64_t seed = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seed);
+        if (text.empty() || error != std::errc{} || end != text.data() + text.size()) {
+            return usageError(console, "run", "--seed needs a whole number from 0 to 18446744073709551615, not '" +
+                                                  text + "'");
+        }
+        request.serviceOptions.faultSeed = seed;
     }
     if (const auto values = parsed.values("--format"); !values.empty()) {
         if (values.back() == "jsonl") {

@@ -76,7 +76,9 @@ TEST(RunCommand, UsageErrorsExitWithStatus2BeforeAnythingRuns) {
         // Which counts are refused is the byte count's own test.
         {{"run", folder, "--max-ring-memory", "1T"}, 2, "", "bytes above 0 (K, M or G may follow), not '1T'"},
         // The format's name is exact.
-        {{"run", folder, "--format", "JSONL"}, 2, "", "orvalix-cli run: --format needs text or jsonl, not 'JSONL'"}};
+        {{"run", folder, "--format", "JSONL"}, 2, "", "orvalix-cli run: --format needs text or jsonl, not 'JSONL'"},
+        {{"run", folder, "--seed", "-1"}, 2, "", "--seed needs a whole number from 0 to 18446744073709551615, not '-1'"},
+        {{"run", folder, "--seed", "18446744073709551616"}, 2, "", "--seed needs a whole number from 0 to"}};
     for (const std::string seconds : {"ten", "-1", "0", "1e3"}) {
         cases.push_back({{"run", folder, "--for", seconds}, 2, "", "seconds above 0, not '" + seconds + "'"});
     }

@@ -354,6 +354,25 @@ TEST(ProjectCheck, CharacterTimeOutsThatAreNoWholeNumberOrShorterThanTheCycleAre
     }
 }
 
+TEST(ProjectCheck, FaultRowsThatMakeNoRuleAreErrorsAndRulesThePortCannotApplyAreWarnedOf) {
+    expectFindings("each row that makes no rule names its column and why",
+                   u1With({{u"U1.Faults.csv", "Name,When,Action,Parameter,Probability,Limit\n"
+                                              "lost,,drop,,,\n"
+                                              ";off,,nothing,,,\n"
+                                              "bad,T[0] ==,drop,,,\n"
+                                              "odd,,lose,,,\n"
+                                              "coin,,drop,,150,\n"
+                                              "halves,,split,2:5,,\n"}}),
+                   {{"U1.Faults.csv", 4, 2, 'E', "the condition 'T[0] ==' does not compile: the fault is ignored"},
+                    {"U1.Faults.csv", 5, 3, 'E', "unknown action 'lose': delay, drop, corrupt, truncate, duplicate"},
+                    {"U1.Faults.csv", 6, 5, 'E', "probability needs a percentage from 0 to 100, not '150'"},
+                    {"U1.Faults.csv", 7, 3, 'W', "split applies on serial and TCP ports only"}});
+    expectFindings("ignore needs frames a port hands over whole",
+                   {{u"S1.Environments.csv", settingsFile("COM3", {"9600", "Even", "1", "8", "None", "50"})},
+                    {u"S1.Faults.csv", "Name,When,Action\ndeaf,,ignore\nhalves,,split,1:5\n"}},
+                   {{"S1.Faults.csv", 2, 3, 'W', "ignore applies on UDP and HDLC ports only"}});
+}
+
 TEST(ProjectCheck, AFolderWithoutEnvironmentsIsAFinding) {
     const CheckReport report = checkDataFolder(kExamples);
     ASSERT_EQ(report.findings.size(), 1u);

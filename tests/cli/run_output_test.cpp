@@ -57,6 +57,23 @@ TEST(RecordLine, ShowsDirectionLengthAttributeBytesAndRisenMarks) {
     }
 }
 
+TEST(RecordLine, NamesTheFaultThatTouchedTheRecordLast) {
+    Environment environment = withConditions({u"A"});
+    for (const std::u16string name : {u"lost", u"slow"}) {
+        environment.faults.emplace_back().name = name;
+    }
+    const std::tuple<std::uint32_t, std::vector<std::size_t>, std::string> cases[] = {
+        {0x40020000, {}, " TX 1 40020000 0a fault: slow"},
+        {kReceivedAttribute | 0x40010000, {0}, " RX 1 c0010000 0a marks: A fault: lost"},
+        {0x40030000, {}, " TX 1 40030000 0a"},  // a number beyond the file's rules names none
+    };
+    for (const auto& [attribute, marks, rest] : cases) {
+        const std::string line =
+            formatRecordLine(u"P1", environment, Bytes{0x0A}, kTime, test::makeExtra(1, attribute, marks));
+        EXPECT_EQ(line.substr(26), rest);
+    }
+}
+
 TEST(RecordLine, DescribesThePortByItsKind) {
     const std::pair<PortOptions, std::string> cases[] = {
         {portNamed(u"COM3"), "serial COM3"}, {portNamed(u"FBIHDLC1"), "HDLC board FBIHDLC1"},

@@ -393,7 +393,7 @@ class HdlcRun(E2ETest):
 
 class JsonLines(E2ETest):
     FRAME_FIELDS = {"type", "environment", "time", "filetime", "direction", "length", "attribute", "bytes", "marks",
-                    "triggers"}
+                    "triggers", "fault"}
 
     def test_jsonl_writes_every_frame_and_event_as_json_and_the_text_to_the_error_output(self):
         # The demo polls and answers on its own; its copy takes the log files. Half an hour off the hour, west

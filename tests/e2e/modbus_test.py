@@ -84,15 +84,17 @@ def check_reads_write_and_exceptions(test, client):
                              (function, code), answer)
 
 
-class ModbusRtu(E2ETest):
-    def serve(self):
-        # The example in a folder of its own, its port row moved to one end of a fresh socat pty pair;
-        # returns the run and the other end, where the masters connect.
+class ModbusRtuServer(E2ETest):
+    def serve(self, faults=None):
+        # The example in a folder of its own, its port row moved to one end of a fresh socat pty pair, and
+        # the fault file given; returns the run and the other end, where the masters connect.
         if not shutil.which("socat"):
             self.skipTest("socat is not installed")
         folder = self.folder()
         device, master = folder / "ttyCOM1", folder / "master"
         data = copy_example(self, "modbus-rtu", str(device))
+        if faults:
+            (data / "M1.Faults.csv").write_text(faults, "ascii")
         socat = subprocess.Popen(["socat", f"pty,raw,echo=0,link={device}", f"pty,raw,echo=0,link={master}"],
                                  stderr=subprocess.DEVNULL)
         self.addCleanup(lambda: socat.kill() or socat.wait(10))
@@ -107,6 +109,8 @@ class ModbusRtu(E2ETest):
         self.assertEqual(run.stop(), 0, run.describe())
         self.assertEqual(run.output(1), "")
 
+
+class ModbusRtu(ModbusRtuServer):
     def test_mbpoll_reads_sixteen_registers_each_its_address_plus_1000(self):
         if not shutil.which("mbpoll"):
             self.skipTest("mbpoll is not installed")
@@ -192,6 +196,47 @@ class ModbusRtu(E2ETest):
         for rule, request in unanswered:
             self.assertLines(run.output(), rf"M1 {TIME} RX 8 {e2e_test.RX} {hex_bytes(request)}\n"
                                            rf"M1 {TIME} RX 8 {e2e_test.RX} {hex_bytes(read_request(1, 30, 2))}")
+
+
+class ModbusFaults(ModbusRtuServer):
+    FAULTS = ("Name,When,Action,Parameter,Probability,Limit\r\n"
+              "badcrc,,corrupt,3:0xFF,,1\r\n"  # the first reply's first data byte: its CRC no longer matches
+              "slow,T[4] == 0xFC,delay,300,,\r\n")  # register 20 (1020 = 0x03FC) comes 300 ms late
+
+    def test_a_corrupted_reply_fails_the_masters_crc_check_and_a_delayed_one_comes_late(self):
+        if not shutil.which("mbpoll"):
+            self.skipTest("mbpoll is not installed")
+        run, master = self.serve(self.FAULTS)
+        poll = subprocess.run(["mbpoll", "-m", "rtu", "-b", str(BIT_RATE), "-P", "none", "-a", "1", "-t", "4",
+                               "-r", "1", "-c", "1", "-1", "-o", "2", str(master)],
+                              capture_output=True, text=True, timeout=60)
+        self.assertNotEqual(poll.returncode, 0, poll.stdout)
+        self.assertRegex(poll.stdout + poll.stderr, re.compile("crc", re.IGNORECASE))
+
+        line = os.open(master, os.O_RDWR | os.O_NOCTTY)
+        self.addCleanup(os.close, line)
+        tty.setraw(line)
+
+        def round_trip(start):  # seconds from the request to the whole reply
+            request, reply = read_request(1, start, 1), read_reply(start, 1)
+            sent, data = time.monotonic(), b""
+            while len(data) < len(reply) and select.select([line], [], [], 5)[0]:
+                data += os.read(line, 256)
+            self.assertEqual(data, reply, run.describe())
+            return time.monotonic() - sent
+
+        os.write(line, read_request(1, 0, 1))
+        plain = round_trip(0)
+        os.write(line, read_request(1, 20, 1))
+        delayed = round_trip(20)
+        # Bounds, not speed: the delay is all there, and no more than a few cycles come on top of it.
+        self.assertGreaterEqual(delayed, 0.3)
+        self.assertLess(delayed - plain, 0.3 + 0.2, (plain, delayed))
+        self.finish(run)
+        self.assertLines(run.output(), r"Fault seed: 1 \(--seed 1 repeats this run's draws\)",
+                         rf"M1 {TIME} TX 7 40010000 01 03 02 fc e8 .. .. fault: badcrc",
+                         rf"M1 {TIME} TX 7 40020000 {hex_bytes(read_reply(20, 1))} fault: slow",
+                         r"    fault badcrc \(corrupt\): applied 1", r"    fault slow \(delay\): applied 1")
 
 
 def mbap(transaction, unit, *pdu):  # a Modbus TCP frame: MBAP header, then the PDU

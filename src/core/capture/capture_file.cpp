@@ -55,9 +55,12 @@ void appendNames(std::string& text, std::string_view label, const std::vector<st
 
 CaptureInterface captureInterface(std::u16string_view environment, const Environment& settings) {
     CaptureInterface interface{std::u16string(environment), toNarrow(environment), toNarrow(settings.port.name),
-                               portKind(settings.port), localEndpoint(settings.port), {}};
+                               portKind(settings.port), localEndpoint(settings.port), {}, {}};
     for (const NamedCondition& condition : settings.namedConditions) {
         interface.conditionNames.push_back(toNarrow(name(condition)));
+    }
+    for (const FaultRule& rule : settings.faults) {
+        interface.faultNames.push_back(toNarrow(rule.name));
     }
     return interface;
 }
@@ -68,6 +71,9 @@ std::string recordComment(const CaptureInterface& interface, std::span<const std
     std::string text = std::string("attribute ") + word;
     appendNames(text, "marks", interface.conditionNames, extra, markBit);
     appendNames(text, "triggers", interface.conditionNames, extra, triggerBit);
+    if (const std::size_t number = faultNumber(attribute(extra)); number >= 1 && number <= interface.faultNames.size()) {
+        text += "; fault: " + interface.faultNames[number - 1];
+    }
     return text;
 }
 

@@ -23,10 +23,11 @@ struct CaptureInterface {
     PortKind kind = PortKind::None;
     UdpEndpoint local;  // the port's own endpoint (UDP and TCP; a TCP client's is not known)
     std::vector<std::string> conditionNames;  // UTF-8, for the mark and trigger names
+    std::vector<std::string> faultNames;      // UTF-8, for the fault that touched a record
 };
 CaptureInterface captureInterface(std::u16string_view environment, const Environment& settings);
 
-// "attribute 80000000; marks: A, B; triggers: C", the parts without names left out.
+// "attribute 40010000; marks: A, B; triggers: C; fault: lost", the parts without names left out.
 std::string recordComment(const CaptureInterface& interface, std::span<const std::uint8_t> extra);
 
 // A pcapng file of traffic records: a section header, one interface per environment, one

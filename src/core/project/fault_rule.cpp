@@ -22,8 +22,16 @@ constexpr std::array<std::pair<std::string_view, FaultAction>, 7> kActions{{
     {"ignore", FaultAction::Ignore},
 }};
 
+// The cell without blanks around it; empty when it holds nothing else.
+std::u16string trimmedCell(const std::vector<std::u16string>& row, std::size_t column) {
+    if (column >= row.size() || row[column].find_first_not_of(kBlankCharacters) == std::u16string::npos) {
+        return {};
+    }
+    return trimText(row[column], kBlankCharacters);
+}
+
 std::string cellText(const std::vector<std::u16string>& row, std::size_t column) {
-    return column < row.size() ? toNarrow(trimText(row[column], kBlankCharacters)) : std::string{};
+    return toNarrow(trimmedCell(row, column));
 }
 
 // Decimal, or hexadecimal after 0x.
@@ -116,19 +124,17 @@ std::string_view faultActionWord(FaultAction action) {
 
 FaultRowParse parseFaultRow(const std::vector<std::u16string>& row) {
     FaultRule rule;
-    rule.name = row.empty() ? std::u16string{} : std::u16string(trimText(row[0], kBlankCharacters));
+    rule.name = trimmedCell(row, 0);
     if (rule.name.empty()) {
         return failure(1, "a fault needs a name");
     }
-    rule.whenText = row.size() > 1 ? row[1] : std::u16string{};
-    if (!trimText(rule.whenText, kBlankCharacters).empty()) {
+    rule.whenText = trimmedCell(row, 1);
+    if (!rule.whenText.empty()) {
         CompiledExpression compiled;
         if (compileExpression(toNarrow(rule.whenText), compiled) != 0) {
             return failure(2, "the condition '" + toNarrow(rule.whenText) + "' does not compile");
         }
         rule.when = std::move(compiled);
-    } else {
-        rule.whenText.clear();
     }
     const std::string actionText = cellText(row, 2);
     const auto action = std::find_if(kActions.begin(), kActions.end(),

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,6 +49,22 @@ FaultRowParse parseFaultRow(const std::vector<std::u16string>& row);
 
 // The action's word in the file ("delay", "drop", ...).
 std::string_view faultActionWord(FaultAction action);
+
+// A record that a fault of the environment's fault file touched carries bit 30 in its attribute
+// word, and the rule's 1-based number among the file's rules in bits 16 to 29.
+inline constexpr std::uint32_t kFaultAttribute = 0x40000000u;
+inline constexpr std::uint32_t faultAttribute(std::size_t ruleIndex) {
+    return kFaultAttribute | (static_cast<std::uint32_t>(std::min<std::size_t>(ruleIndex + 1, 0x3FFF)) << 16);
+}
+// The 1-based number of the rule that touched a record of the attribute word; 0 when none did.
+inline constexpr std::size_t faultNumber(std::uint32_t word) {
+    return (word & kFaultAttribute) == 0 ? 0 : (word >> 16) & 0x3FFF;
+}
+// The rule that touched a record of the attribute word, or null.
+inline const FaultRule* faultOfRecord(std::span<const FaultRule> rules, std::uint32_t word) {
+    const std::size_t number = faultNumber(word);
+    return number == 0 || number > rules.size() ? nullptr : &rules[number - 1];
+}
 
 // The longest delay and split gap, so a delayed frame's wait stays bounded.
 inline constexpr std::uint32_t kLongestFaultDelayMs = 60'000;

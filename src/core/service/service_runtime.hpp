@@ -50,6 +50,9 @@ struct EnvironmentRuntime {
     std::int64_t characterTimeoutLimit = 0;  // 100 ns units
 
     TransmitSlot transmitSlot;
+    // A port tells a write's completion once; one that no write used yet (a fault held the
+    // frame back or dropped it) is kept here for the next.
+    bool writeReady = false;
     ByteBuffer receiveBuffer;
     std::int32_t stepIndex = 0;
     JumpTargets jumpTargets;

@@ -15,12 +15,20 @@ namespace messages = trace_messages;
 
 namespace {
 
+bool readyToWrite(EnvironmentRuntime& environment) {
+    if (!environment.writeReady) {
+        environment.writeReady = environment.port.writeFinished();
+    }
+    return environment.writeReady;
+}
+
 // Writes the bytes and records them as sent, with the extra block given.
 void writeAndRecord(ServiceRuntime& runtime, EnvironmentRuntime& environment, std::span<const std::uint8_t> bytes,
                     const SocketAddress& destination, std::span<const std::uint8_t> extra) {
     if (environment.stream()) {
         runtime.trace.record(messages::kReadyToSend);
     }
+    environment.writeReady = false;
     environment.port.write(bytes, destination);
     if (environment.stream()) {
         runtime.trace.record(messages::kSent);
@@ -94,7 +102,7 @@ bool transmitStep(ServiceRuntime& runtime, EnvironmentRuntime& environment, cons
         return false;
     }
     // One write in flight per port: a step that finds the last one still going skips its frame.
-    if (!environment.port.writeFinished()) {
+    if (!readyToWrite(environment)) {
         return false;
     }
     ByteBuffer& transmitBuffer = environment.transmitSlot.transmitBuffer;
@@ -130,7 +138,7 @@ void sendDueFrames(ServiceRuntime& runtime, EnvironmentRuntime& environment) {
     }
     std::span<std::uint8_t> extra(environment.extraBlock);
     while (DelayedFrames::Frame* due = environment.delayed->nextDue(runtime.now)) {
-        if (!environment.port.writeFinished()) {
+        if (!readyToWrite(environment)) {
             return;
         }
         // Its marks went with the frame as built; what goes now carries the fault only.

@@ -72,6 +72,13 @@ void writeEnvironment(std::string& out, const EnvironmentReport& environment) {
         item.number("trigger_rises", condition.counts.triggerRises);
     });
     array(object.key("never"), environment.neverFired(), [&out](const std::string& name) { appendJsonString(out, name); });
+    array(object.key("faults"), environment.faults, [&out](const FaultReport& fault) {
+        JsonObject item(out);
+        item.text("name", fault.name);
+        item.text("action", fault.action);
+        item.number("applied", fault.applied);
+    });
+    object.number("delayed_dropped", environment.delayedDropped);
     if (!environment.replies) {
         object.key("replies") += "null";
         return;
@@ -93,6 +100,7 @@ std::string runReportJson(const RunReport& report) {
         object.text("started", report.started);
         object.text("ended", report.ended);
         object.number("exit_status", static_cast<std::uint64_t>(report.exitStatus));
+        object.number("seed", report.seed);
         if (report.error.empty()) {
             object.key("error") += "null";
         } else {

@@ -35,7 +35,7 @@ bool RunReport::allPassed() const {
 
 EnvironmentReport environmentReport(std::u16string_view name, const Environment& environment,
                                     const EnvironmentCoverage& coverage, std::span<const std::size_t> rows) {
-    EnvironmentReport report{toNarrow(name), coverage.received, coverage.sent, {}, {}, {}};
+    EnvironmentReport report{toNarrow(name), coverage.received, coverage.sent, {}, {}, {}, coverage.delayedDropped, {}};
     for (std::size_t i = 0; i < environment.sequence.size(); ++i) {
         report.steps.push_back({toNarrow(stepLabel(environment.sequence[i])), i + 1, i < rows.size() ? rows[i] : 0,
                                 i < coverage.steps.size() ? coverage.steps[i] : StepCoverage{}});
@@ -43,6 +43,11 @@ EnvironmentReport environmentReport(std::u16string_view name, const Environment&
     for (std::size_t i = 0; i < environment.namedConditions.size(); ++i) {
         report.conditions.push_back({toNarrow(conditionName(environment.namedConditions[i])),
                                      i < coverage.conditions.size() ? coverage.conditions[i] : ConditionCoverage{}});
+    }
+    for (std::size_t i = 0; i < environment.faults.size(); ++i) {
+        const FaultRule& rule = environment.faults[i];
+        report.faults.push_back({toNarrow(rule.name), std::string(faultActionWord(rule.action)),
+                                 i < coverage.faults.size() ? coverage.faults[i] : 0});
     }
     return report;
 }

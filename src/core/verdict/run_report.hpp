@@ -28,12 +28,21 @@ struct ConditionReport {
     ConditionCoverage counts;
 };
 
+// A rule of the fault file and how often it applied.
+struct FaultReport {
+    std::string name;  // UTF-8
+    std::string action;
+    std::uint64_t applied = 0;
+};
+
 struct EnvironmentReport {
     std::string name;  // UTF-8
     std::uint64_t received = 0;
     std::uint64_t sent = 0;
     std::vector<StepReport> steps;
     std::vector<ConditionReport> conditions;
+    std::vector<FaultReport> faults;
+    std::uint64_t delayedDropped = 0;            // frames held back by a fault that found the queue full
     std::optional<ReplyTimes::Summary> replies;  // none before the first reply
     // "step row 4", "named AlarmAck": steps whose transmit condition never held and named
     // conditions that never recognised a frame nor marked a record.
@@ -55,6 +64,7 @@ struct RunReport {
     std::string ended;
     double seconds = 0.0;
     int exitStatus = 0;
+    std::uint64_t seed = 0;  // of the fault files' draws
     std::string error;  // the text the run ended with; empty after a normal end
     std::vector<EnvironmentReport> environments;
     std::vector<ExpectationOutcome> expectations;

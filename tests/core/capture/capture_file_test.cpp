@@ -12,7 +12,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 CaptureInterface interfaceOf(PortKind kind, std::vector<std::string> conditions = {}) {
-    return {u"E", "E", "port", kind, UdpEndpoint{0x7F000001, 5020}, std::move(conditions)};
+    return {u"E", "E", "port", kind, UdpEndpoint{0x7F000001, 5020}, std::move(conditions), {"lost", "late"}};
 }
 
 TEST(CaptureFile, TheCommentGivesTheAttributeWordAndTheNamesOfWhatRose) {
@@ -28,6 +28,10 @@ TEST(CaptureFile, TheCommentGivesTheAttributeWordAndTheNamesOfWhatRose) {
         {"triggers after the marks", test::makeExtra(3, 0x80000000, {1}, {0, 1}),
          "attribute 80000000; marks: B; triggers: A, B"},
         {"triggers alone", test::makeExtra(3, 0, {}, {2}), "attribute 00000000; triggers: C"},
+        {"the fault that touched the record, last", test::makeExtra(3, 0x40020000, {0}),
+         "attribute 40020000; marks: A; fault: late"},
+        {"a fault number the file does not have names none", test::makeExtra(3, 0x40030000),
+         "attribute 40030000"},
     };
     for (const Case& c : cases) EXPECT_EQ(recordComment(a, c.extra), c.comment) << c.rule;
 }

@@ -114,6 +114,12 @@ TEST(Faults, EachActionDoesToTheFrameWhatItsRuleSays) {
         {"duplicate: a stream port sends the copy once the first write is out",
          serialAnswer({rule({"twice", "", "duplicate"})}), {{5}}, 2, {{5, 0xFF, 0xFF}, {5, 0xFF, 0xFF}},
          {"1 rx 05", "1 40010000 05 ff ff", "2 40010000 05 ff ff"}},
+        {"drop on a stream port: the write it did not make leaves the port free for the next frame",
+         serialAnswer({rule({"lost", "", "drop", "", "", "1"})}), {{5}, {5}}, 2, {{5, 0xFF, 0xFF}},
+         {"1 rx 05", "1 40010000 05 ff ff", "2 rx 05", "2 tx 05 ff ff"}},
+        {"delay on a stream port: written when due, before the cycle's own frames, and the port stays free",
+         serialAnswer({rule({"slow", "", "delay", "10", "", "1"})}), {{5}, {5}}, 2, {{5, 0xFF, 0xFF}, {5, 0xFF, 0xFF}},
+         {"1 rx 05", "2 40010000 05 ff ff", "2 rx 05", "2 tx 05 ff ff"}},
         {"ignore: does not apply on a stream port",
          serialAnswer({rule({"deaf", "", "ignore"})}), {{5}}, 1, {{5, 0xFF, 0xFF}}, {"1 rx 05", "1 tx 05 ff ff"}},
     };

@@ -18,6 +18,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "../ports/port_test_support.hpp"
@@ -96,7 +97,8 @@ inline Environment tcp(int characterTimeoutMs, std::vector<SequenceStep> sequenc
 
 // Stands in for an open port: delivers one queued chunk per read, at most chunksPerCycle of
 // them a cycle (the rest have not arrived yet), and keeps what is written. A serial-like port
-// keeps each write in flight until complete() is called.
+// keeps each write in flight until complete() is called. As a real port, it tells a write's
+// completion once: writeFinished() is true once after it (and once at the start).
 struct FakePort {
     PortKind portKind = PortKind::None;
     std::deque<Bytes> incoming;
@@ -106,6 +108,7 @@ struct FakePort {
     SocketAddress sender;
     bool writesCompleteAtOnce = true;
     bool writeInFlight = false;
+    bool completionToTell = true;
     bool keepWrites = true;  // without it writes are only counted: a stand-in that allocates nothing
     std::size_t writeCount = 0;
     std::vector<Bytes> written;
@@ -134,10 +137,14 @@ struct FakePort {
             destinations.push_back(destination);
         }
         writeInFlight = !writesCompleteAtOnce;
+        completionToTell = writesCompleteAtOnce;
     }
-    bool writeFinished() { return !writeInFlight; }
+    bool writeFinished() { return std::exchange(completionToTell, false); }
     PortHealth health() const { return told; }
-    void complete() { writeInFlight = false; }
+    void complete() {
+        writeInFlight = false;
+        completionToTell = true;
+    }
 };
 
 // The checkpoint texts of a dumped trace file, oldest first.
