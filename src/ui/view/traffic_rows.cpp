@@ -20,6 +20,9 @@ RecordShade recordShade(std::int32_t length, std::uint32_t attribute) {
     if (length <= 0) {
         return RecordShade::Window;
     }
+    if (faultNumber(attribute) != 0) {
+        return RecordShade::Fault;
+    }
     if ((attribute & kErrorBits) != 0) {
         return RecordShade::Error;
     }

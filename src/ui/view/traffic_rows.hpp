@@ -17,11 +17,13 @@ struct Rgb {
     friend bool operator==(const Rgb&, const Rgb&) = default;
 };
 
-// A record row's background: the window colour for sent records and empty rows.
-enum class RecordShade { Window, Received, Error };
+// A record row's background: the window colour for sent records and empty rows; a record that
+// a rule of the fault file touched (bit 30 with the rule's number) has its own.
+enum class RecordShade { Window, Received, Error, Fault };
 RecordShade recordShade(std::int32_t length, std::uint32_t attribute);
 inline constexpr Rgb kReceivedColour{210, 244, 189};
 inline constexpr Rgb kErrorColour{239, 194, 200};
+inline constexpr Rgb kFaultColour{255, 221, 150};
 
 // Column texts of the record list (time, length, attribute); empty for a record without data.
 // The time column is formatted in local time.

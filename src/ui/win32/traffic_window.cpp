@@ -397,6 +397,9 @@ void TrafficWindow::drawRecordCell(HDC dc, int item, int column, const RECT& cel
     case RecordShade::Error:
         fillSolid(dc, cell, toColorRef(kErrorColour));
         break;
+    case RecordShade::Fault:
+        fillSolid(dc, cell, toColorRef(kFaultColour));
+        break;
     case RecordShade::Window:
         fillSolid(dc, cell, ::GetSysColor(COLOR_WINDOW));
         break;

@@ -19,6 +19,9 @@ TEST(TrafficRows, RecordShadeShowsDirectionAndErrorsOfRecordsWithData) {
         {1, 0x00000000, RecordShade::Window},   {1, 0x40000000, RecordShade::Error},
         {1, 0x00008000, RecordShade::Error},    {1, 0x20010000, RecordShade::Window},
         {0, 0x80000008, RecordShade::Window},
+        // A fault's number beside bit 30: its own shade, received or sent, whatever else is set.
+        {1, 0x40010000, RecordShade::Fault},    {1, 0xC0020008, RecordShade::Fault},
+        {0, 0x40010000, RecordShade::Window},
     };
     for (const auto& [length, attribute, shade] : cases) {
         EXPECT_EQ(recordShade(length, attribute), shade) << std::hex << attribute << ' ' << length;
