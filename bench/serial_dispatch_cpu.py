@@ -1,0 +1,97 @@
+#!/usr/bin/env python3
+# CPU of the whole orvalix-cli process serving a serial environment that works hard on every
+# byte and is never done: a socat pty fed at the bit rate's pace in 10 ms chunks of bytes that
+# never complete a frame, 16 named conditions and a dispatcher of 16 steps all tried on every
+# byte, a character time-out of 5 ms, run --quiet. Beside it, the same run with one named
+# condition and one step: what the per-byte work costs over the process's own floor.
+#
+#   serial_dispatch_cpu.py [--cli PATH] [--rates 921600,3000000] [--seconds 10]
+#
+# Reports utime + stime of the process and of its service thread over the feed, as a share of
+# one core (/proc), and the bytes fed.
+
+import argparse, os, select, shutil, sys, tempfile, time
+from pathlib import Path
+
+import run_support as rs
+from serial_cpu import start_pty_pair
+
+CHUNK_SECONDS = 0.010
+
+
+def write_device(folder, port, rate, width):
+    # Conditions and steps that test the frame's start, length and a byte each: none ever holds.
+    named = [[f"Frame{k}", f"(R[0] == 0x02) & (LEN(R) == {12 + k}) & (R[1] == {k})", "0", "0"] for k in range(width)]
+    steps = [[f"s{k}", f"(R[0] == 0x02) & (R[1] == {k}) & (R[LEN(R) - 1] == 0x03)", "Ack",
+              "1" if k == width - 1 else "0", "s0" if k == width - 1 else ""] for k in range(width)]
+    rs.write_environment(folder, "S1", port, steps, named, records=50000, setting9=str(rate),
+                         later=["None", "1", "8", "", "5"])
+    rs.write_frame(folder, "Ack", "0x06", "R[1]")
+
+
+def feed_in_chunks(fd, rate, seconds):
+    # Every 10 ms the bytes the bit rate carries in 10 ms, none of them a frame's start.
+    chunk = bytes([0x55]) * int(rate / 10 * CHUNK_SECONDS)
+    written, start = 0, time.perf_counter()
+    next_chunk = start
+    while time.perf_counter() - start < seconds:
+        try:
+            written += os.write(fd, chunk)
+        except BlockingIOError:
+            pass
+        while select.select([fd], [], [], 0)[0]:
+            os.read(fd, 65536)
+        next_chunk += CHUNK_SECONDS
+        time.sleep(max(0.0, next_chunk - time.perf_counter()))
+    return written
+
+
+def measure(cli, rate, seconds, width):
+    folder = Path(tempfile.mkdtemp(prefix="orvalix-serial-dispatch-"))
+    socat, device, feed = start_pty_pair(folder)
+    write_device(folder, device, rate, width)
+    run = rs.CliRun(cli, folder, "--quiet")
+    fd = os.open(feed, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+    try:
+        run.wait_running()
+        time.sleep(1.0)  # the port is set up by the service thread after the run starts
+        pid = run.process.pid
+        before, threads, start = rs.cpu_seconds(pid), rs.thread_cpu_seconds(pid), time.perf_counter()
+        written = feed_in_chunks(fd, rate, seconds)
+        wall = time.perf_counter() - start
+        after, threads_end = rs.cpu_seconds(pid), rs.thread_cpu_seconds(pid)
+        status = run.stop()
+    finally:
+        if run.process.poll() is None:
+            run.process.kill()
+        os.close(fd)
+        socat.terminate()
+        socat.wait()
+    service = max((threads_end.get(tid, 0.0) - t for tid, t in threads.items() if tid != pid), default=0.0)
+    shutil.rmtree(folder, ignore_errors=True)
+    shutil.rmtree(run.trace_dir, ignore_errors=True)
+    return {"status": status, "process": 100 * (after - before) / wall, "service": 100 * service / wall,
+            "bytes_per_s": written / wall}
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--cli", default=str(rs.DEFAULT_CLI))
+    parser.add_argument("--rates", default="921600,3000000")
+    parser.add_argument("--seconds", type=float, default=10.0)
+    options = parser.parse_args()
+    print(f"machine: {rs.machine()}")
+    print(f"{'bit/s':>8} {'work':>14} {'bytes/s fed':>11} {'process CPU':>11} {'service thread':>14}")
+    failed = False
+    for rate in (int(r) for r in options.rates.split(",")):
+        for width, label in ((1, "1 + 1 (floor)"), (16, "16 + 16")):
+            r = measure(options.cli, rate, options.seconds, width)
+            print(f"{rate:>8} {label:>14} {r['bytes_per_s']:>11.0f} {r['process']:>10.1f}% {r['service']:>13.1f}%",
+                  flush=True)
+            failed |= r["status"] != 0
+    print("CPU: utime + stime over the feed / wall time, as a share of one core")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
