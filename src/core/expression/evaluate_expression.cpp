@@ -157,7 +157,7 @@ std::int64_t runInstructions(const CompiledExpression& expression, const Evaluat
                              std::span<const std::uint8_t>* copied) {
     std::array<std::int64_t, kValueStackCapacity> stack;  // only the used part is ever read
     std::size_t depth = 0;
-    // Every instruction runs, so every name is read: looking each up in advance finds the same.
+    // Looking names up in advance finds what a lookup when the step runs would: nothing changes them.
     std::array<const NamedBytes*, kNamesLookedUpFirst> firstNames;
     const std::size_t lookedUp = std::min(expression.names.size(), kNamesLookedUpFirst);
     for (std::size_t i = 0; i < lookedUp; ++i) {
@@ -171,10 +171,17 @@ std::int64_t runInstructions(const CompiledExpression& expression, const Evaluat
         const ProgramName& name = expression.names[place];
         return bytesOf(context.names.lookup(name.text, name.hash));
     };
-    for (const Instruction& instruction : expression.instructions) {
+    const std::size_t steps = expression.instructions.size();
+    for (std::size_t at = 0; at < steps; ++at) {
+        const Instruction& instruction = expression.instructions[at];
         switch (instruction.kind) {
         case InstructionKind::Push:
             stack[depth++] = instruction.value;
+            break;
+        case InstructionKind::SkipIfZero:
+            if (stack[depth - 1] == 0) {
+                at += static_cast<std::size_t>(instruction.value);
+            }
             break;
         case InstructionKind::Operate: {
             const std::int64_t right = stack[--depth];

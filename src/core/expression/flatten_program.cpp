@@ -169,6 +169,7 @@ public:
                 instructions_.back() = {InstructionKind::OperateWith, operatorCode(value), instructions_.back().value};
             } else {
                 emit({InstructionKind::Operate, operatorCode(value), 0});
+                skipRightOperandAfterZero(value, operands.back().start);
             }
             break;
         case GrammarRuleId::Unary:
@@ -209,6 +210,20 @@ private:
     void emit(const Instruction& instruction) { instructions_.push_back(instruction); }
 
     bool lastPushes() const { return !instructions_.empty() && instructions_.back().kind == InstructionKind::Push; }
+
+    // Conditions are chains of tests joined by &, most of which fail at their first test: an &
+    // whose left operand is 0 need not work out its right one. Not worth a step for a right
+    // operand of one step, and never over a COPY, whose bytes are what a frame row sends.
+    void skipRightOperandAfterZero(std::int64_t operatorValue, std::size_t rightStart) {
+        const auto right = instructions_.begin() + static_cast<std::ptrdiff_t>(rightStart);
+        const auto steps = static_cast<std::int64_t>(instructions_.end() - right);  // the & included
+        if (operatorCode(operatorValue) != static_cast<std::int32_t>(OperatorCode::BitAnd) || steps < 3 ||
+            std::any_of(right, instructions_.end(),
+                        [](const Instruction& step) { return step.kind == InstructionKind::Copy; })) {
+            return;
+        }
+        instructions_.insert(right, {InstructionKind::SkipIfZero, 0, steps});
+    }
 
     // Constant parameters make a table once, and the steps that pushed them are dropped.
     void addGenericCrc(std::int32_t name, std::span<const Slot> parameters) {

@@ -196,6 +196,8 @@ TEST(EvaluateExpression, TheFlatFormGivesWhatTheReductionsGive) {
     context.activity[0] = PortActivity{55000, 75000};
     const std::string_view texts[] = {
         "(R[0] == 0x10) & (R[1] == 32) & (R[3] != 0x40)", "R[R[0] - 15] + Tx[2] * 2", "R[4]", "R[-1] - Q[0]",
+        "(R[0] == 0x11) & (R[1] == 32) & (R[3] != 0x40)", "((R[0] == 0x10) & (R[1] == 0)) & (R[2] == 0x30)",
+        "(R[0] - 16) & (R[1] + R[2])", "R[9] & (R[0] + 1)", "(R[0] == 0x10) & ((R[1] == 0) & (R[2] + 1))",
         "1 - 2 - 3", "7 / 0 + 7 % -1", "5 - (3 - 1)", "-R[0] + ~R[1]", "- -5", "1 << 64 | 8 >> 257",
         "CRC_CCITT1(R, 0, 4) ^ SUM(Tx, 1, 2)", "BCC(R, 1, R[0] - 14) + BCC2(Q, 0, 1)", "CRC_CCITT1(R, 0, -1)",
         "SinceStart + SinceLast * LastSinceStart", "SinceLastRx - SinceLastTx", "((((1))))",
@@ -218,6 +220,37 @@ TEST(EvaluateExpression, TheFlatFormGivesWhatTheReductionsGive) {
         // A program given reductions runs from them, whatever flat form it holds.
         flat.reductions.push_back(num(99));
         EXPECT_EQ(evaluateExpression(flat, context), 99) << text;
+    }
+}
+
+// 0 & anything is 0: the flat form skips an & 's right operand when its left one is 0, unless the
+// right one is a single step, where a skip would cost what it saves.
+TEST(EvaluateExpression, AnAndWhoseLeftOperandIsZeroSkipsItsRightOne) {
+    const EvaluationContext context = contextWithR();  // R: 10 20 30 40
+    const struct {
+        std::string_view text;
+        std::int64_t value;
+        std::ptrdiff_t skips;
+    } cases[] = {
+        {"(R[0] == 0x10) & (R[1] == 32)", 1, 1},
+        {"(R[0] == 0x11) & (R[1] == 32)", 0, 1},
+        {"(R[0] == 0x11) & (R[1] == 32) & (R[2] == 0x30)", 0, 2},
+        {"(R[0] == 0x10) & (R[1] == 32) & (R[2] == 0x31)", 0, 2},
+        {"(R[0] == 0x10) & ((R[1] == 0) & (R[2] + 1))", 0, 2},
+        {"R[0] & R[1]", 0, 0},
+        {"R[0] & 0x30", 0x10, 0},
+        {"(R[0] - 0x10) & CRC_CCITT1(R, 0, 4)", 0, 1},
+        {"R[9] & (R[0] + 1)", 0x11, 1},  // a byte beyond the frame reads -1: no skip
+        {"(R[0] | R[1]) & (R[2] + R[3])", 0x30 & 0x70, 1},
+    };
+    for (const auto& c : cases) {
+        CompiledExpression compiled;
+        ASSERT_EQ(compileExpression(c.text, compiled), 0) << c.text;
+        EXPECT_EQ(evaluateExpression(compiled, context), c.value) << c.text;
+        EXPECT_EQ(std::count_if(compiled.instructions.begin(), compiled.instructions.end(),
+                                [](const Instruction& step) { return step.kind == InstructionKind::SkipIfZero; }),
+                  c.skips)
+            << c.text;
     }
 }
 
