@@ -146,13 +146,20 @@ void JsonLinesSink::serviceFailed(const std::string& text) {
     out_.flush();
 }
 
-void JsonLinesSink::portLost(std::u16string_view environment, std::u16string_view port, const std::string& reason) {
-    text_.portLost(environment, port, reason);
-    begin("port_lost", environment);
-    addText("port", toNarrow(port));
-    addText("reason", reason);
+void JsonLinesSink::writeAtOnce(std::string_view type, std::u16string_view environment, std::string_view key,
+                                const std::string& value, const std::string* reason) {
+    begin(type, environment);
+    addTextOrNull(key, value);
+    if (reason != nullptr) {
+        addText("reason", *reason);
+    }
     write();
     out_.flush();
+}
+
+void JsonLinesSink::portLost(std::u16string_view environment, std::u16string_view port, const std::string& reason) {
+    text_.portLost(environment, port, reason);
+    writeAtOnce("port_lost", environment, "port", toNarrow(port), &reason);
 }
 
 void JsonLinesSink::datagramsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) {
@@ -163,28 +170,18 @@ void JsonLinesSink::datagramsDropped(std::u16string_view environment, std::uint6
 // Connection events are no records: written under --quiet too, and at once.
 void JsonLinesSink::connectionOpened(std::u16string_view environment, const std::string& peer) {
     text_.connectionOpened(environment, peer);
-    begin("connection_opened", environment);
-    addTextOrNull("peer", peer);
-    write();
-    out_.flush();
+    writeAtOnce("connection_opened", environment, "peer", peer);
 }
 
 void JsonLinesSink::connectionClosed(std::u16string_view environment, const std::string& peer) {
     text_.connectionClosed(environment, peer);
-    begin("connection_closed", environment);
-    addTextOrNull("peer", peer);
-    write();
-    out_.flush();
+    writeAtOnce("connection_closed", environment, "peer", peer);
 }
 
 void JsonLinesSink::connectFailed(std::u16string_view environment, std::u16string_view port,
                                   const std::string& reason) {
     text_.connectFailed(environment, port, reason);
-    begin("connect_failed", environment);
-    addText("port", toNarrow(port));
-    addText("reason", reason);
-    write();
-    out_.flush();
+    writeAtOnce("connect_failed", environment, "port", toNarrow(port), &reason);
 }
 
 void JsonLinesSink::sendsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) {

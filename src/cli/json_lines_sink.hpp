@@ -48,6 +48,10 @@ private:
     void addNames(std::string_view key, const std::vector<std::string>& names);
     // Ends the object and writes its line.
     void write();
+    // An event told at once: the key's text (null when empty), then the reason for the events
+    // that have one.
+    void writeAtOnce(std::string_view type, std::u16string_view environment, std::string_view key,
+                     const std::string& value, const std::string* reason = nullptr);
     // The counts events: "added" since the last one, "total" since the run started.
     void writeCounts(std::string_view type, std::u16string_view environment, std::uint64_t added,
                      std::uint64_t total);
