@@ -9,7 +9,7 @@
 # core (/proc/PID/stat), that of its service thread, the bytes actually fed, and whether the run's
 # summary counts every frame received and answered.
 
-import argparse, os, select, shutil, subprocess, sys, tempfile, time
+import argparse, contextlib, os, select, shutil, subprocess, sys, tempfile, time
 from pathlib import Path
 
 import run_support as rs
@@ -68,15 +68,37 @@ def feed_at_line_rate(fd, rate, seconds):
     return written, answers
 
 
-def measure(cli, rate, seconds):
-    folder = Path(tempfile.mkdtemp(prefix="orvalix-serial-cpu-"))
+@contextlib.contextmanager
+def served_line(cli, write_device):
+    # orvalix-cli run --quiet on a folder whose device write_device(folder, port) makes, its port
+    # one end of a socat pty pair; yields the run, the other end (open and set up) and socat.
+    # Stopped, closed and removed after.
+    folder = Path(tempfile.mkdtemp(prefix="orvalix-serial-"))
     socat, device, feed = start_pty_pair(folder)
-    write_device(folder, device, rate)
+    write_device(folder, device)
     run = rs.CliRun(cli, folder, "--quiet")
     fd = os.open(feed, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
     try:
         run.wait_running()
         time.sleep(1.0)  # the port is set up by the service thread after the run starts
+        yield run, fd, socat
+    finally:
+        if run.process.poll() is None:
+            run.process.kill()
+        os.close(fd)
+        socat.terminate()
+        socat.wait()
+        shutil.rmtree(folder, ignore_errors=True)
+        shutil.rmtree(run.trace_dir, ignore_errors=True)
+
+
+def service_share(threads, threads_end, pid, wall):
+    # The thread that used the most CPU besides the main one is the service thread.
+    return max((threads_end.get(tid, 0.0) - t for tid, t in threads.items() if tid != pid), default=0.0) / wall
+
+
+def measure(cli, rate, seconds):
+    with served_line(cli, lambda folder, device: write_device(folder, device, rate)) as (run, fd, socat):
         pid = run.process.pid
         before, threads, socat_before = rs.cpu_seconds(pid), rs.thread_cpu_seconds(pid), rs.cpu_seconds(socat.pid)
         own, start = time.process_time(), time.perf_counter()
@@ -88,22 +110,13 @@ def measure(cli, rate, seconds):
         while select.select([fd], [], [], 0)[0]:
             answers += len(os.read(fd, 65536))
         status = run.stop()
-    finally:
-        if run.process.poll() is None:
-            run.process.kill()
-        os.close(fd)
-        socat.terminate()
-        socat.wait()
-    service = max((threads_end.get(tid, 0.0) - t for tid, t in threads.items() if tid != pid), default=0.0)
-    received, sent = run.summary().get("S1", (0, 0))
+        received, sent = run.summary().get("S1", (0, 0))
     frames = written // FRAME_LENGTH
     result = {"rate": rate, "status": status, "process": 100 * (after - before) / wall,
-              "service": 100 * service / wall, "socat": 100 * socat_share, "feeder": 100 * own_share,
-              "bytes_per_s": written / wall, "frames": frames, "received": received, "sent": sent,
-              "answers": answers // 2}
+              "service": 100 * service_share(threads, threads_end, pid, wall), "socat": 100 * socat_share,
+              "feeder": 100 * own_share, "bytes_per_s": written / wall, "frames": frames, "received": received,
+              "sent": sent, "answers": answers // 2}
     result["ok"] = status == 0 and received == sent == frames and result["answers"] == frames
-    shutil.rmtree(folder, ignore_errors=True)
-    shutil.rmtree(run.trace_dir, ignore_errors=True)
     return result
 
 

@@ -10,11 +10,10 @@
 # Reports utime + stime of the process and of its service thread over the feed, as a share of
 # one core (/proc), and the bytes fed.
 
-import argparse, os, select, shutil, sys, tempfile, time
-from pathlib import Path
+import argparse, os, select, sys, time
 
 import run_support as rs
-from serial_cpu import start_pty_pair
+from serial_cpu import served_line, service_share
 
 CHUNK_SECONDS = 0.010
 
@@ -47,31 +46,15 @@ def feed_in_chunks(fd, rate, seconds):
 
 
 def measure(cli, rate, seconds, width):
-    folder = Path(tempfile.mkdtemp(prefix="orvalix-serial-dispatch-"))
-    socat, device, feed = start_pty_pair(folder)
-    write_device(folder, device, rate, width)
-    run = rs.CliRun(cli, folder, "--quiet")
-    fd = os.open(feed, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
-    try:
-        run.wait_running()
-        time.sleep(1.0)  # the port is set up by the service thread after the run starts
+    with served_line(cli, lambda folder, device: write_device(folder, device, rate, width)) as (run, fd, _):
         pid = run.process.pid
         before, threads, start = rs.cpu_seconds(pid), rs.thread_cpu_seconds(pid), time.perf_counter()
         written = feed_in_chunks(fd, rate, seconds)
         wall = time.perf_counter() - start
         after, threads_end = rs.cpu_seconds(pid), rs.thread_cpu_seconds(pid)
         status = run.stop()
-    finally:
-        if run.process.poll() is None:
-            run.process.kill()
-        os.close(fd)
-        socat.terminate()
-        socat.wait()
-    service = max((threads_end.get(tid, 0.0) - t for tid, t in threads.items() if tid != pid), default=0.0)
-    shutil.rmtree(folder, ignore_errors=True)
-    shutil.rmtree(run.trace_dir, ignore_errors=True)
-    return {"status": status, "process": 100 * (after - before) / wall, "service": 100 * service / wall,
-            "bytes_per_s": written / wall}
+    return {"status": status, "process": 100 * (after - before) / wall,
+            "service": 100 * service_share(threads, threads_end, pid, wall), "bytes_per_s": written / wall}
 
 
 def main():
