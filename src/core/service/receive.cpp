@@ -113,18 +113,18 @@ void recogniseNamedFrames(ServiceRuntime& runtime, EnvironmentRuntime& environme
     }
 }
 
-bool ignoredByFault(ServiceRuntime& runtime, EnvironmentRuntime& environment) {
+void ignoreByFault(ServiceRuntime& runtime, EnvironmentRuntime& environment) {
     const std::vector<FaultRule>& faults = environment.environment->faults;
     ByteBuffer& frame = environment.receiveBuffer;
     if (faults.empty() || frame.length == 0) {
-        return false;
+        return;
     }
     setNamedBytes(runtime.context.names, kReceiveName, frame.data.data(), frame.length);
     const std::optional<std::size_t> fault = chooseFault(faults, true, frame.length, environment.stream(),
                                                          environment.coverage.faults, runtime.faultRandom,
                                                          runtime.context);
     if (!fault) {
-        return false;
+        return;
     }
     std::span<std::uint8_t> extra(environment.extraBlock);
     std::fill(extra.begin(), extra.end(), std::uint8_t{0});
@@ -134,7 +134,6 @@ bool ignoredByFault(ServiceRuntime& runtime, EnvironmentRuntime& environment) {
     runtime.links.pushTraffic(environment.name, std::span<const std::uint8_t>(frame.data.data(), frame.length),
                               runtime.now, extra, environment.receivedPeer());
     frame.length = 0;
-    return true;
 }
 
 void reportReceivedFrame(ServiceRuntime& runtime, EnvironmentRuntime& environment) {

@@ -41,8 +41,8 @@ void prepareEnvironmentReceive(ServiceRuntime& runtime, EnvironmentRuntime& envi
 void recogniseNamedFrames(ServiceRuntime& runtime, EnvironmentRuntime& environment);
 
 // A frame port's frame that an ignore rule of the fault file applies to is recorded and then
-// emptied, so that neither named conditions nor steps see it. True when it was.
-bool ignoredByFault(ServiceRuntime& runtime, EnvironmentRuntime& environment);
+// emptied, so that neither named conditions nor steps see it.
+void ignoreByFault(ServiceRuntime& runtime, EnvironmentRuntime& environment);
 
 // Hands the receive buffer to the traffic store as a received record.
 void reportReceivedFrame(ServiceRuntime& runtime, EnvironmentRuntime& environment);

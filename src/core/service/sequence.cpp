@@ -105,7 +105,7 @@ void environmentPass(ServiceRuntime& runtime, EnvironmentRuntime& environment) {
         // The receive phase read the first frame; those that wait behind it follow in order.
         for (int frames = 1;; ++frames) {
             startFrameReceive(environment);
-            ignoredByFault(runtime, environment);
+            ignoreByFault(runtime, environment);
             prepareEnvironmentReceive(runtime, environment);
             environment.stepIndex = runSequence(runtime, environment, false);
             if (environment.received.length == 0 || frames == kMaxFramesPerCycle ||
