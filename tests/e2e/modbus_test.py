@@ -229,9 +229,10 @@ class ModbusFaults(ModbusRtuServer):
         plain = round_trip(0)
         os.write(line, read_request(1, 20, 1))
         delayed = round_trip(20)
-        # Bounds, not speed: the delay is all there, and no more than a few cycles come on top of it.
+        # Bounds, not speed: the delay is all there, and nothing like a second delay comes on top of it
+        # (wide, for a shared machine).
         self.assertGreaterEqual(delayed, 0.3)
-        self.assertLess(delayed - plain, 0.3 + 0.2, (plain, delayed))
+        self.assertLess(delayed - plain, 0.3 + 0.25, (plain, delayed))
         self.finish(run)
         self.assertLines(run.output(), r"Fault seed: 1 \(--seed 1 repeats this run's draws\)",
                          rf"M1 {TIME} TX 7 40010000 01 03 02 fc e8 .. .. fault: badcrc",
