@@ -12,7 +12,8 @@ from pathlib import Path
 
 sys.dont_write_bytecode = True  # no __pycache__ of the shared helpers in the source tree
 import e2e_test
-from e2e_test import E2ETest, Run, free_tcp_port, free_udp_port, hex_bytes, send_until_answered, write_ack_device
+from e2e_test import (E2ETest, Run, free_tcp_port, free_udp_port, hex_bytes, send_until_answered, wait_listening,
+                      write_ack_device)
 from modbus_test import copy_example, tcp_read_reply, tcp_read_request
 
 EXAMPLES = Path(__file__).resolve().parents[2] / "examples"
@@ -82,6 +83,7 @@ class CaptureTcp(CaptureTest):
         run = Run(self, copy_example(self, "modbus-tcp", f"tcp-server://127.0.0.1:{port}"), "--for", "200",
                   "--pcap", str(capture))
         self.assertTrue(run.shows(r"^Running"), run.describe())
+        self.assertTrue(wait_listening(port), run.describe())
         client = socket.create_connection(("127.0.0.1", port), timeout=10)
         self.addCleanup(client.close)
         client.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)

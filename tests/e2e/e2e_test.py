@@ -93,6 +93,18 @@ def free_tcp_port():
         return probe.getsockname()[1]
 
 
+def wait_listening(port, timeout=10):
+    # The service thread opens its ports after "Running" is printed: a TCP server listens a moment
+    # later. Linux: read from /proc/net/tcp, so that no connection shows in the run's output.
+    deadline, entry = time.monotonic() + timeout, f":{port:04X} "
+    while time.monotonic() < deadline:
+        with open("/proc/net/tcp") as table:
+            if any(entry in line and line.split()[3] == "0A" for line in table):  # 0A: LISTEN
+                return True
+        time.sleep(0.02)
+    return False
+
+
 def cli_path(path):  # a path as the program sees it: under Wine the Unix root is drive Z:
     return "Z:" + str(path).replace("/", "\\") if UNDER_WINE else str(path)
 

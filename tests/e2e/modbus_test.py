@@ -13,7 +13,7 @@ from pathlib import Path
 
 sys.dont_write_bytecode = True  # no __pycache__ of the shared helpers in the source tree
 import e2e_test
-from e2e_test import E2ETest, Run, TIME, free_tcp_port, hex_bytes
+from e2e_test import E2ETest, Run, TIME, free_tcp_port, hex_bytes, wait_listening
 
 EXAMPLES = Path(__file__).resolve().parents[2] / "examples"
 BIT_RATE = 9600  # the example's line: 9600 bits/s, 8 data bits, no parity, 1 stop bit
@@ -258,6 +258,7 @@ class ModbusTcp(E2ETest):
         port = free_tcp_port()
         run = Run(self, copy_example(self, "modbus-tcp", f"tcp-server://127.0.0.1:{port}"), "--for", "200")
         self.assertTrue(run.shows(r"^Running"), run.describe())
+        self.assertTrue(wait_listening(port), run.describe())
         return run, port
 
     def connect(self, port):
