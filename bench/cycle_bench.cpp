@@ -100,9 +100,9 @@ void BM_SerialCycle(benchmark::State& state) {
     ServiceRuntime runtime(ServiceLinks{
         [&frames] { return frames; },
         [&](std::u16string_view environment, std::span<const std::uint8_t> data, std::uint64_t time,
-            std::span<const std::uint8_t> extra) {
+            std::span<const std::uint8_t> extra, UdpEndpoint peer) {
             const std::lock_guard lock(serviceLock);
-            store.push(environment, data, time, extra);
+            store.push(environment, data, time, extra, peer);
         },
         [](std::u16string_view, const PortHealth&) {},
         {}});
