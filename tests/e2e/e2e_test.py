@@ -93,6 +93,11 @@ def free_tcp_port():
         return probe.getsockname()[1]
 
 
+# A summary line's ending when the service's store overwrote records before the pump took them,
+# as a slow (sanitized) build may with the small histories of these folders.
+LOST = r"(, \d+ records lost)?"
+
+
 def wait_listening(port, timeout=10):
     # The service thread opens its ports after "Running" is printed: a TCP server listens a moment
     # later. Linux: read from /proc/net/tcp, so that no connection shows in the run's output.
@@ -199,7 +204,7 @@ class UdpRun(E2ETest):
         # The trigger value is the mark value when its cell is empty: the first request starts a log file.
         self.assertLines(run.output(), rf"D1 {TIME} RX 6 80000000 02 53 07 03 bc d6 marks: StatusRequest",
                          rf"D1 {TIME} RX 6 {RX} 02 53 08 03 00 00", rf"D1 {TIME} TX 7 {TX} {hex_bytes(reply(9))}",
-                         r"  D1: \d+ received, \d+ sent, 1 mark, 1 log file")
+                         r"  D1: \d+ received, \d+ sent, 1 mark, 1 log file" + LOST)
         self.assertEqual(run.output(1), "")
 
 
