@@ -53,6 +53,7 @@ public:
     void write(std::span<const std::uint8_t>, const SocketAddress&) { ++writes_; }
     bool writeFinished() { return true; }
     PortHealth health() const { return {}; }
+    platform::WaitSource waitSource() const { return {}; }
 
 private:
     std::size_t bytesPerRead_;

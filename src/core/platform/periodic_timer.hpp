@@ -25,6 +25,9 @@ public:
     // or "waitable".
     std::string kind() const;
 
+    // The timerfd or timer HANDLE, for a wait on it beside other objects (ArrivalWaiter).
+    std::intptr_t nativeHandle() const { return handle_; }
+
 private:
     std::intptr_t handle_ = -1;
     [[maybe_unused]] bool highResolution_ = false;  // read by the Windows timer only

@@ -31,6 +31,8 @@ public:
     bool writeFinished();
     // The board library tells nothing of a board that went away.
     PortHealth health() const { return {}; }
+    // The board library signals sends only: a channel is read at the tick.
+    platform::WaitSource waitSource() const { return {}; }
 
 private:
     void close();

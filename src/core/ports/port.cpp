@@ -35,6 +35,10 @@ PortHealth OpenPort::health() const {
     return std::visit([](const auto& port) { return port.health(); }, impl_->port);
 }
 
+platform::WaitSource OpenPort::waitSource() const {
+    return std::visit([](const auto& port) { return port.waitSource(); }, impl_->port);
+}
+
 std::string socketAddressText(const SocketAddress& address) {
     // The sockaddr_in image: the port from byte 2 and the address from byte 4, both in
     // network byte order, on every platform we build for.

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/platform/wait_source.hpp"
 #include "core/ports/port_options.hpp"
 #include "core/ports/opening.hpp"
 
@@ -109,6 +110,11 @@ public:
     bool writeFinished();
 
     PortHealth health() const;
+
+    // What to wait on for this port's next data; none for a port that can only be polled (a
+    // board channel) or has nothing to read from (lost, or a client still connecting). It may
+    // change after any read or write.
+    platform::WaitSource waitSource() const;
 
     struct Impl;
     explicit OpenPort(std::unique_ptr<Impl> impl);

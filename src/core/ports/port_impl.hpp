@@ -22,6 +22,7 @@ namespace orvalix {
 //   void write(std::span<const std::uint8_t> data, const SocketAddress& destination);
 //   bool writeFinished();
 //   PortHealth health() const;
+//   platform::WaitSource waitSource() const;
 // with the meaning OpenPort documents.
 struct OpenPort::Impl {
     std::variant<SerialPort, HdlcPort, UdpPort, TcpPort> port;

@@ -33,6 +33,8 @@ public:
     bool writeFinished();
     // lostError is set once a call found the device gone; the handle is closed at that moment.
     PortHealth health() const { return {lostError_, 0}; }
+    // Nothing once the device went away.
+    platform::WaitSource waitSource() const;
 
 private:
     // Closes the handle for good: nothing reads or writes a device that went away.

@@ -262,6 +262,13 @@ void SerialPort::write(std::span<const std::uint8_t> data, const SocketAddress&)
     port.pushFrame();
 }
 
+platform::WaitSource SerialPort::waitSource() const {
+    if (!native_) {
+        return {};
+    }
+    return {platform::WaitSource::Kind::Descriptor, native_->fd};
+}
+
 bool SerialPort::writeFinished() {
     if (!native_) {
         return false;

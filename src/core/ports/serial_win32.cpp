@@ -256,6 +256,10 @@ void SerialPort::write(std::span<const std::uint8_t> data, const SocketAddress&)
                        GetLastError() == ERROR_IO_PENDING;
 }
 
+platform::WaitSource SerialPort::waitSource() const {
+    return {};  // read at the tick
+}
+
 bool SerialPort::writeFinished() {
     if (!native_) {
         return false;

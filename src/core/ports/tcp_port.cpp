@@ -85,6 +85,16 @@ void TcpPort::write(std::span<const std::uint8_t> data, const SocketAddress& /*d
     }
 }
 
+platform::WaitSource TcpPort::waitSource() const {
+    if (connection_) {
+        return {platform::WaitSource::Kind::Socket, connection_->nativeHandle(), connections_.opened};
+    }
+    if (listener_) {
+        return {platform::WaitSource::Kind::Socket, listener_->nativeHandle()};
+    }
+    return {};
+}
+
 bool TcpPort::writeFinished() {
     flushRest();
     return std::exchange(writeCompleted_, false);

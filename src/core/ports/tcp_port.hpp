@@ -45,6 +45,9 @@ public:
     // frame, and a true answer consumes the completion.
     bool writeFinished();
     PortHealth health() const { return {.connections = connections_}; }
+    // The connection while one is served, else a server's listener; a client that is still
+    // connecting has nothing to wait on (its attempts follow the tick).
+    platform::WaitSource waitSource() const;
 
     // The port a server listens on (the one the system chose for port 0); 0 for a client.
     std::uint16_t localPort() const { return listener_ ? listener_->localPort() : 0; }

@@ -81,6 +81,7 @@ public:
     std::size_t pendingBytes() const { return pendingEnd_ - pendingBegin_; }
 
     const SocketAddress& peer() const { return peer_; }
+    std::intptr_t nativeHandle() const { return handle_.get(); }
 
 private:
     friend class TcpListener;
@@ -124,6 +125,7 @@ public:
     TcpAccepted accept();
     // The bound port; 0 when it cannot be asked.
     std::uint16_t localPort() const;
+    std::intptr_t nativeHandle() const { return handle_.get(); }
 
 private:
     explicit TcpListener(SocketHandle handle) : handle_(std::move(handle)) {}

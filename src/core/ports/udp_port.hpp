@@ -21,6 +21,7 @@ public:
     bool writeFinished();
     // A socket does not go away; the system's drops are all it has to tell.
     PortHealth health() const { return {0, socket_.droppedDatagrams()}; }
+    platform::WaitSource waitSource() const { return socket_.waitSource(); }
 
 private:
     UdpSocket socket_;

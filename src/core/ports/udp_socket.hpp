@@ -36,6 +36,9 @@ public:
     void send(std::span<const std::uint8_t> data, const SocketAddress& destination);
     // The bound port; 0 when it cannot be asked.
     std::uint16_t localPort() const;
+    platform::WaitSource waitSource() const {
+        return {platform::WaitSource::Kind::Socket, handle_};
+    }
 
 private:
     explicit UdpSocket(std::intptr_t handle) : handle_(handle) {}

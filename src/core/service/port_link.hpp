@@ -10,7 +10,7 @@
 namespace orvalix {
 
 // What the cycle needs of a port, as a non-owning reference to any type with OpenPort's
-// kind/read/write/writeFinished/health. The cycle runs over real ports in a run and over
+// kind/read/write/writeFinished/health/waitSource. The cycle runs over real ports in a run and over
 // stand-ins in tests; a call costs one indirect call and nothing is allocated. The kind is
 // asked once: a port does not change it.
 class PortLink {
@@ -27,7 +27,8 @@ public:
               static_cast<Port*>(self)->write(data, destination);
           }),
           writeFinished_([](void* self) { return static_cast<Port*>(self)->writeFinished(); }),
-          health_([](const void* self) { return static_cast<const Port*>(self)->health(); }) {}
+          health_([](const void* self) { return static_cast<const Port*>(self)->health(); }),
+          waitSource_([](const void* self) { return static_cast<const Port*>(self)->waitSource(); }) {}
 
     PortKind kind() const { return kind_; }
     std::size_t read(std::span<std::uint8_t> buffer, std::uint32_t& status, SocketAddress& sender) const {
@@ -38,6 +39,7 @@ public:
     }
     bool writeFinished() const { return writeFinished_(port_); }
     PortHealth health() const { return health_(port_); }
+    platform::WaitSource waitSource() const { return waitSource_(port_); }
 
 private:
     void* port_;
@@ -46,6 +48,7 @@ private:
     void (*write_)(void*, std::span<const std::uint8_t>, const SocketAddress&);
     bool (*writeFinished_)(void*);
     PortHealth (*health_)(const void*);
+    platform::WaitSource (*waitSource_)(const void*);
 };
 
 }  // namespace orvalix

@@ -141,6 +141,7 @@ struct FakePort {
     }
     bool writeFinished() { return std::exchange(completionToTell, false); }
     PortHealth health() const { return told; }
+    platform::WaitSource waitSource() const { return {}; }
     void complete() {
         writeInFlight = false;
         completionToTell = true;
