@@ -8,6 +8,7 @@ ROOT = Path(__file__).resolve().parent.parent
 DEFAULT_CLI = ROOT / "build" / "bench" / "src" / "cli" / "orvalix-cli"  # the bench preset
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 CYCLE_START = "Cyclic process started."
+BETWEEN_CYCLES = ("Arrival pass ", "Time-out pass ")
 
 
 # --- data folders -----------------------------------------------------------------------------
@@ -65,14 +66,16 @@ def write_udp_devices(folder, ports):
     return write_request_devices(folder, [f"127.0.0.1:{port}" for port in ports])
 
 
-def write_request_devices(folder, port_names, later=()):
+def write_request_devices(folder, port_names, later=(), setting9=""):
     # One environment per port name, each answering every valid request with its reply; `later`
-    # holds settings 10 onwards (the TCP ports' character time-out is setting 14).
+    # holds settings 10 onwards (the character time-out is setting 14; a serial line's bit rate
+    # is setting 9).
     names = []
     for k, port_name in enumerate(port_names):
         name = f"D{k:03d}"
         write_environment(folder, name, port_name, [["answer", VALID_REQUEST, "Reply", "", "answer"]],
-                          [["Request", "(R[0] == 0x02) & (R[1] == 0x53)", "0", "0"]], later=later)
+                          [["Request", "(R[0] == 0x02) & (R[1] == 0x53)", "0", "0"]], setting9=setting9,
+                          later=later)
         names.append(name)
     write_frame(folder, "Reply", "0x02", "0x73", "R[2]", "R[3]", "0x03", "CRC_CCITT1(T, 0, 5)", "")
     return names
@@ -239,10 +242,16 @@ def read_trace(path):
 
 def cycles(trace):
     # [(start in s, busy s)] of every cycle that the trace holds whole: from its start checkpoint
-    # to the last checkpoint before the next cycle's start. The last cycle is left out.
+    # to the last checkpoint before the next cycle's start, or before the first pass between
+    # cycles (on-arrival runs), which is not the cycle's work. The last cycle is left out.
     frequency, entries = trace
     starts = [k for k, (_, message) in enumerate(entries) if message == CYCLE_START]
-    return [(entries[a][0] / frequency, (entries[b - 1][0] - entries[a][0]) / frequency)
+
+    def end(a, b):
+        passes = [k for k in range(a + 1, b) if entries[k][1].startswith(BETWEEN_CYCLES)]
+        return passes[0] if passes else b
+
+    return [(entries[a][0] / frequency, (entries[end(a, b) - 1][0] - entries[a][0]) / frequency)
             for a, b in zip(starts, starts[1:])]
 
 

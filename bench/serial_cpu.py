@@ -69,14 +69,14 @@ def feed_at_line_rate(fd, rate, seconds):
 
 
 @contextlib.contextmanager
-def served_line(cli, write_device):
+def served_line(cli, write_device, *options):
     # orvalix-cli run --quiet on a folder whose device write_device(folder, port) makes, its port
     # one end of a socat pty pair; yields the run, the other end (open and set up) and socat.
     # Stopped, closed and removed after.
     folder = Path(tempfile.mkdtemp(prefix="orvalix-serial-"))
     socat, device, feed = start_pty_pair(folder)
     write_device(folder, device)
-    run = rs.CliRun(cli, folder, "--quiet")
+    run = rs.CliRun(cli, folder, "--quiet", *options)
     fd = os.open(feed, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
     try:
         run.wait_running()

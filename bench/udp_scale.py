@@ -4,6 +4,7 @@
 # sends 100 requests a second to every device.
 #
 #   udp_scale.py [--cli PATH] [--counts 1,16,64,256] [--seconds 20] [--rate 100]
+#                [--modes default,on-arrival]
 #
 # Per N it reports:
 #   cycle work: busy time of each cycle (its first to its last checkpoint in Controller.csv) as a
@@ -16,7 +17,10 @@
 #     against the replies this process got: a summary short of them is records the pump lost,
 #     replies short of the summary are datagrams this process dropped (it fell behind).
 # The load keeps running while orvalix-cli stops, so that the trace ends with loaded cycles;
-# requests from the last 100 ms are not counted as lost. Each device reads up to 64 datagrams a
+# requests from the last 100 ms are not counted as lost. With --modes, each N is run once per
+# mode, one after the other: "default" (the cycle alone) and "on-arrival" (run --on-arrival),
+# the baseline first. In on-arrival runs the cycle work also counts the passes between cycles
+# that follow a cycle's checkpoints in the trace. Each device reads up to 64 datagrams a
 # cycle, so a cycle that the timer skips no longer leaves it a request behind for good.
 
 import argparse, shutil, signal, sys, tempfile, time
@@ -25,12 +29,15 @@ from pathlib import Path
 import run_support as rs
 
 
-def measure(cli, count, seconds, rate):
+MODE_OPTIONS = {"default": [], "on-arrival": ["--on-arrival"]}
+
+
+def measure(cli, count, seconds, rate, mode="default"):
     folder = Path(tempfile.mkdtemp(prefix="orvalix-udp-scale-"))
     ports = rs.free_udp_ports(count)
     rs.write_udp_devices(folder, ports)
     load = rs.LoadGenerator(ports, rate)
-    run = rs.CliRun(cli, folder, "--quiet")
+    run = rs.CliRun(cli, folder, "--quiet", *MODE_OPTIONS[mode])
     try:
         run.wait_running()
         if not load.wait_until_answering():
@@ -70,7 +77,7 @@ def measure(cli, count, seconds, rate):
     first = [1e3 * t for sent, t in load.latencies if sent < marks["start"] + 1]
     last = [1e3 * t for sent, t in load.latencies if marks["stop"] - 1.1 <= sent < marks["stop"] - 0.1]
     result = {
-        "N": count, "status": status, "cycles": len(busy),
+        "N": count, "mode": mode, "status": status, "cycles": len(busy),
         "busy_mean": 100 * sum(busy) / max(len(busy), 1), "busy_p99": 100 * rs.percentile(busy, 0.99),
         "busy_max": 100 * max(busy, default=float("nan")),
         "service_cpu": 100 * service_share, "process_cpu": 100 * process_share,
@@ -96,19 +103,24 @@ def main():
     parser.add_argument("--counts", default="1,16,64,256")
     parser.add_argument("--seconds", type=float, default=20.0, help="load time per N")
     parser.add_argument("--rate", type=float, default=100.0, help="requests per second to each device")
+    parser.add_argument("--modes", default="default", help="default, on-arrival or both, comma-separated")
     options = parser.parse_args()
     print(f"machine: {rs.machine()}")
     print(f"load: {options.rate:g} requests/s per device for {options.seconds:g} s; cycle period 10 ms")
-    header = (f"{'N':>4} {'cycles':>6} {'busy mean':>9} {'busy p99':>8} {'busy max':>8} {'svc CPU':>7} "
+    modes = options.modes.split(",")
+    for mode in modes:
+        if mode not in MODE_OPTIONS:
+            parser.error(f"unknown mode '{mode}'")
+    header = (f"{'N':>4} {'mode':>10} {'cycles':>6} {'busy mean':>9} {'busy p99':>8} {'busy max':>8} {'svc CPU':>7} "
               f"{'proc CPU':>8} {'p50 ms':>7} {'p99 ms':>7} {'max ms':>7} {'p50 1st/last s':>14} "
               f"{'requests':>8} {'unanswered':>10} {'pump rx/tx':>15} {'pump lost':>9} {'client dropped':>14} "
               f"{'client CPU':>10}")
     print(header)
     failed = False
-    for count in (int(n) for n in options.counts.split(",")):
-        r = measure(options.cli, count, options.seconds, options.rate)
+    for count, mode in ((int(n), m) for n in options.counts.split(",") for m in modes):
+        r = measure(options.cli, count, options.seconds, options.rate, mode)
         pump = f"{r['received']}/{r['sent']}"
-        print(f"{r['N']:>4} {r['cycles']:>6} {r['busy_mean']:>8.1f}% {r['busy_p99']:>7.1f}% {r['busy_max']:>7.1f}% "
+        print(f"{r['N']:>4} {r['mode']:>10} {r['cycles']:>6} {r['busy_mean']:>8.1f}% {r['busy_p99']:>7.1f}% {r['busy_max']:>7.1f}% "
               f"{r['service_cpu']:>6.1f}% {r['process_cpu']:>7.1f}% {r['p50']:>7.2f} {r['p99']:>7.2f} "
               f"{r['max']:>7.2f} {r['p50_first']:>6.1f}/{r['p50_last']:<7.1f} {r['requests']:>8} {r['lost']:>10} "
               f"{pump:>15} {r['pump_lost']:>9} {r['client_dropped']:>14} {r['client_cpu']:>9.1f}%",

@@ -50,7 +50,7 @@ constexpr std::string_view kHelp =
     "                           [--max-ring-memory BYTES] [--expect EXPR ...]\n"
     "                           [--until EXPR ...] [--report FILE] [--junit FILE]\n"
     "                           [--pcap FILE]\n"
-    "                           [--format text|jsonl] [--seed N]\n"
+    "                           [--format text|jsonl] [--seed N] [--on-arrival]\n"
     "\n"
     "Runs the data folder as the simulator's Start does: every usable environment's port\n"
     "is opened and served by the 10 ms service cycle, and every 333 ms the traffic is\n"
@@ -97,6 +97,10 @@ constexpr std::string_view kHelp =
     "                    --quiet then leaves out the frames, not the events\n"
     "  --seed N          seeds the draws of the fault files' probabilities (a number from\n"
     "                    0 to 2^64-1; default 1): the same seed, the same faults\n"
+    "  --on-arrival      answer on arrival: besides the 10 ms cycle, a port's data is\n"
+    "                    taken the moment it comes, and a serial or TCP frame ends the\n"
+    "                    moment its character time-out expires (board channels keep to\n"
+    "                    the cycle)\n"
     "\n"
     "After the summary, the coverage: per environment how often each step's transmit\n"
     "condition held, how often it sent and jumped, what each named condition recognised\n"
@@ -110,7 +114,7 @@ constexpr std::string_view kHelp =
 constexpr OptionSpec kOptions[] = {
     {"--for", true},    {"--trace-dir", true}, {"--quiet", false}, {"--max-ring-memory", true},
     {"--expect", true}, {"--until", true},     {"--report", true}, {"--junit", true},
-    {"--pcap", true},   {"--format", true},    {"--seed", true},
+    {"--pcap", true},   {"--format", true},    {"--seed", true},  {"--on-arrival", false},
 };
 
 enum class OutputFormat { Text, JsonLines };
@@ -302,6 +306,9 @@ int runFolder(const RunRequest& request, Console console) {
             text << "Fault seed: " << request.serviceOptions.faultSeed << " (--seed "
                  << request.serviceOptions.faultSeed << " repeats this run's draws)\n";
         }
+        if (request.serviceOptions.onArrival) {
+            text << "Answering on arrival: ports are served the moment data comes, besides the 10 ms cycle\n";
+        }
         if (request.duration) {
             text << "Running for " << std::chrono::duration<double>(*request.duration).count()
                  << " s; Ctrl-C stops the run.\n";
@@ -381,6 +388,7 @@ int runRunCommand(std::span<const std::string> arguments, Console console) {
         }
     }
     ServiceOptions serviceOptions{traceFolder, platform::userLanguageIsJapanese()};
+    serviceOptions.onArrival = parsed.has("--on-arrival");
     if (const auto values = parsed.values("--max-ring-memory"); !values.empty()) {
         const std::optional<std::uint64_t> limit = parseByteCount(values.back());
         if (!limit) {

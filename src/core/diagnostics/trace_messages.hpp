@@ -25,6 +25,9 @@ inline constexpr std::string_view kSent = "Sent.";
 inline constexpr TraceFormat kJumpConditionEvaluated{"JumpCondition has evaluated. = %lld",
                                                      TraceFormat::Argument::Int64};
 inline constexpr TraceFormat kStartIndex{"Start index is %d", TraceFormat::Argument::Int32};
+// On-arrival runs: a pass between the cycles, with the environment's place in the order.
+inline constexpr TraceFormat kArrivalPass{"Arrival pass %d.", TraceFormat::Argument::Int32};
+inline constexpr TraceFormat kCharacterTimeoutPass{"Time-out pass %d.", TraceFormat::Argument::Int32};
 
 // User-interface thread.
 inline constexpr std::string_view kStartApplication = "Start application.";

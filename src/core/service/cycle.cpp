@@ -54,6 +54,7 @@ void runCycle(ServiceRuntime& runtime, std::uint64_t now) {
 
     // An environment whose port went away neither evaluates, nor writes, nor reports again.
     for (EnvironmentRuntime& environment : runtime.perEnvironment) {
+        environment.arrivalMuted = false;  // the cycle has read it: watched again until it proves quiet
         if (!environment.portLost()) {
             environmentPass(runtime, environment);
         }

@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "core/diagnostics/trace_messages.hpp"
+#include "core/platform/arrival_waiter.hpp"
 #include "core/platform/clock.hpp"
 #include "core/platform/periodic_timer.hpp"
+#include "core/service/arrival.hpp"
 #include "core/service/cycle.hpp"
 #include "core/service/service_runtime.hpp"
 
@@ -94,6 +96,48 @@ void startUp(ServiceRuntime& runtime, SimulationService::Shared& shared, PortCon
     }
 }
 
+// The cycle as the default mode runs it: wait for the tick (or the bound), run the cycle.
+void serveByTicks(ServiceRuntime& runtime, platform::PeriodicTimer& timer, platform::Event& stopEvent) {
+    while (!stopEvent.tryWait()) {
+        timer.wait(kLongestTimerWait);  // a cycle runs whether or not the timer fired
+        runtime.trace.record(messages::kCyclicProcessStarted);
+        runCycle(runtime, platform::currentFileTime());
+    }
+}
+
+// The same cycles, and between them a pass for each port the moment it has data, and for each
+// unfinished stream frame the moment its character time-out expires.
+void serveOnArrival(ServiceRuntime& runtime, platform::PeriodicTimer& timer, platform::Event& stopEvent) {
+    using Clock = std::chrono::steady_clock;
+    platform::ArrivalWaiter waiter(timer.nativeHandle(), runtime.perEnvironment.size());
+    std::optional<Clock::time_point> lastCycle;
+    while (!stopEvent.tryWait()) {
+        for (std::size_t i = 0; i < runtime.perEnvironment.size(); ++i) {
+            const EnvironmentRuntime& environment = runtime.perEnvironment[i];
+            waiter.watch(i, environment.portLost() || environment.arrivalMuted ? platform::WaitSource{}
+                                                                                : environment.port.waitSource());
+        }
+        std::optional<std::chrono::nanoseconds> untilDeadline;
+        if (const std::optional<std::uint64_t> deadline = earliestCharacterDeadline(runtime)) {
+            untilDeadline = std::chrono::nanoseconds(
+                static_cast<std::int64_t>(*deadline - platform::currentFileTime()) * 100);
+        }
+        const auto bound = lastCycle ? std::chrono::ceil<std::chrono::milliseconds>(
+                                           *lastCycle + kLongestTimerWait - Clock::now())
+                                     : std::chrono::milliseconds(0);
+        const platform::Wakeup wakeup = waiter.wait(bound, untilDeadline);
+        // The first cycle comes before any pass between cycles; a cycle runs whether or not the
+        // timer fired once the bound is over.
+        if (wakeup.tick || !lastCycle || Clock::now() - *lastCycle >= kLongestTimerWait) {
+            lastCycle = Clock::now();
+            runtime.trace.record(messages::kCyclicProcessStarted);
+            runCycle(runtime, platform::currentFileTime());
+            continue;
+        }
+        serveBetweenCycles(runtime, wakeup.ready, platform::currentFileTime());
+    }
+}
+
 void closePorts(std::vector<OpenedPort>& openedPorts) {
     // One by one in list order, rather than in whatever order the vector destroys them.
     for (OpenedPort& opened : openedPorts) {
@@ -123,11 +167,10 @@ void runService(SimulationService::Shared& shared, const ServiceOptions& options
         startClock(*runtime, platform::currentFileTime());
         runtime->trace.record(messages::kStartServiceLoop);
 
-        platform::Event& stopEvent = *shared.stopEvent;
-        while (!stopEvent.tryWait()) {
-            timer->wait(kLongestTimerWait);  // a cycle runs whether or not the timer fired
-            runtime->trace.record(messages::kCyclicProcessStarted);
-            runCycle(*runtime, platform::currentFileTime());
+        if (options.onArrival) {
+            serveOnArrival(*runtime, *timer, *shared.stopEvent);
+        } else {
+            serveByTicks(*runtime, *timer, *shared.stopEvent);
         }
     } catch (const std::exception& error) {
         {

@@ -81,6 +81,12 @@ struct EnvironmentRuntime {
     bool characterTimedOut = false;
     // What the port last told; once it is lost the environment sits out every cycle.
     PortHealth portHealth;
+    // Between the cycles (on-arrival runs only): set when the port was reported ready but had
+    // nothing to read, so that it is not watched again before the next cycle.
+    bool arrivalMuted = false;
+    // The last byte time whose time-out pass has run: one such pass per frame, even when the
+    // pass leaves the frame unfinished (a sequence without steps).
+    std::uint64_t timeoutPassFor = ~std::uint64_t{0};
 
     EnvironmentRuntime(std::u16string environmentName, const Environment& settings, PortLink link);
 

@@ -28,6 +28,9 @@ struct ServiceOptions {
     std::uint64_t maxRingMemory = kDefaultRingMemoryLimit;
     // Seeds the draws of the fault files' probabilities: the same seed, the same faults.
     std::uint64_t faultSeed = kDefaultFaultSeed;
+    // Besides the cycles, a pass for each port the moment it has data and for each unfinished
+    // stream frame the moment its character time-out expires.
+    bool onArrival = false;
 };
 
 // Runs a loaded project against real ports on its own thread, one cycle every 10 ms.
@@ -59,6 +62,10 @@ public:
 
     // Text of the exception that ended the last run; empty after a normal end.
     std::string lastError() const;
+
+    // Taken by the next start.
+    void setOnArrival(bool onArrival) { options_.onArrival = onArrival; }
+    bool onArrival() const { return options_.onArrival; }
 
     // The oldest record of the environment, removed from the store; 0 when none. The peer is
     // the record's far end for UDP and TCP environments, zero otherwise.

@@ -140,6 +140,10 @@ bool Session::start() {
 
 void Session::stop() { state_->service.stop(); }
 
+void Session::setOnArrival(bool onArrival) { state_->service.setOnArrival(onArrival); }
+
+bool Session::onArrival() const { return state_->service.onArrival(); }
+
 void Session::setPaused(bool paused) { state_->paused = paused; }
 
 bool Session::paused() const { return state_->paused; }

@@ -42,6 +42,10 @@ public:
     // Stops the service; the pump stays armed for one last tick.
     void stop();
 
+    // Answer on arrival (ServiceOptions::onArrival) from the next start on.
+    void setOnArrival(bool onArrival);
+    bool onArrival() const;
+
     // While paused the pump moves no records: they wait in the service's store.
     void setPaused(bool paused);
     bool paused() const;

@@ -17,6 +17,7 @@
 #define ORVALIX_CMD_CASCADE 32780
 #define ORVALIX_CMD_PAUSE 32782
 #define ORVALIX_CMD_CAPTURE 32783
+#define ORVALIX_CMD_ON_ARRIVAL 32784
 #define ORVALIX_CMD_SHOW_ENVIRONMENT 30000
 
 #ifndef RC_INVOKED
@@ -36,6 +37,7 @@ enum Command : int {
     kCommandCascade = ORVALIX_CMD_CASCADE,
     kCommandPause = ORVALIX_CMD_PAUSE,
     kCommandCapture = ORVALIX_CMD_CAPTURE,
+    kCommandOnArrival = ORVALIX_CMD_ON_ARRIVAL,
     kCommandShowEnvironment = ORVALIX_CMD_SHOW_ENVIRONMENT,
 };
 

@@ -15,6 +15,7 @@ struct UiTexts {
     std::u16string_view attributeColumn;
     std::u16string_view offsetColumn;
     std::u16string_view exitPrompt;
+    std::u16string_view onArrivalItem;    // checked: answer on arrival from the next start
     std::u16string_view captureItem;      // starts a capture: a save dialog follows
     std::u16string_view stopCaptureItem;  // while one runs
     std::u16string_view captureFailed;    // the error box when the file cannot be made

@@ -179,6 +179,10 @@ void MainWindow::onInitMenuPopup(HMENU popup, int position) {
             const std::u16string item(session_.capturing() ? texts.stopCaptureItem : texts.captureItem);
             ::ModifyMenuW(popup, orvalix::ui::kCommandCapture, MF_BYCOMMAND | MF_STRING, orvalix::ui::kCommandCapture,
                           wide(item));
+            const std::u16string onArrival(texts.onArrivalItem);
+            ::ModifyMenuW(popup, orvalix::ui::kCommandOnArrival,
+                          MF_BYCOMMAND | MF_STRING | (session_.onArrival() ? MF_CHECKED : MF_UNCHECKED),
+                          orvalix::ui::kCommandOnArrival, wide(onArrival));
         }
         break;
     case orvalix::ui::MenuPopup::View:
@@ -218,6 +222,9 @@ bool MainWindow::onCommand(int command) {
         return true;
     case kCommandCapture:
         toggleCapture();
+        return true;
+    case kCommandOnArrival:
+        session_.setOnArrival(!session_.onArrival());  // from the next start
         return true;
     case kCommandTile:
         ::TileWindows(mdiClient_, MDITILE_HORIZONTAL | MDITILE_SKIPDISABLED, nullptr, 0, nullptr);

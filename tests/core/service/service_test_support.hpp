@@ -27,6 +27,7 @@
 #include "core/ports/port.hpp"
 #include "core/ports/udp_socket.hpp"
 #include "core/project/project.hpp"
+#include "core/service/arrival.hpp"
 #include "core/service/cycle.hpp"
 #include "core/service/service_runtime.hpp"
 #include "core/text/text_conversion.hpp"
@@ -221,6 +222,22 @@ public:
         }
         runCycle(*runtime_, now_);
     }
+    // Between two cycles, elapsed after the last cycle or pass: the passes of an on-arrival run
+    // for the environments the waiter found ready (by place), then for the deadlines come.
+    void between(std::uint64_t elapsed, std::vector<std::size_t> ready) {
+        now_ += elapsed;
+        for (const auto& fake : fakes_) {
+            fake->readThisCycle = 0;
+        }
+        serveBetweenCycles(*runtime_, ready, now_);
+    }
+    // The earliest character deadline, after the start of the run.
+    std::optional<std::uint64_t> deadline() const {
+        const std::optional<std::uint64_t> at = earliestCharacterDeadline(*runtime_);
+        return at ? std::optional(*at - kStart) : std::nullopt;
+    }
+    std::uint64_t elapsed() const { return now_ - kStart; }
+    ServiceRuntime& runtime() { return *runtime_; }
 
     EnvironmentRuntime& environment(std::size_t i) { return runtime_->perEnvironment.at(i); }
 
