@@ -208,6 +208,16 @@ class UdpRun(E2ETest):
         self.assertEqual(run.output(1), "")
 
 
+    def test_on_arrival_gives_the_same_replies_from_passes_between_the_cycles(self):
+        run, _, port = self.status_run("--for", "20" if UNDER_WINE else "60", "--on-arrival")
+        self.assertEqual(self.exchange(port, request(7)), reply(7))
+        for n in range(8, 12):
+            self.assertEqual(self.exchange(port, request(n), resend=False), reply(n))
+        self.assertEqual(run.stop(), 0, run.describe())
+        self.assertLines(run.output(), "Answering on arrival: .*", rf"D1 {TIME} TX 7 {TX} {hex_bytes(reply(11))}")
+        self.assertIn(",Arrival pass 0.", (run.trace_dir / "Controller.csv").read_text(), run.describe())
+
+
 class TriggerLogs(E2ETest):
     def test_trigger_log_file_holds_the_records_around_the_trigger_byte_for_byte(self):
         run, folder, port = self.status_run("--for", "60", trigger="R[2] == 3", pre=2, post=2)

@@ -85,6 +85,8 @@ def check_reads_write_and_exceptions(test, client):
 
 
 class ModbusRtuServer(E2ETest):
+    RUN_OPTIONS = ()
+
     def serve(self, faults=None):
         # The example in a folder of its own, its port row moved to one end of a fresh socat pty pair, and
         # the fault file given; returns the run and the other end, where the masters connect.
@@ -101,7 +103,7 @@ class ModbusRtuServer(E2ETest):
         deadline = time.monotonic() + 10
         while not (device.exists() and master.exists()) and time.monotonic() < deadline:
             time.sleep(0.05)
-        run = Run(self, data, "--for", "200")
+        run = Run(self, data, "--for", "200", *self.RUN_OPTIONS)
         self.assertTrue(run.shows(r"^Running"), run.describe())
         return run, master
 
@@ -196,6 +198,17 @@ class ModbusRtu(ModbusRtuServer):
         for rule, request in unanswered:
             self.assertLines(run.output(), rf"M1 {TIME} RX 8 {e2e_test.RX} {hex_bytes(request)}\n"
                                            rf"M1 {TIME} RX 8 {e2e_test.RX} {hex_bytes(read_request(1, 30, 2))}")
+
+
+class ModbusRtuOnArrival(ModbusRtu):
+    # The same masters and the same answers when each byte is taken as it comes: a request in pieces still
+    # makes one frame, ended by its content or by the silence after it.
+    RUN_OPTIONS = ("--on-arrival",)
+
+    def finish(self, run):
+        super().finish(run)
+        self.assertLines(run.output(), "Answering on arrival: .*")
+        self.assertIn(",Arrival pass 0.", (run.trace_dir / "Controller.csv").read_text(), run.describe())
 
 
 class ModbusFaults(ModbusRtuServer):

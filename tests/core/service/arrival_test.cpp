@@ -55,7 +55,9 @@ void run(const ArrivalCase& c) {
         if (moment.what == What::Cycle) {
             rig.cycle(moment.after);
         } else {
-            rig.between(moment.after, moment.what == What::Ready ? std::vector<std::size_t>{0} : std::vector<std::size_t>{});
+            const std::size_t first[] = {0};
+            rig.between(moment.after, moment.what == What::Ready ? std::span<const std::size_t>(first)
+                                                                  : std::span<const std::size_t>());
         }
         EXPECT_EQ(rig.deadline(), moment.deadline) << "at " << rig.elapsed();
     }
@@ -127,7 +129,8 @@ TEST(Arrival, AReadyPortThatGaveNothingIsNotWatchedAgainBeforeTheNextCycle) {
         rig.start();
         rig.cycle();
         port.incoming.assign(c.comes.begin(), c.comes.end());
-        rig.between(kMs, {0});
+        const std::size_t first[] = {0};
+        rig.between(kMs, first);
         EXPECT_EQ(rig.environment(0).arrivalMuted, c.mutedAfterPass);
         rig.cycle();
         EXPECT_FALSE(rig.environment(0).arrivalMuted) << "the next cycle watches every port again";
@@ -142,7 +145,8 @@ TEST(Arrival, EachReadyEnvironmentGetsItsPassUnderItsPlace) {
     rig.cycle();
     first.incoming.push_back({1});
     second.incoming.push_back({2});
-    rig.between(kMs, {1});
+    const std::size_t secondOnly[] = {1};
+    rig.between(kMs, secondOnly);
     EXPECT_EQ(rig.pushed, (std::vector<std::string>{"1 rx 02"}));
     EXPECT_EQ(test::matching(rig.checkpoints(), "Arrival"), (std::vector<std::string>{"Arrival pass 1."}));
     EXPECT_EQ(first.incoming.size(), 1u) << "a port not ready is not read";

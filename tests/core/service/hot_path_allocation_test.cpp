@@ -71,11 +71,18 @@ TEST(HotPath, CyclesAllocateNothingOnceTheRunHasSeenItsNames) {
     rig.cycle();
     rig.cycle();
 
+    serial.incoming.push_back(burst);  // for the passes between cycles
+    udp.incoming.push_back(test::Bytes(100, 1));
+
     counting = true;
     rig.cycle();
     rig.cycle();
     rig.cycle(5 * test::kCycle);  // nothing comes: the serial frame times out
     rig.cycle();
+    // On arrival: both ports ready between two cycles, then the serial frame's deadline.
+    const std::size_t bothReady[] = {0, 1};
+    rig.between(test::kCycle / 4, bothReady);
+    rig.between(test::kCycle * 3, {});
     counting = false;
 
     EXPECT_EQ(allocations.load(), 0);

@@ -224,7 +224,7 @@ public:
     }
     // Between two cycles, elapsed after the last cycle or pass: the passes of an on-arrival run
     // for the environments the waiter found ready (by place), then for the deadlines come.
-    void between(std::uint64_t elapsed, std::vector<std::size_t> ready) {
+    void between(std::uint64_t elapsed, std::span<const std::size_t> ready) {
         now_ += elapsed;
         for (const auto& fake : fakes_) {
             fake->readThisCycle = 0;
