@@ -100,8 +100,7 @@ void JsonLinesSink::recordPumped(std::u16string_view environment, const Environm
     line_ += '"';
     addNames("marks", markedConditions(settings, extra));
     addNames("triggers", triggeredConditions(settings, extra));
-    const FaultRule* fault = faultOfRecord(settings.faults, word);
-    addTextOrNull("fault", fault ? toNarrow(fault->name) : std::string{});
+    addTextOrNull("fault", faultNameOfRecord(settings.faults, word));
     write();
 }
 

@@ -81,9 +81,9 @@ std::string formatRecordLine(std::u16string_view environment, const Environment&
         line += " marks: ";
         line += marks;
     }
-    if (const FaultRule* fault = faultOfRecord(settings.faults, word)) {
+    if (const std::string fault = faultNameOfRecord(settings.faults, word); !fault.empty()) {
         line += " fault: ";
-        line += toNarrow(fault->name);
+        line += fault;
     }
     return line;
 }

@@ -165,4 +165,9 @@ FaultRowParse parseFaultRow(const std::vector<std::u16string>& row) {
     return {std::move(rule), {}};
 }
 
+std::string faultNameOfRecord(std::span<const FaultRule> rules, std::uint32_t word) {
+    const FaultRule* fault = faultOfRecord(rules, word);
+    return fault ? toNarrow(fault->name) : std::string{};
+}
+
 }  // namespace orvalix

@@ -66,6 +66,9 @@ inline const FaultRule* faultOfRecord(std::span<const FaultRule> rules, std::uin
     return number == 0 || number > rules.size() ? nullptr : &rules[number - 1];
 }
 
+// The name (UTF-8) of the rule that touched a record of the attribute word; empty when none did.
+std::string faultNameOfRecord(std::span<const FaultRule> rules, std::uint32_t word);
+
 // The longest delay and split gap, so a delayed frame's wait stays bounded.
 inline constexpr std::uint32_t kLongestFaultDelayMs = 60'000;
 

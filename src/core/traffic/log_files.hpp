@@ -20,8 +20,11 @@ namespace orvalix {
 class LogBlock {
 public:
     // "<time>,<length>,<attribute>,<byte>,...\r\n" with the attribute as 8 and each byte as 2
-    // lower-case hex digits; a time without local form leaves its field empty.
-    void add(std::span<const std::uint8_t> data, std::uint64_t time, std::uint32_t attribute);
+    // lower-case hex digits; a time without local form leaves its field empty. A record that a
+    // fault touched ends in one more field, "fault: NAME" (quoted as CSV when the name needs
+    // it), which no byte field can be mistaken for.
+    void add(std::span<const std::uint8_t> data, std::uint64_t time, std::uint32_t attribute,
+             std::string_view fault = {});
 
     bool empty() const { return lineEnds_.empty(); }
     std::size_t recordCount() const { return lineEnds_.size(); }
@@ -54,6 +57,7 @@ LogWrite appendBlock(const std::filesystem::path& path, const LogBlock& block,
 
 // The stream's newest preTriggerCount + 1 records, as far as it holds them. The buffer
 // should hold the stream's maximum record length.
+// Records a fault touched carry its name, from the stream's environment.
 LogBlock preTriggerBlock(TrafficStream& stream, std::int32_t preTriggerCount, std::span<std::uint8_t> buffer);
 
 // Lines a running recording gathered during one pump pass over an environment, to be

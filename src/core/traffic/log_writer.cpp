@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "core/project/fault_rule.hpp"
 #include "core/traffic/log_files.hpp"
 
 namespace orvalix {
@@ -30,7 +31,8 @@ std::uintmax_t sizeOrZero(const fs::path& path) {
 
 }  // namespace
 
-void LogBlock::add(std::span<const std::uint8_t> data, std::uint64_t time, std::uint32_t attribute) {
+void LogBlock::add(std::span<const std::uint8_t> data, std::uint64_t time, std::uint32_t attribute,
+                   std::string_view fault) {
     text_ += formatTimeNarrow(time);
     std::array<char, 40> fields{};
     const int written = std::snprintf(fields.data(), fields.size(), ",%d,%.8x", static_cast<int>(data.size()),
@@ -43,6 +45,14 @@ void LogBlock::add(std::span<const std::uint8_t> data, std::uint64_t time, std::
         *out++ = ',';
         *out++ = kHexDigits[byte >> 4];
         *out++ = kHexDigits[byte & 0x0F];
+    }
+    if (!fault.empty()) {
+        const bool quoted = fault.find_first_of(",\"\r\n") != std::string_view::npos;
+        text_ += quoted ? ",\"fault: " : ",fault: ";
+        for (const char c : fault) {
+            text_.append(c == '"' ? 2 : 1, c);
+        }
+        text_ += quoted ? "\"" : "";
     }
     text_ += kLineEnd;
     lineEnds_.push_back(text_.size());
@@ -109,7 +119,7 @@ LogBlock preTriggerBlock(TrafficStream& stream, std::int32_t preTriggerCount, st
         const std::int32_t length = stream.get(static_cast<std::int32_t>(start + k), buffer, time, attribute);
         if (length > 0) {
             const std::size_t kept = std::min(buffer.size(), static_cast<std::size_t>(length));
-            block.add(buffer.first(kept), time, attribute);
+            block.add(buffer.first(kept), time, attribute, faultNameOfRecord(stream.environment().faults, attribute));
         }
     }
     return block;

@@ -66,7 +66,8 @@ TriggerOutcome TriggerRecorder::triggerStep(std::u16string_view dataFolder, std:
                         if (log.path.empty()) {
                             log.path = state.path;
                         }
-                        log.block.add(data, time, attribute(extra));
+                        const std::uint32_t word = attribute(extra);
+                        log.block.add(data, time, word, faultNameOfRecord(environment.faults, word));
                     }
                     if (state.remaining > 0) {
                         --state.remaining;

@@ -56,6 +56,20 @@ TEST(LogFile, ByteOrderMarkOnceThenACrLfLinePerRecordWithDataLocalTimeAndLowerCa
     EXPECT_EQ(formatTime(kNoLocalTime) + formatCompactTime(kNoLocalTime), u"");
 }
 
+TEST(LogFile, ARecordAFaultTouchedEndsInTheFaultsNameQuotedOnlyWhenTheNameNeedsIt) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"", ",1,40010000,41\r\n"},  // no fault: the line as ever
+        {"slow", ",1,40010000,41,fault: slow\r\n"},
+        {"a,b", ",1,40010000,41,\"fault: a,b\"\r\n"},
+        {"say \"hi\"", ",1,40010000,41,\"fault: say \"\"hi\"\"\"\r\n"},
+    };
+    for (const auto& [fault, text] : cases) {
+        LogBlock line;
+        line.add(Bytes{0x41}, kNoLocalTime, 0x40010000u, fault);
+        EXPECT_EQ(line.text(), text) << fault;
+    }
+}
+
 TEST(SafeFileName, ReplacesWhatAFileSystemRefusesAndNamesThatLeaveTheFolder) {
     const std::pair<std::u16string, std::u16string> cases[] = {
         // clang-format off

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -30,8 +31,10 @@ protected:
     }
     // Record n (see logOf) through the pump's order: stream first, then the trigger step.
     // Returns how many files it started; started_ collects them.
-    std::size_t record(int n, const Triggers& triggers = {}, std::u16string_view environment = u"P1") {
-        const test::Bytes extra = test::makeExtra(environment_.namedConditions.size(), test::attributeOf(n), {}, triggers);
+    std::size_t record(int n, const Triggers& triggers = {}, std::u16string_view environment = u"P1",
+                       std::optional<std::uint32_t> word = std::nullopt) {
+        const test::Bytes extra =
+            test::makeExtra(environment_.namedConditions.size(), word.value_or(test::attributeOf(n)), {}, triggers);
         stream_.append(test::dataOf(n), timeAt(n), extra);
         stream_.addMarks(timeAt(n), extra);
         TriggerOutcome outcome = recorder_.triggerStep(folder_.wide(), environment, environment_, stream_,
@@ -65,6 +68,21 @@ protected:
     }};
     PendingLogRecords pending_;
 };
+
+TEST_F(TriggerRecording, ARecordAFaultTouchedNamesTheFaultBeforeTheTriggerAndAfterIt) {
+    environment_.faults.resize(2);
+    environment_.faults[1].name = u"slow";
+    constexpr std::uint32_t kSecondFault = 0x40020000u;
+    setCounts(1, 1);
+    record(1, {}, u"P1", kSecondFault);
+    record(2, {0});
+    record(3, {}, u"P1", kSecondFault);
+    endPass();
+    const std::string log = test::readFile(logFile(u"T0", 2));
+    EXPECT_NE(log.find(",80000000,02\r\n"), std::string::npos) << "the untouched trigger record as ever: " << log;
+    EXPECT_NE(log.find(",40020000,01,fault: slow\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find(",40020000,03,fault: slow\r\n"), std::string::npos) << log;
+}
 
 // Steps are records {n, conditions it triggers}; after one pass the started files, in order
 // of starting, are {condition, trigger record, first record, last record}, and no others exist.
