@@ -259,10 +259,6 @@ private:
                 add(file.path, line, 3, Severity::Warning,
                     "split applies on serial and TCP ports only: on this port the fault never applies");
             }
-            if (parse.rule->action == FaultAction::Ignore && stream) {
-                add(file.path, line, 3, Severity::Warning,
-                    "ignore applies on UDP and HDLC ports only: on this port the fault never applies");
-            }
         }
     }
 

@@ -24,7 +24,7 @@ bool fits(const FaultRule& rule, std::size_t length, bool stream) {
         case FaultAction::Corrupt: return rule.first < length;
         case FaultAction::Truncate: return rule.first < length;
         case FaultAction::Split: return stream && rule.first < length;
-        case FaultAction::Ignore: return !stream && length > 0;
+        case FaultAction::Ignore: return length > 0;
         default: return true;
     }
 }

@@ -31,7 +31,7 @@ private:
 // The first rule that applies to a frame of `length` bytes about to be sent (or, receiving,
 // just received), counted; none when no rule does. A rule applies when it is of the direction,
 // is below its limit, fits the frame and the port (a byte to corrupt or cut, split only on
-// streams, ignore only on frame ports), its condition holds (the context reads T, or R, as the
+// streams, something to ignore), its condition holds (the context reads T, or R, as the
 // frame) and its draw falls within its probability. Rules below 100% draw once each time they
 // are tried; the others draw nothing.
 std::optional<std::size_t> chooseFault(std::span<const FaultRule> rules, bool receiving, std::size_t length,

@@ -115,7 +115,7 @@ void recogniseNamedFrames(ServiceRuntime& runtime, EnvironmentRuntime& environme
 
 void ignoreByFault(ServiceRuntime& runtime, EnvironmentRuntime& environment) {
     const std::vector<FaultRule>& faults = environment.environment->faults;
-    ByteBuffer& frame = environment.receiveBuffer;
+    ByteBuffer& frame = environment.stream() ? environment.received : environment.receiveBuffer;
     if (faults.empty() || frame.length == 0) {
         return;
     }

@@ -40,8 +40,10 @@ void prepareEnvironmentReceive(ServiceRuntime& runtime, EnvironmentRuntime& envi
 // Each named condition that holds keeps a copy of the receive buffer under its name.
 void recogniseNamedFrames(ServiceRuntime& runtime, EnvironmentRuntime& environment);
 
-// A frame port's frame that an ignore rule of the fault file applies to is recorded and then
-// emptied, so that neither named conditions nor steps see it.
+// What came that an ignore rule of the fault file applies to is recorded and then emptied, so
+// that neither named conditions nor steps see it: a frame port's frame (the receive buffer), a
+// stream port's read (the bytes one read delivered, before they join the frame, so they do not
+// count as the line's last bytes either).
 void ignoreByFault(ServiceRuntime& runtime, EnvironmentRuntime& environment);
 
 // Hands the receive buffer to the traffic store as a received record.

@@ -114,6 +114,7 @@ void environmentPass(ServiceRuntime& runtime, EnvironmentRuntime& environment) {
             }
         }
     }
+    ignoreByFault(runtime, environment);
     startStreamReceive(runtime, environment);
     const std::uint32_t count = environment.received.length;
     const std::uint32_t passes = std::max<std::uint32_t>(count, 1);

@@ -120,8 +120,9 @@ TEST(Faults, EachActionDoesToTheFrameWhatItsRuleSays) {
         {"delay on a stream port: written when due, before the cycle's own frames, and the port stays free",
          serialAnswer({rule({"slow", "", "delay", "10", "", "1"})}), {{5}, {5}}, 2, {{5, 0xFF, 0xFF}, {5, 0xFF, 0xFF}},
          {"1 rx 05", "2 40010000 05 ff ff", "2 rx 05", "2 tx 05 ff ff"}},
-        {"ignore: does not apply on a stream port",
-         serialAnswer({rule({"deaf", "", "ignore"})}), {{5}}, 1, {{5, 0xFF, 0xFF}}, {"1 rx 05", "1 tx 05 ff ff"}},
+        {"ignore on a stream port: the bytes of one read are recorded apart, and no byte of them reaches a step",
+         serialAnswer({rule({"deaf", "R[0] == 1", "ignore"})}), {{1, 5}, {5}}, 2, {{5, 0xFF, 0xFF}},
+         {"1 c0010000 01 05", "2 rx 05", "2 tx 05 ff ff"}},
     };
     // clang-format on
     for (const FaultCase& c : cases) {
