@@ -416,14 +416,12 @@ int runRunCommand(std::span<const std::string> arguments, Console console) {
         request.pcapFile = pathOf(values.back());
     }
     if (const auto values = parsed.values("--seed"); !values.empty()) {
-        const std::string& text = values.back();
-        std::uint64_t seed = 0;
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seed);
-        if (text.empty() || error != std::errc{} || end != text.data() + text.size()) {
+        const std::optional<std::uint64_t> seed = parseFaultSeed(values.back());
+        if (!seed) {
             return usageError(console, "run", "--seed needs a whole number from 0 to 18446744073709551615, not '" +
-                                                  text + "'");
+                                                  values.back() + "'");
         }
-        request.serviceOptions.faultSeed = seed;
+        request.serviceOptions.faultSeed = *seed;
     }
     if (const auto values = parsed.values("--format"); !values.empty()) {
         if (values.back() == "jsonl") {

@@ -165,6 +165,15 @@ FaultRowParse parseFaultRow(const std::vector<std::u16string>& row) {
     return {std::move(rule), {}};
 }
 
+std::optional<std::uint64_t> parseFaultSeed(std::string_view text) {
+    std::uint64_t seed = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seed);
+    if (text.empty() || error != std::errc{} || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return seed;
+}
+
 std::string faultNameOfRecord(std::span<const FaultRule> rules, std::uint32_t word) {
     const FaultRule* fault = faultOfRecord(rules, word);
     return fault ? toNarrow(fault->name) : std::string{};

@@ -66,6 +66,10 @@ inline const FaultRule* faultOfRecord(std::span<const FaultRule> rules, std::uin
     return number == 0 || number > rules.size() ? nullptr : &rules[number - 1];
 }
 
+// A seed for the fault files' draws as written: a whole number from 0 to 2^64-1, nothing else
+// (no sign, no blanks); none when the text is not one.
+std::optional<std::uint64_t> parseFaultSeed(std::string_view text);
+
 // The name (UTF-8) of the rule that touched a record of the attribute word; empty when none did.
 std::string faultNameOfRecord(std::span<const FaultRule> rules, std::uint32_t word);
 

@@ -66,6 +66,8 @@ public:
     // Taken by the next start.
     void setOnArrival(bool onArrival) { options_.onArrival = onArrival; }
     bool onArrival() const { return options_.onArrival; }
+    void setFaultSeed(std::uint64_t seed) { options_.faultSeed = seed; }
+    std::uint64_t faultSeed() const { return options_.faultSeed; }
 
     // The oldest record of the environment, removed from the store; 0 when none. The peer is
     // the record's far end for UDP and TCP environments, zero otherwise.

@@ -144,6 +144,10 @@ void Session::setOnArrival(bool onArrival) { state_->service.setOnArrival(onArri
 
 bool Session::onArrival() const { return state_->service.onArrival(); }
 
+void Session::setFaultSeed(std::uint64_t seed) { state_->service.setFaultSeed(seed); }
+
+std::uint64_t Session::faultSeed() const { return state_->service.faultSeed(); }
+
 void Session::setPaused(bool paused) { state_->paused = paused; }
 
 bool Session::paused() const { return state_->paused; }

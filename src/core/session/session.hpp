@@ -42,9 +42,12 @@ public:
     // Stops the service; the pump stays armed for one last tick.
     void stop();
 
-    // Answer on arrival (ServiceOptions::onArrival) from the next start on.
+    // Answer on arrival (ServiceOptions::onArrival), and the seed of the fault files' draws,
+    // from the next start on.
     void setOnArrival(bool onArrival);
     bool onArrival() const;
+    void setFaultSeed(std::uint64_t seed);
+    std::uint64_t faultSeed() const;
 
     // While paused the pump moves no records: they wait in the service's store.
     void setPaused(bool paused);

@@ -18,6 +18,10 @@
 #define ORVALIX_CMD_PAUSE 32782
 #define ORVALIX_CMD_CAPTURE 32783
 #define ORVALIX_CMD_ON_ARRIVAL 32784
+#define ORVALIX_CMD_FAULT_SEED 32785
+#define ORVALIX_IDD_FAULT_SEED 110
+#define ORVALIX_IDC_FAULT_SEED 1002
+#define ORVALIX_IDC_FAULT_SEED_PROMPT 1003
 #define ORVALIX_CMD_SHOW_ENVIRONMENT 30000
 
 #ifndef RC_INVOKED
@@ -26,6 +30,7 @@ namespace orvalix::ui {
 inline constexpr int kMainMenu = ORVALIX_IDR_MAIN_MENU;
 inline constexpr int kApplicationIcon = ORVALIX_IDI_APPLICATION;
 inline constexpr int kAboutDialog = ORVALIX_IDD_ABOUT;
+inline constexpr int kFaultSeedDialog = ORVALIX_IDD_FAULT_SEED;
 
 enum Command : int {
     kCommandAbout = ORVALIX_CMD_ABOUT,
@@ -38,6 +43,7 @@ enum Command : int {
     kCommandPause = ORVALIX_CMD_PAUSE,
     kCommandCapture = ORVALIX_CMD_CAPTURE,
     kCommandOnArrival = ORVALIX_CMD_ON_ARRIVAL,
+    kCommandFaultSeed = ORVALIX_CMD_FAULT_SEED,
     kCommandShowEnvironment = ORVALIX_CMD_SHOW_ENVIRONMENT,
 };
 

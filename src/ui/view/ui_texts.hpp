@@ -16,6 +16,10 @@ struct UiTexts {
     std::u16string_view offsetColumn;
     std::u16string_view exitPrompt;
     std::u16string_view onArrivalItem;    // checked: answer on arrival from the next start
+    std::u16string_view faultSeedItem;    // opens the seed dialog
+    std::u16string_view faultSeedTitle;
+    std::u16string_view faultSeedPrompt;  // above the seed's field
+    std::u16string_view faultSeedInvalid; // a text that is no seed
     std::u16string_view captureItem;      // starts a capture: a save dialog follows
     std::u16string_view stopCaptureItem;  // while one runs
     std::u16string_view captureFailed;    // the error box when the file cannot be made

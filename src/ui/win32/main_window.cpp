@@ -13,6 +13,7 @@
 #include "ui/view/ui_texts.hpp"
 #include "ui/view/window_texts.hpp"
 #include "ui/win32/about_dialog.hpp"
+#include "ui/win32/fault_seed_dialog.hpp"
 #include "ui/win32/version_info.hpp"
 
 namespace Orvalix {
@@ -183,6 +184,9 @@ void MainWindow::onInitMenuPopup(HMENU popup, int position) {
             ::ModifyMenuW(popup, orvalix::ui::kCommandOnArrival,
                           MF_BYCOMMAND | MF_STRING | (session_.onArrival() ? MF_CHECKED : MF_UNCHECKED),
                           orvalix::ui::kCommandOnArrival, wide(onArrival));
+            const std::u16string faultSeed(texts.faultSeedItem);
+            ::ModifyMenuW(popup, orvalix::ui::kCommandFaultSeed, MF_BYCOMMAND | MF_STRING,
+                          orvalix::ui::kCommandFaultSeed, wide(faultSeed));
         }
         break;
     case orvalix::ui::MenuPopup::View:
@@ -225,6 +229,11 @@ bool MainWindow::onCommand(int command) {
         return true;
     case kCommandOnArrival:
         session_.setOnArrival(!session_.onArrival());  // from the next start
+        return true;
+    case kCommandFaultSeed:
+        if (const auto seed = askFaultSeed(instance(), handle(), session_.faultSeed())) {
+            session_.setFaultSeed(*seed);
+        }
         return true;
     case kCommandTile:
         ::TileWindows(mdiClient_, MDITILE_HORIZONTAL | MDITILE_SKIPDISABLED, nullptr, 0, nullptr);

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/text/text_conversion.hpp"
@@ -83,6 +86,18 @@ TEST(FaultRow, ARowThatMakesNoRuleNamesItsColumnAndWhy) {
         EXPECT_FALSE(parse.rule) << c.message;
         EXPECT_EQ(parse.error.column, c.column) << c.message;
         EXPECT_EQ(parse.error.message, c.message);
+    }
+}
+
+TEST(FaultSeed, AWholeNumberFromZeroTo2To64Minus1AndNothingElse) {
+    const std::pair<std::string_view, std::optional<std::uint64_t>> cases[] = {
+        {"0", 0}, {"1", 1}, {"18446744073709551615", 18446744073709551615u},
+        {"18446744073709551616", std::nullopt},  // one above the largest
+        {"", std::nullopt}, {"-1", std::nullopt}, {"+1", std::nullopt}, {" 1", std::nullopt}, {"1 ", std::nullopt},
+        {"0x10", std::nullopt}, {"1.5", std::nullopt},
+    };
+    for (const auto& [text, seed] : cases) {
+        EXPECT_EQ(parseFaultSeed(text), seed) << text;
     }
 }
 
