@@ -6,8 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
+#include <new>
 #include <optional>
 #include <thread>
 #include <utility>
@@ -18,6 +21,23 @@
 #include "core/platform/sockets_startup.hpp"
 #include "core/ports/tcp_socket.hpp"
 #include "core/ports/udp_socket.hpp"
+
+static std::atomic<bool> counting{false};
+static std::atomic<long> allocations{0};
+
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    allocations += counting ? 1 : 0;
+    return std::malloc(size == 0 ? 1 : size);
+}
+void* operator new(std::size_t size) {
+    if (void* p = operator new(size, std::nothrow)) {
+        return p;
+    }
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace orvalix::platform {
 namespace {
@@ -209,6 +229,42 @@ TEST_F(ArrivalWaiterTest, ManyMoreSourcesThanOneWaitTakesAreAllWatched) {
     }
 }
 
+// The service thread watches and waits in every cycle: neither may allocate, however many
+// sources there are and however many are ready.
+TEST_F(ArrivalWaiterTest, WatchesAndWaitsAllocateNothing) {
+    constexpr std::size_t kSources = 130;
+    std::vector<UdpSocket> sockets;
+    for (std::size_t source = 0; source < kSources; ++source) {
+        sockets.push_back(udp());
+    }
+    Event event(Event::Reset::Manual, true);
+    ArrivalWaiter waiter(quietTimer_.nativeHandle(), kSources + 1);
+    const Sources ready{0, 70, 129, kSources};
+    for (const std::size_t source : ready) {
+        if (source < kSources) {
+            sendTo(sockets[source]);
+        }
+    }
+    counting = true;
+    for (int round = 0; round < 3; ++round) {
+        for (std::size_t source = 0; source < kSources; ++source) {
+            waiter.watch(source, sockets[source].waitSource());
+        }
+        waiter.watch(kSources, event.waitSource());
+        waiter.wait(kGenerous, std::nullopt);
+        waiter.wait(kGenerous, 1ms);
+        waiter.watch(0, WaitSource{});
+        waiter.watch(kSources, WaitSource{});
+    }
+    counting = false;
+    EXPECT_EQ(allocations, 0);
+    for (std::size_t source = 0; source < kSources; ++source) {
+        waiter.watch(source, sockets[source].waitSource());
+    }
+    waiter.watch(kSources, event.waitSource());
+    EXPECT_EQ(settledReady(waiter, ready), ready) << "the waits counted had these to report";
+}
+
 TEST_F(ArrivalWaiterTest, ARewatchedSourceFollowsItsNewSocketAndLeavesTheOldOneUsable) {
     ArrivalWaiter waiter(quietTimer_.nativeHandle(), 1);
     UdpSocket first = udp();
@@ -223,6 +279,11 @@ TEST_F(ArrivalWaiterTest, ARewatchedSourceFollowsItsNewSocketAndLeavesTheOldOneU
     drain(second);
     expectQuiet(waiter);  // the first socket's data is unread but no longer watched
     drain(first);         // and the socket still reads as before
+
+    const std::array<std::uint8_t, 1> reply{9};
+    second.send(reply, ipv4SocketAddress(kLoopback, first.localPort()));
+    EXPECT_TRUE(eventually([&] { return first.readable(); })) << "a watched socket sends as before";
+    drain(first);
 
     waiter.watch(0, WaitSource{});
     sendTo(second);
