@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cstdint>
 
+#include "core/platform/wait_source.hpp"
+
 namespace orvalix::platform {
 
 // A kernel event: auto-reset (a successful test or wait consumes the signal) or manual-reset.
@@ -30,6 +32,9 @@ public:
     bool wait(std::chrono::milliseconds timeout);
 
     std::intptr_t nativeHandle() const { return handle_; }
+    // The event for an ArrivalWaiter, ready while signalled. Give it a manual-reset one: on
+    // Windows the waiter's own wait would consume an automatic one's signal.
+    WaitSource waitSource() const;
 
 private:
     std::intptr_t handle_ = -1;

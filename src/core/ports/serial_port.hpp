@@ -33,7 +33,9 @@ public:
     bool writeFinished();
     // lostError is set once a call found the device gone; the handle is closed at that moment.
     PortHealth health() const { return {lostError_, 0}; }
-    // Nothing once the device went away.
+    // Nothing once the device went away. On Windows the first call starts a wait for received
+    // bytes, and gives nothing where the driver cannot wait for them (the line is then read at
+    // the tick); a port never asked reads as it always did.
     platform::WaitSource waitSource() const;
 
 private:

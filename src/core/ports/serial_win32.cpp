@@ -145,6 +145,90 @@ bool deviceGone(DWORD error) {
 // Auto-reset and signalled from the start: the first write finds the port free.
 OwnedHandle signalledAutoResetEvent() { return OwnedHandle(CreateEventW(nullptr, FALSE, TRUE, nullptr)); }
 
+// Tells a waiter when received bytes may be queued: an overlapped WaitCommEvent for EV_RXCHAR
+// on a manual-reset event, which stays signalled until a read has emptied the queue and the
+// wait is made again. The driver completes a wait at once for a byte that came since its last
+// completed one, so nothing that arrives between a read and the next wait is missed. Made by
+// the first source() call: a port nobody asks reads exactly as it always did. A driver that
+// cannot wait for bytes (Wine's for a pseudo-terminal cancels every such wait) leaves the
+// line to be read at the tick.
+class ReceiveWatch {
+public:
+    ReceiveWatch() = default;
+    ReceiveWatch(const ReceiveWatch&) = delete;
+    ReceiveWatch& operator=(const ReceiveWatch&) = delete;
+    // The file must still be open: the wait is ended before its records go.
+    ~ReceiveWatch() {
+        if (issued_ && !HasOverlappedIoCompleted(&overlapped_)) {
+            CancelIoEx(file_, &overlapped_);
+            DWORD ignored = 0;
+            GetOverlappedResult(file_, &overlapped_, &ignored, TRUE);
+        }
+    }
+
+    // The event to wait on; nothing when the driver cannot wait for bytes.
+    HANDLE source(HANDLE file) {
+        if (!event_.valid() && !failed_) {
+            file_ = file;
+            // Signalled: the first wait looks whether bytes came before.
+            event_ = OwnedHandle(CreateEventW(nullptr, TRUE, TRUE, nullptr));
+            overlapped_.hEvent = event_.get();
+            failed_ = !event_.valid() || !SetCommMask(file, EV_RXCHAR);
+        }
+        if (!failed_) {
+            waiting();  // a wait that failed turns the watch off now
+        }
+        return failed_ ? nullptr : event_.get();
+    }
+
+    // After a read; `emptied` when it took every byte that was queued.
+    void afterRead(bool emptied) {
+        if (!event_.valid() || failed_ || !emptied || waiting() || failed_) {
+            return;
+        }
+        mask_ = 0;
+        // Pending, the wait resets the event; done at once, it has set it.
+        issued_ = WaitCommEvent(file_, &mask_, &overlapped_) || GetLastError() == ERROR_IO_PENDING;
+        if (!issued_) {
+            fail();
+        }
+    }
+
+    // The read's CancelIo ends the wait too, which is no failure of the driver.
+    void cancelledWithRead() { cancelledByRead_ = issued_; }
+
+private:
+    // True while the driver holds the wait; collects a finished one.
+    bool waiting() {
+        if (!issued_) {
+            return false;
+        }
+        if (!HasOverlappedIoCompleted(&overlapped_)) {
+            return true;
+        }
+        DWORD ignored = 0;
+        if (!GetOverlappedResult(file_, &overlapped_, &ignored, FALSE) && !cancelledByRead_) {
+            fail();
+        }
+        issued_ = false;
+        cancelledByRead_ = false;
+        return false;
+    }
+
+    void fail() {
+        failed_ = true;
+        ResetEvent(event_.get());  // a waiter still holding it reads the line at the tick
+    }
+
+    HANDLE file_ = nullptr;
+    OwnedHandle event_;
+    OVERLAPPED overlapped_{};
+    DWORD mask_ = 0;
+    bool issued_ = false;  // the driver holds a wait, or has completed one not yet collected
+    bool cancelledByRead_ = false;
+    bool failed_ = false;
+};
+
 }  // namespace
 
 // The overlapped records must stay where they are while the system uses them; the port
@@ -170,6 +254,7 @@ struct SerialPort::Native {
     // The last WriteFile reached the system, which will complete it.
     bool writeIssued = false;
     std::array<std::uint8_t, kMaxFrameLength> writeBuffer{};
+    ReceiveWatch receiveWatch;  // after the file: it ends its wait while the file is open
 };
 
 SerialPort::SerialPort(std::unique_ptr<Native> native) : native_(std::move(native)) {}
@@ -200,6 +285,7 @@ std::size_t SerialPort::read(std::span<std::uint8_t> buffer, std::uint32_t& stat
     const auto want = static_cast<DWORD>(
         std::min({static_cast<std::size_t>(comStat.cbInQue), buffer.size(), kMaxFrameLength}));
     if (want == 0) {
+        port.receiveWatch.afterRead(true);
         return 0;
     }
     OVERLAPPED& overlapped = port.readOverlapped;
@@ -221,6 +307,7 @@ std::size_t SerialPort::read(std::span<std::uint8_t> buffer, std::uint32_t& stat
         return 0;
     }
     if (got != want) {
+        port.receiveWatch.cancelledWithRead();
         CancelIo(file);
         // Once cancelled the read ends at once; waiting for that keeps the system from
         // filling the caller's buffer later, and a read that finished meanwhile keeps its bytes.
@@ -232,6 +319,7 @@ std::size_t SerialPort::read(std::span<std::uint8_t> buffer, std::uint32_t& stat
         }
         ResetEvent(overlapped.hEvent);
     }
+    port.receiveWatch.afterRead(got == comStat.cbInQue);
     return got;
 }
 
@@ -256,8 +344,16 @@ void SerialPort::write(std::span<const std::uint8_t> data, const SocketAddress&)
                        GetLastError() == ERROR_IO_PENDING;
 }
 
+// The first call starts watching for received bytes (see ReceiveWatch).
 platform::WaitSource SerialPort::waitSource() const {
-    return {};  // read at the tick
+    if (!native_) {
+        return {};
+    }
+    const HANDLE event = native_->receiveWatch.source(native_->file.get());
+    if (event == nullptr) {
+        return {};
+    }
+    return {platform::WaitSource::Kind::Event, reinterpret_cast<std::intptr_t>(event)};
 }
 
 bool SerialPort::writeFinished() {

@@ -11,7 +11,8 @@
 namespace orvalix {
 
 // A blocking IPv4 datagram socket, the only platform seam of the UDP port. Closed when
-// destroyed. Addresses and ports are in host byte order; SocketAddress is the 16-byte
+// destroyed. On Windows a socket an ArrivalWaiter has watched stays non-blocking: it is read
+// only when readable, and a send the system has no room for fails, unreported, as others do. Addresses and ports are in host byte order; SocketAddress is the 16-byte
 // sockaddr_in image the platform fills.
 class UdpSocket {
 public:

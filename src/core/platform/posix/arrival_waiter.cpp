@@ -41,6 +41,17 @@ struct ArrivalWaiter::Native {
     std::size_t timerKey() const { return watched.size(); }
     std::size_t deadlineKey() const { return watched.size() + 1; }
 
+    // A descriptor closed by its port may already be another source's new one.
+    bool watchedElsewhere(std::size_t source, std::intptr_t handle) const {
+        for (std::size_t other = 0; other < watched.size(); ++other) {
+            if (other != source && watched[other].kind != WaitSource::Kind::None &&
+                watched[other].handle == handle) {
+                return true;
+            }
+        }
+        return false;
+    }
+
     void add(int fd, std::size_t key) {
         epoll_event event{};
         event.events = EPOLLIN;
@@ -77,7 +88,7 @@ void ArrivalWaiter::watch(std::size_t source, WaitSource what) {
     if (watched == what) {
         return;
     }
-    if (watched.kind != WaitSource::Kind::None) {
+    if (watched.kind != WaitSource::Kind::None && !native_->watchedElsewhere(source, watched.handle)) {
         // A descriptor closed meanwhile has left the set by itself; the call then fails, harmlessly.
         ::epoll_ctl(native_->epoll.get(), EPOLL_CTL_DEL, static_cast<int>(watched.handle), nullptr);
     }

@@ -93,4 +93,8 @@ bool Event::wait(std::chrono::milliseconds timeout) {
     }
 }
 
+WaitSource Event::waitSource() const {
+    return {WaitSource::Kind::Descriptor, handle_};
+}
+
 }  // namespace orvalix::platform

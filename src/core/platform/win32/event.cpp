@@ -54,4 +54,8 @@ bool Event::wait(std::chrono::milliseconds timeout) {
     return ::WaitForSingleObject(toHandle(handle_), win32::waitMilliseconds(timeout)) == WAIT_OBJECT_0;
 }
 
+WaitSource Event::waitSource() const {
+    return {WaitSource::Kind::Event, handle_};
+}
+
 }  // namespace orvalix::platform
