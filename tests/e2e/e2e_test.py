@@ -215,7 +215,10 @@ class UdpRun(E2ETest):
             self.assertEqual(self.exchange(port, request(n), resend=False), reply(n))
         self.assertEqual(run.stop(), 0, run.describe())
         self.assertLines(run.output(), "Answering on arrival: .*", rf"D1 {TIME} TX 7 {TX} {hex_bytes(reply(11))}")
-        self.assertIn(",Arrival pass 0.", (run.trace_dir / "Controller.csv").read_text(), run.describe())
+        # Under Wine the run lasts its whole --for, and the trace keeps only its newest checkpoints (the waiter's
+        # own tests run there too).
+        if not UNDER_WINE:
+            self.assertIn(",Arrival pass 0.", (run.trace_dir / "Controller.csv").read_text(), run.describe())
 
 
 class TriggerLogs(E2ETest):
