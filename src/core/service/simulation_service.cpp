@@ -18,7 +18,6 @@ namespace orvalix {
 namespace {
 
 constexpr std::size_t kServiceStackSize = 2 * 1024 * 1024;
-constexpr std::chrono::milliseconds kStopWait{5000};
 
 bool needsBoardLibrary(const EnvironmentMap& environments) {
     for (const auto& [name, environment] : environments) {
@@ -102,7 +101,7 @@ void SimulationService::stop() {
         return;
     }
     shared_->stopEvent->set();
-    if (run_->thread.join(kStopWait)) {
+    if (run_->thread.join(options_.stopWait)) {
         shared_->stopEvent.reset();
     } else {
         // It runs on with the Shared it holds; the next run must not share anything with it.

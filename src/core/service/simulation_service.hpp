@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -31,6 +32,8 @@ struct ServiceOptions {
     // Besides the cycles, a pass for each port the moment it has data and for each unfinished
     // stream frame the moment its character time-out expires.
     bool onArrival = false;
+    // How long stop() waits for the thread to end before it lets it go.
+    std::chrono::milliseconds stopWait{5000};
 };
 
 // Runs a loaded project against real ports on its own thread, one cycle every 10 ms.

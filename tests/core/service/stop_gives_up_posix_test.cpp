@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -24,7 +25,9 @@ TEST(StopGivesUp, AThreadThatDoesNotEndIsLetGoWithEverythingItUses) {
     test::Peer peer;
     const std::uint16_t port = test::freeUdpPort();
     {
-        SimulationService service(ServiceOptions{folder.path(), false});
+        ServiceOptions options{folder.path(), false};
+        options.stopWait = std::chrono::milliseconds(50);  // the thread cannot end: any wait is given up
+        SimulationService service(options);
         service.setEnvironments(std::make_shared<const EnvironmentMap>(
             EnvironmentMap{{u"Device", test::udp({test::step("R[0] == 0x31", "Reply")}, {}, port)}}));
         service.setFrames({{u"Reply", test::frame({"0x41"})}});
