@@ -223,6 +223,18 @@ TEST(EvaluateExpression, TheFlatFormGivesWhatTheReductionsGive) {
     }
 }
 
+// A program of one step is a lone number only when that step pushes a number: a single index,
+// length or time reads the context like any longer program.
+TEST(EvaluateExpression, OneStepProgramsGiveTheirValueWhateverTheStep) {
+    EvaluationContext context = contextWithR();  // R: 10 20 30 40
+    context.times.values = {15000, 25000, 45000};
+    context.activity[0] = PortActivity{55000, 75000};
+    expectValues({{"0", 0}, {"1", 1}, {"((0x7FFFFFFFFFFFFFFF))", kMax}, {"R[1]", 0x20}, {"R[7]", -1},
+                  {"Q[0]", -1}, {"LEN(R)", 4}, {"LEN(Q)", -1}, {"SinceStart", 2}, {"LastSinceStart", 5},
+                  {"SinceLastRx", 6}, {"SinceLastTx", 8}},
+                 context);
+}
+
 // 0 & anything is 0: the flat form skips an & 's right operand when its left one is 0, unless the
 // right one is a single step, where a skip would cost what it saves.
 TEST(EvaluateExpression, AnAndWhoseLeftOperandIsZeroSkipsItsRightOne) {
