@@ -254,6 +254,18 @@ TEST(EvaluateExpression, AnAndWhoseLeftOperandIsZeroSkipsItsRightOne) {
         {"(R[0] - 0x10) & CRC_CCITT1(R, 0, 4)", 0, 1},
         {"R[9] & (R[0] + 1)", 0x11, 1},  // a byte beyond the frame reads -1: no skip
         {"(R[0] | R[1]) & (R[2] + R[3])", 0x30 & 0x70, 1},
+        // A skip that lands on the next & 's skip goes on with it, from whichever test fails.
+        {"(R[0] == 0x11) & (R[1] == 32) & (R[2] == 0x30) & (R[3] == 0x40)", 0, 3},
+        {"(R[0] == 0x10) & (R[1] == 33) & (R[2] == 0x30) & (R[3] == 0x40)", 0, 3},
+        {"(R[0] == 0x10) & (R[1] == 32) & (R[2] == 0x31) & (R[3] == 0x40)", 0, 3},
+        {"(R[0] == 0x10) & (R[1] == 32) & (R[2] == 0x30) & (R[3] == 0x41)", 0, 3},
+        {"(R[0] == 0x10) & (R[1] == 32) & (R[2] == 0x30) & (R[3] == 0x40)", 1, 3},
+        // ... but not past a step that is no skip.
+        {"((R[0] == 0x11) & (R[1] == 32) & (R[2] == 0x30)) + 5", 5, 2},
+        {"((R[0] == 0x11) & (R[1] == 32)) | ((R[2] == 0x30) & (R[3] == 0x40))", 1, 2},
+        {"((R[0] == 0x11) & (R[1] == 32)) | ((R[2] == 0x31) & (R[3] == 0x40))", 0, 2},
+        {"(R[0] == 0x11) & ((R[1] == 32) & (R[2] == 0x30)) | 6", 6, 2},
+        {"(R[0] == 0x10) & ((R[1] == 31) & (R[2] == 0x30)) | (R[3] == 0x40)", 1, 2},
     };
     for (const auto& c : cases) {
         CompiledExpression compiled;
@@ -264,6 +276,14 @@ TEST(EvaluateExpression, AnAndWhoseLeftOperandIsZeroSkipsItsRightOne) {
                   c.skips)
             << c.text;
     }
+    // A chain whose first test fails is done in one skip: its first goes to the program's end.
+    CompiledExpression chain;
+    ASSERT_EQ(compileExpression("(R[0] == 0x11) & (R[1] == 32) & (R[2] == 0x30) & (R[3] == 0x40)", chain), 0);
+    const auto first = std::find_if(chain.instructions.begin(), chain.instructions.end(),
+                                    [](const Instruction& step) { return step.kind == InstructionKind::SkipIfZero; });
+    ASSERT_NE(first, chain.instructions.end());
+    EXPECT_EQ(first - chain.instructions.begin() + 1 + first->value,
+              static_cast<std::ptrdiff_t>(chain.instructions.size()));
 }
 
 TEST(NamedBytes, EveryNameSetIsFoundAmongManyAndNoOtherIs) {
