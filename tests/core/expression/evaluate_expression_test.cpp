@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -302,6 +303,41 @@ TEST(NamedBytes, EveryNameSetIsFoundAmongManyAndNoOtherIs) {
     for (const std::u16string_view absent : {u"", u"N", u"n0", u"N0xxxxxxxxxxxxxxxxxxxxxxxxxxxxxx", u"R"}) {
         EXPECT_EQ(table.find(absent), table.end());
     }
+}
+
+// Names of one ASCII character are kept apart from the rest; every name is found all the same,
+// a name differing from one in a single unit or in length is not, and setting a name again
+// points it at the new bytes without adding an entry.
+TEST(NamedBytes, NamesOfOneCharacterAreFoundLikeLongerOnes) {
+    NamesTable table;
+    std::vector<std::u16string> names = {u"RR", u"R", u"T", u"\u00E9", u"\u007F", u"\u0080", u"Rx", u"",
+                                         u"\U0001F600"};
+    for (char16_t unit = 0; unit < 200; ++unit) {
+        if (unit != u'R' && unit != u'T' && unit != 0x7F && unit != 0x80 && unit != 0xE9) {
+            names.push_back(std::u16string(1, unit));
+        }
+    }
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        setNamedBytes(table, names[i], kBytes.data(), static_cast<std::uint32_t>(i));
+    }
+    setNamedBytes(table, u"R", kBytes.data() + 1, 99);
+    ASSERT_EQ(table.size(), names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const NamedBytes* entry = table.lookup(names[i], hashName(names[i]));
+        ASSERT_NE(entry, nullptr) << i;
+        EXPECT_EQ(entry->length, names[i] == u"R" ? 99u : i) << i;
+        EXPECT_EQ(std::next(table.begin(), static_cast<std::ptrdiff_t>(i))->first, names[i]);  // order of adding
+    }
+    EXPECT_EQ(table.at(u"R").data, kBytes.data() + 1);
+    NamesTable few;
+    setNamedBytes(few, u"R", kBytes.data(), 1);
+    setNamedBytes(few, u"Tx", kBytes.data(), 2);
+    for (const std::u16string_view absent : {u"T", u"r", u"RR", u"Rx", u"x", u"", u"\u0152"}) {
+        EXPECT_EQ(few.lookup(absent, hashName(absent)), nullptr);
+        EXPECT_EQ(few.find(absent), few.end());
+    }
+    EXPECT_EQ(few.find(u"R")->second.length, 1u);
+    EXPECT_EQ(few.find(u"Tx")->second.length, 2u);
 }
 
 // Setting a name again is eval's "a later buffer wins".
