@@ -36,6 +36,7 @@ ExecutionTrace::ExecutionTrace(std::size_t capacity, Access access)
     : shared_(access == Access::AnyThread),
       entries_(capacity),
       texts_(capacity),
+      capacity_(capacity),
       ticksPerSecond_(platform::performanceFrequency()) {}
 
 ExecutionTrace::~ExecutionTrace() = default;

@@ -77,8 +77,8 @@ private:
     // The index the next entry goes to, counted in; the guard must be held and a slot exist.
     std::size_t claimSlot() {
         const std::size_t index = nextIndex_;
-        nextIndex_ = nextIndex_ + 1 == entries_.size() ? 0 : nextIndex_ + 1;
-        count_ = count_ == entries_.size() ? count_ : count_ + 1;
+        nextIndex_ = nextIndex_ + 1 == capacity_ ? 0 : nextIndex_ + 1;
+        count_ = count_ == capacity_ ? count_ : count_ + 1;
         return index;
     }
     // A format entry with the latest stamp; the guard must be held and a slot exist.
@@ -98,6 +98,7 @@ private:
     // touches only its small entry.
     std::vector<Entry> entries_;
     std::vector<Text> texts_;
+    std::size_t capacity_ = 0;  // entries_.size(), without the division that works it out
     std::size_t nextIndex_ = 0;
     std::size_t count_ = 0;
     std::int64_t latestStamp_ = 0;
