@@ -1,6 +1,8 @@
 // The work of one service cycle for a serial environment fed at line rate, as a share of the
 // 10 ms period: bytes per cycle at 115,200, 921,600 and 3,000,000 bit/s (10 bits a byte) with
 // 4, 16 or 64 named conditions and as many steps, all of which are evaluated for every byte.
+// BM_SerialDispatchCycle is the work of serial_dispatch_cpu.py without the process around it:
+// bytes that never complete a frame, 1 or 16 conditions and steps of that script.
 //
 //   orvalix_bench_cycle [--benchmark_filter=...]
 // The counter period_share_% is the cycle's work as a percentage of 10 ms.
@@ -88,6 +90,87 @@ Environment serialEnvironment(int conditionsAndSteps) {
     }
     return environment;
 }
+
+// Gives the same byte, never a frame's start, a fixed number per read.
+class UnframedPort {
+public:
+    explicit UnframedPort(std::size_t bytesPerRead) : bytesPerRead_(bytesPerRead) {}
+
+    PortKind kind() const { return PortKind::Serial; }
+    std::size_t read(std::span<std::uint8_t> buffer, std::uint32_t&, SocketAddress&) {
+        const std::size_t count = std::min(bytesPerRead_, buffer.size());
+        std::fill_n(buffer.begin(), count, std::uint8_t{0x55});
+        return count;
+    }
+    void write(std::span<const std::uint8_t>, const SocketAddress&) {}
+    bool writeFinished() { return true; }
+    PortHealth health() const { return {}; }
+    platform::WaitSource waitSource() const { return {}; }
+
+private:
+    std::size_t bytesPerRead_;
+};
+
+// The conditions and steps of serial_dispatch_cpu.py: none ever holds, every one is tried.
+Environment dispatchEnvironment(int width) {
+    Environment environment;
+    SerialOptions line;
+    line.bitRate = 921600;
+    line.parity = SerialParity::None;
+    line.characterTimeoutMs = 5;
+    environment.port = PortOptions{u"COM1", 50000, 64, 0, 0, line};
+    for (int k = 0; k < width; ++k) {
+        const std::string n = std::to_string(k);
+        const std::string named = "(R[0] == 0x02) & (LEN(R) == " + std::to_string(12 + k) + ") & (R[1] == " + n + ")";
+        NamedCondition condition;
+        condition.cells = {toWide("Frame" + n), toWide(named), u"0", u"0"};
+        condition.condition = compiled(named);
+        condition.markCondition = compiled("0");
+        condition.triggerCondition = compiled("0");
+        environment.namedConditions.push_back(condition);
+
+        const bool last = k == width - 1;
+        const std::string tx = "(R[0] == 0x02) & (R[1] == " + n + ") & (R[LEN(R) - 1] == 0x03)";
+        SequenceStep step;
+        step.cells = {toWide("s" + n), toWide(tx), u"Ack", last ? u"1" : u"0", last ? u"s0" : u""};
+        step.txCondition = compiled(tx);
+        step.jumpCondition = compiled(last ? "1" : "0");
+        environment.sequence.push_back(step);
+    }
+    return environment;
+}
+
+void BM_SerialDispatchCycle(benchmark::State& state) {
+    const auto bitsPerSecond = static_cast<std::size_t>(state.range(0));
+    const auto width = static_cast<int>(state.range(1));
+    const std::size_t bytesPerCycle = (bitsPerSecond / 10 + 50) / 100;
+
+    auto frames = std::make_shared<const FrameMap>(FrameMap{{u"Ack", {compiled("0x06"), compiled("R[1]")}}});
+    ServiceRuntime runtime(ServiceLinks{[&frames] { return frames; },
+                                        [](std::u16string_view, std::span<const std::uint8_t>, std::uint64_t,
+                                           std::span<const std::uint8_t>, UdpEndpoint) {},
+                                        [](std::u16string_view, const PortHealth&) {},
+                                        {}});
+    runtime.environments = std::make_shared<const EnvironmentMap>(EnvironmentMap{{u"S1", dispatchEnvironment(width)}});
+    UnframedPort port(bytesPerCycle);
+    const EnvironmentPort ports[] = {{u"S1", PortLink(port)}};
+    prepareEnvironments(runtime, ports);
+    std::uint64_t now = 133'000'000'000'000'000;
+    startClock(runtime, now);
+
+    for (auto _ : state) {
+        now += kCycle;
+        runCycle(runtime, now);
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * bytesPerCycle));
+    state.counters["ns_per_byte"] = benchmark::Counter(static_cast<double>(state.iterations() * bytesPerCycle),
+                                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+BENCHMARK(BM_SerialDispatchCycle)
+    ->ArgNames({"bit_per_s", "width"})
+    ->ArgsProduct({{921600, 3000000}, {1, 16}})
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_SerialCycle(benchmark::State& state) {
     const auto bitsPerSecond = static_cast<std::size_t>(state.range(0));

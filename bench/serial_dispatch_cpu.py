@@ -5,12 +5,15 @@
 # byte, a character time-out of 5 ms, run --quiet. Beside it, the same run with one named
 # condition and one step: what the per-byte work costs over the process's own floor.
 #
-#   serial_dispatch_cpu.py [--cli PATH] [--rates 921600,3000000] [--seconds 10]
+#   serial_dispatch_cpu.py [--cli PATH] [--before PATH] [--repeat N] [--rates 921600,3000000] [--seconds 10]
 #
 # Reports utime + stime of the process and of its service thread over the feed, as a share of
-# one core (/proc), and the bytes fed.
+# one core (/proc), and the bytes fed. --before measures another orvalix-cli (say, a build of
+# older code) in the same invocation, each of its runs right after the same run of --cli, so
+# that a busy spell of a shared machine falls on both; --repeat runs every case N times and ends
+# with each case's median and range.
 
-import argparse, os, select, sys, time
+import argparse, os, select, statistics, sys, time
 
 import run_support as rs
 from serial_cpu import served_line, service_share
@@ -60,18 +63,31 @@ def measure(cli, rate, seconds, width):
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--cli", default=str(rs.DEFAULT_CLI))
+    parser.add_argument("--before", help="another orvalix-cli to measure beside --cli, run for run")
+    parser.add_argument("--repeat", type=int, default=1, help="runs of every case")
     parser.add_argument("--rates", default="921600,3000000")
     parser.add_argument("--seconds", type=float, default=10.0)
     options = parser.parse_args()
+    builds = [("after", options.cli)] + ([("before", options.before)] if options.before else [])
     print(f"machine: {rs.machine()}")
-    print(f"{'bit/s':>8} {'work':>14} {'bytes/s fed':>11} {'process CPU':>11} {'service thread':>14}")
+    for build, cli in builds:
+        print(f"  {build}: {cli}")
+    print(f"{'bit/s':>8} {'work':>14} {'build':>6} {'bytes/s fed':>11} {'process CPU':>11} {'service thread':>14}")
     failed = False
+    shares = {}
     for rate in (int(r) for r in options.rates.split(",")):
         for width, label in ((1, "1 + 1 (floor)"), (16, "16 + 16")):
-            r = measure(options.cli, rate, options.seconds, width)
-            print(f"{rate:>8} {label:>14} {r['bytes_per_s']:>11.0f} {r['process']:>10.1f}% {r['service']:>13.1f}%",
-                  flush=True)
-            failed |= r["status"] != 0
+            for _ in range(options.repeat):
+                for build, cli in builds:
+                    r = measure(cli, rate, options.seconds, width)
+                    print(f"{rate:>8} {label:>14} {build:>6} {r['bytes_per_s']:>11.0f} {r['process']:>10.1f}% "
+                          f"{r['service']:>13.1f}%", flush=True)
+                    shares.setdefault((rate, label, build), []).append(r["process"])
+                    failed |= r["status"] != 0
+    if options.repeat > 1:
+        print(f"\nprocess CPU over {options.repeat} runs: median (lowest - highest)")
+        for (rate, label, build), runs in shares.items():
+            print(f"{rate:>8} {label:>14} {build:>6} {statistics.median(runs):>6.1f}% ({min(runs):.1f} - {max(runs):.1f})")
     print("CPU: utime + stime over the feed / wall time, as a share of one core")
     return 1 if failed else 0
 

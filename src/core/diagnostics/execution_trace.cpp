@@ -10,15 +10,6 @@
 
 namespace orvalix {
 
-// Either a fixed text (its length here, its bytes in texts_) or a deferred format with its value.
-struct ExecutionTrace::Entry {
-    std::int64_t stamp = 0;
-    TraceFormat format{"", TraceFormat::Argument::Int32};
-    std::int64_t value = 0;
-    std::uint32_t length = 0;
-    bool deferred = false;
-};
-
 namespace {
 
 using MessageBuffer = std::array<char, ExecutionTrace::kMaxMessageLength + 1>;
@@ -45,19 +36,13 @@ ExecutionTrace::ExecutionTrace(std::size_t capacity, Access access)
     : shared_(access == Access::AnyThread),
       entries_(capacity),
       texts_(capacity),
+      capacity_(capacity),
       ticksPerSecond_(platform::performanceFrequency()) {}
 
 ExecutionTrace::~ExecutionTrace() = default;
 
 std::unique_lock<std::mutex> ExecutionTrace::guard() const {
     return shared_ ? std::unique_lock(mutex_) : std::unique_lock<std::mutex>();
-}
-
-std::size_t ExecutionTrace::claimSlot() {
-    const std::size_t index = nextIndex_;
-    nextIndex_ = nextIndex_ + 1 == entries_.size() ? 0 : nextIndex_ + 1;
-    count_ = std::min(count_ + 1, entries_.size());
-    return index;
 }
 
 void ExecutionTrace::record(std::string_view message) {
@@ -78,7 +63,7 @@ void ExecutionTrace::record(std::string_view message) {
     stamped_ = true;
 }
 
-void ExecutionTrace::record(const TraceFormat& format, std::int64_t value, Stamp stamp) {
+void ExecutionTrace::recordStamped(const TraceFormat& format, std::int64_t value, Stamp stamp) {
     const std::int64_t now = stamp == Stamp::Now ? platform::performanceCounter() : 0;
     const auto lock = guard();
     if (entries_.empty()) {
@@ -90,11 +75,7 @@ void ExecutionTrace::record(const TraceFormat& format, std::int64_t value, Stamp
         latestStamp_ = platform::performanceCounter();
     }
     stamped_ = true;
-    Entry& entry = entries_[claimSlot()];
-    entry.stamp = latestStamp_;
-    entry.deferred = true;
-    entry.format = format;
-    entry.value = value;
+    storeDeferred(format, value);
 }
 
 bool ExecutionTrace::dumpToFile(const std::filesystem::path& path) {

@@ -44,7 +44,14 @@ public:
     void record(std::string_view message);
     // A format with its value, formatted when dumped exactly as it would have been now: the
     // value taken as int for Int32, long long for Int64, the text cut to kMaxMessageLength.
-    void record(const TraceFormat& format, std::int64_t value, Stamp stamp = Stamp::Now);
+    void record(const TraceFormat& format, std::int64_t value, Stamp stamp = Stamp::Now) {
+        // Inline for the per-byte checkpoints of the service thread: no lock, no clock.
+        if (stamp == Stamp::Latest && !shared_ && stamped_) {
+            storeDeferred(format, value);
+            return;
+        }
+        recordStamped(format, value, stamp);
+    }
 
     // Writes the frequency line and every entry, oldest first, emptying the trace; entries
     // recorded meanwhile are written too. An entry with an empty message ends the dump.
@@ -55,13 +62,35 @@ public:
     std::size_t size() const;
 
 private:
-    struct Entry;
+    // Either a fixed text (its length here, its bytes in texts_) or a deferred format with its value.
+    struct Entry {
+        std::int64_t stamp = 0;
+        TraceFormat format{"", TraceFormat::Argument::Int32};
+        std::int64_t value = 0;
+        std::uint32_t length = 0;
+        bool deferred = false;
+    };
     using Text = std::array<char, kMaxMessageLength>;
 
     // The lock when threads share the trace, else nothing.
     std::unique_lock<std::mutex> guard() const;
     // The index the next entry goes to, counted in; the guard must be held and a slot exist.
-    std::size_t claimSlot();
+    std::size_t claimSlot() {
+        const std::size_t index = nextIndex_;
+        nextIndex_ = nextIndex_ + 1 == capacity_ ? 0 : nextIndex_ + 1;
+        count_ = count_ == capacity_ ? count_ : count_ + 1;
+        return index;
+    }
+    // A format entry with the latest stamp; the guard must be held and a slot exist.
+    void storeDeferred(const TraceFormat& format, std::int64_t value) {
+        Entry& entry = entries_[claimSlot()];
+        entry.stamp = latestStamp_;
+        entry.format = format;
+        entry.value = value;
+        entry.deferred = true;
+    }
+    // record() of a format when it takes the lock or reads the clock.
+    void recordStamped(const TraceFormat& format, std::int64_t value, Stamp stamp);
 
     mutable std::mutex mutex_;
     bool shared_ = true;
@@ -69,6 +98,7 @@ private:
     // touches only its small entry.
     std::vector<Entry> entries_;
     std::vector<Text> texts_;
+    std::size_t capacity_ = 0;  // entries_.size(), without the division that works it out
     std::size_t nextIndex_ = 0;
     std::size_t count_ = 0;
     std::int64_t latestStamp_ = 0;

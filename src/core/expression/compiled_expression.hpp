@@ -67,7 +67,8 @@ enum class InstructionKind : std::uint8_t {
     Length,          // length of name `code`
     Copy,            // bytes of name `code` over the two top values: their count
     SkipIfZero,      // when the top value is 0, skips the next `value` steps: the right operand
-                     // of an & and the & itself, since 0 & anything is 0 and nothing has effects
+                     // of an & and the & itself, since 0 & anything is 0 and nothing has effects,
+                     // and those of the &s after it in the chain, which would skip in turn
 };
 
 // One step of the flat form that evaluation runs: one reduction, or a number together with

@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "core/expression/apply_operator.hpp"
 #include "core/expression/checksums.hpp"
@@ -340,8 +341,15 @@ std::int64_t runReductions(const CompiledExpression& expression, const Evaluatio
 }  // namespace
 
 std::int64_t evaluateExpression(const CompiledExpression& expression, const EvaluationContext& context) {
-    return expression.flat() ? runInstructions(expression, context, nullptr)
-                             : runReductions(expression, context, nullptr);
+    if (!expression.flat()) {
+        return runReductions(expression, context, nullptr);
+    }
+    // A lone number, as most jump conditions are, is its value: no run to set up.
+    const std::vector<Instruction>& instructions = expression.instructions;
+    if (instructions.size() == 1 && instructions.front().kind == InstructionKind::Push) {
+        return instructions.front().value;
+    }
+    return runInstructions(expression, context, nullptr);
 }
 
 std::span<const std::uint8_t> evaluateCopy(const CompiledExpression& expression, const EvaluationContext& context) {

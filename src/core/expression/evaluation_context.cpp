@@ -16,6 +16,10 @@ void NamesTable::set(std::u16string_view name, const std::uint8_t* data, std::ui
     }
     std::u16string key(name);
     entries_.emplace_back(key, NamedBytes{key, data, length});
+    if (name.size() == 1 && name[0] < kOneUnitNames) {
+        oneUnitPlaces_[name[0]] = static_cast<std::uint32_t>(entries_.size());
+        return;
+    }
     if (entries_.size() * 2 <= buckets_.size()) {
         addToBuckets(entries_.size() - 1, hash);
         return;
@@ -23,7 +27,10 @@ void NamesTable::set(std::u16string_view name, const std::uint8_t* data, std::ui
     // Regrown to keep the buckets at most half full.
     buckets_.assign(std::max<std::size_t>(16, buckets_.size() * 2), Bucket{});
     for (std::size_t i = 0; i < entries_.size(); ++i) {
-        addToBuckets(i, hashName(entries_[i].first));
+        const std::u16string& entryName = entries_[i].first;
+        if (entryName.size() != 1 || entryName[0] >= kOneUnitNames) {
+            addToBuckets(i, hashName(entryName));
+        }
     }
 }
 

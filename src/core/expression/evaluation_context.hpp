@@ -37,8 +37,10 @@ struct NamedBytes {
 
 // Named bytes by name, read on the per-byte path for every identifier an expression holds.
 // A lookup hashes the name and compares it with one entry, however many names there are, and
-// builds no string. Entries are only ever added (the first time a name is set), so a table
-// allocates nothing once it has seen its names. Iteration is in the order names were added.
+// builds no string; a name of one ASCII character, as the received and transmitted frames are
+// named, is found by that character alone. Entries are only ever added (the first time a
+// name is set), so a table allocates nothing once it has seen its names. Iteration is in the
+// order names were added.
 class NamesTable {
 public:
     using value_type = std::pair<std::u16string, NamedBytes>;
@@ -80,6 +82,10 @@ private:
     };
 
     std::size_t indexOf(std::u16string_view name, std::uint32_t hash) const {
+        if (name.size() == 1 && name[0] < kOneUnitNames) {
+            const std::uint32_t place = oneUnitPlaces_[name[0]];
+            return place == 0 ? kAbsent : place - 1;
+        }
         if (buckets_.empty()) {
             return kAbsent;
         }
@@ -97,8 +103,12 @@ private:
 
     void addToBuckets(std::size_t index, std::uint32_t hash);
 
+    // Names of one UTF-16 unit below this are placed here rather than in the buckets.
+    static constexpr char16_t kOneUnitNames = 128;
+
     std::vector<value_type> entries_;
     std::vector<Bucket> buckets_;
+    std::array<std::uint32_t, kOneUnitNames> oneUnitPlaces_{};  // entry index + 1; 0 when absent
 };
 
 using ActivityTable = std::map<std::int64_t, PortActivity>;

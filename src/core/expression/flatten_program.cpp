@@ -202,7 +202,10 @@ public:
         return stack_.size() <= kValueStackCapacity;
     }
 
-    std::vector<Instruction> takeInstructions() { return std::move(instructions_); }
+    std::vector<Instruction> takeInstructions() {
+        threadSkips();
+        return std::move(instructions_);
+    }
     std::vector<ProgramName> takeNames() { return std::move(names_); }
     std::vector<CrcTable> takeCrcTables() { return std::move(crcTables_); }
 
@@ -223,6 +226,22 @@ private:
             return;
         }
         instructions_.insert(right, {InstructionKind::SkipIfZero, 0, steps});
+    }
+
+    // In a chain of &s whose first test fails, each skip lands on the next one, which finds the
+    // same 0 on the stack and skips in turn: a skip may as well go where the one it lands on goes.
+    // From the last, so that the one landed on already goes all the way.
+    void threadSkips() {
+        for (std::size_t at = instructions_.size(); at-- > 0;) {
+            Instruction& skip = instructions_[at];
+            if (skip.kind != InstructionKind::SkipIfZero) {
+                continue;
+            }
+            const auto landing = at + 1 + static_cast<std::size_t>(skip.value);
+            if (landing < instructions_.size() && instructions_[landing].kind == InstructionKind::SkipIfZero) {
+                skip.value += 1 + instructions_[landing].value;
+            }
+        }
     }
 
     // Constant parameters make a table once, and the steps that pushed them are dropped.

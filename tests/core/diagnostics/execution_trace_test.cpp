@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -48,16 +49,38 @@ std::vector<std::string> dump(ExecutionTrace& trace, std::vector<long long>* sta
     return messages;
 }
 
+// Whichever way an entry is recorded (the per-byte checkpoints of the service thread take the
+// inline way: one thread, a format, the latest stamp), the ring keeps the newest.
 TEST(ExecutionTrace, AFullRingKeepsTheNewestAndDumpsOldestFirst) {
-    ExecutionTrace trace(trace_messages::kServiceTraceCapacity);
-    for (int i = 1; i <= 4100; ++i) {
-        trace.record("checkpoint " + std::to_string(i));
+    using Access = ExecutionTrace::Access;
+    using Stamp = ExecutionTrace::Stamp;
+    const struct {
+        Access access;
+        bool formatted;
+        Stamp stamp;
+    } ways[] = {{Access::AnyThread, false, Stamp::Now},    {Access::OneThread, false, Stamp::Now},
+                {Access::AnyThread, true, Stamp::Now},     {Access::OneThread, true, Stamp::Now},
+                {Access::AnyThread, true, Stamp::Latest},  {Access::OneThread, true, Stamp::Latest}};
+    const TraceFormat checkpoint{"checkpoint %d", TraceFormat::Argument::Int32};
+    for (const auto& way : ways) {
+        ExecutionTrace trace(trace_messages::kServiceTraceCapacity, way.access);
+        for (int i = 1; i <= 4100; ++i) {
+            if (way.formatted) {
+                trace.record(checkpoint, i, way.stamp);
+            } else {
+                trace.record("checkpoint " + std::to_string(i));
+            }
+            ASSERT_EQ(trace.size(), std::min<std::size_t>(static_cast<std::size_t>(i), 4096u));
+        }
+        const std::vector<std::string> messages = dump(trace);
+        ASSERT_EQ(messages.size(), 4096u);
+        EXPECT_EQ(messages.front(), "checkpoint 5");
+        EXPECT_EQ(messages.back(), "checkpoint 4100");
+        EXPECT_EQ(trace.size(), 0u);  // a dump empties the trace
+        // Recording goes on into the emptied ring.
+        trace.record(checkpoint, 4101, way.stamp);
+        EXPECT_EQ(dump(trace), std::vector<std::string>{"checkpoint 4101"});
     }
-    const std::vector<std::string> messages = dump(trace);
-    ASSERT_EQ(messages.size(), 4096u);
-    EXPECT_EQ(messages.front(), "checkpoint 5");
-    EXPECT_EQ(messages.back(), "checkpoint 4100");
-    EXPECT_EQ(trace.size(), 0u);  // a dump empties the trace
 }
 
 TEST(ExecutionTrace, MessagesAreCutTo256BytesAndAtTheirFirstNulAndFormatsWriteWhatFormattingAtOnceWould) {

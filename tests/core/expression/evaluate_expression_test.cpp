@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -223,6 +224,18 @@ TEST(EvaluateExpression, TheFlatFormGivesWhatTheReductionsGive) {
     }
 }
 
+// A program of one step is a lone number only when that step pushes a number: a single index,
+// length or time reads the context like any longer program.
+TEST(EvaluateExpression, OneStepProgramsGiveTheirValueWhateverTheStep) {
+    EvaluationContext context = contextWithR();  // R: 10 20 30 40
+    context.times.values = {15000, 25000, 45000};
+    context.activity[0] = PortActivity{55000, 75000};
+    expectValues({{"0", 0}, {"1", 1}, {"((0x7FFFFFFFFFFFFFFF))", kMax}, {"R[1]", 0x20}, {"R[7]", -1},
+                  {"Q[0]", -1}, {"LEN(R)", 4}, {"LEN(Q)", -1}, {"SinceStart", 2}, {"LastSinceStart", 5},
+                  {"SinceLastRx", 6}, {"SinceLastTx", 8}},
+                 context);
+}
+
 // 0 & anything is 0: the flat form skips an & 's right operand when its left one is 0, unless the
 // right one is a single step, where a skip would cost what it saves.
 TEST(EvaluateExpression, AnAndWhoseLeftOperandIsZeroSkipsItsRightOne) {
@@ -242,6 +255,18 @@ TEST(EvaluateExpression, AnAndWhoseLeftOperandIsZeroSkipsItsRightOne) {
         {"(R[0] - 0x10) & CRC_CCITT1(R, 0, 4)", 0, 1},
         {"R[9] & (R[0] + 1)", 0x11, 1},  // a byte beyond the frame reads -1: no skip
         {"(R[0] | R[1]) & (R[2] + R[3])", 0x30 & 0x70, 1},
+        // A skip that lands on the next & 's skip goes on with it, from whichever test fails.
+        {"(R[0] == 0x11) & (R[1] == 32) & (R[2] == 0x30) & (R[3] == 0x40)", 0, 3},
+        {"(R[0] == 0x10) & (R[1] == 33) & (R[2] == 0x30) & (R[3] == 0x40)", 0, 3},
+        {"(R[0] == 0x10) & (R[1] == 32) & (R[2] == 0x31) & (R[3] == 0x40)", 0, 3},
+        {"(R[0] == 0x10) & (R[1] == 32) & (R[2] == 0x30) & (R[3] == 0x41)", 0, 3},
+        {"(R[0] == 0x10) & (R[1] == 32) & (R[2] == 0x30) & (R[3] == 0x40)", 1, 3},
+        // ... but not past a step that is no skip.
+        {"((R[0] == 0x11) & (R[1] == 32) & (R[2] == 0x30)) + 5", 5, 2},
+        {"((R[0] == 0x11) & (R[1] == 32)) | ((R[2] == 0x30) & (R[3] == 0x40))", 1, 2},
+        {"((R[0] == 0x11) & (R[1] == 32)) | ((R[2] == 0x31) & (R[3] == 0x40))", 0, 2},
+        {"(R[0] == 0x11) & ((R[1] == 32) & (R[2] == 0x30)) | 6", 6, 2},
+        {"(R[0] == 0x10) & ((R[1] == 31) & (R[2] == 0x30)) | (R[3] == 0x40)", 1, 2},
     };
     for (const auto& c : cases) {
         CompiledExpression compiled;
@@ -252,6 +277,14 @@ TEST(EvaluateExpression, AnAndWhoseLeftOperandIsZeroSkipsItsRightOne) {
                   c.skips)
             << c.text;
     }
+    // A chain whose first test fails is done in one skip: its first goes to the program's end.
+    CompiledExpression chain;
+    ASSERT_EQ(compileExpression("(R[0] == 0x11) & (R[1] == 32) & (R[2] == 0x30) & (R[3] == 0x40)", chain), 0);
+    const auto first = std::find_if(chain.instructions.begin(), chain.instructions.end(),
+                                    [](const Instruction& step) { return step.kind == InstructionKind::SkipIfZero; });
+    ASSERT_NE(first, chain.instructions.end());
+    EXPECT_EQ(first - chain.instructions.begin() + 1 + first->value,
+              static_cast<std::ptrdiff_t>(chain.instructions.size()));
 }
 
 TEST(NamedBytes, EveryNameSetIsFoundAmongManyAndNoOtherIs) {
@@ -270,6 +303,41 @@ TEST(NamedBytes, EveryNameSetIsFoundAmongManyAndNoOtherIs) {
     for (const std::u16string_view absent : {u"", u"N", u"n0", u"N0xxxxxxxxxxxxxxxxxxxxxxxxxxxxxx", u"R"}) {
         EXPECT_EQ(table.find(absent), table.end());
     }
+}
+
+// Names of one ASCII character are kept apart from the rest; every name is found all the same,
+// a name differing from one in a single unit or in length is not, and setting a name again
+// points it at the new bytes without adding an entry.
+TEST(NamedBytes, NamesOfOneCharacterAreFoundLikeLongerOnes) {
+    NamesTable table;
+    std::vector<std::u16string> names = {u"RR", u"R", u"T", u"\u00E9", u"\u007F", u"\u0080", u"Rx", u"",
+                                         u"\U0001F600"};
+    for (char16_t unit = 0; unit < 200; ++unit) {
+        if (unit != u'R' && unit != u'T' && unit != 0x7F && unit != 0x80 && unit != 0xE9) {
+            names.push_back(std::u16string(1, unit));
+        }
+    }
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        setNamedBytes(table, names[i], kBytes.data(), static_cast<std::uint32_t>(i));
+    }
+    setNamedBytes(table, u"R", kBytes.data() + 1, 99);
+    ASSERT_EQ(table.size(), names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const NamedBytes* entry = table.lookup(names[i], hashName(names[i]));
+        ASSERT_NE(entry, nullptr) << i;
+        EXPECT_EQ(entry->length, names[i] == u"R" ? 99u : i) << i;
+        EXPECT_EQ(std::next(table.begin(), static_cast<std::ptrdiff_t>(i))->first, names[i]);  // order of adding
+    }
+    EXPECT_EQ(table.at(u"R").data, kBytes.data() + 1);
+    NamesTable few;
+    setNamedBytes(few, u"R", kBytes.data(), 1);
+    setNamedBytes(few, u"Tx", kBytes.data(), 2);
+    for (const std::u16string_view absent : {u"T", u"r", u"RR", u"Rx", u"x", u"", u"\u0152"}) {
+        EXPECT_EQ(few.lookup(absent, hashName(absent)), nullptr);
+        EXPECT_EQ(few.find(absent), few.end());
+    }
+    EXPECT_EQ(few.find(u"R")->second.length, 1u);
+    EXPECT_EQ(few.find(u"Tx")->second.length, 2u);
 }
 
 // Setting a name again is eval's "a later buffer wins".
