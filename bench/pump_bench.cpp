@@ -35,7 +35,7 @@
 #include "core/capture/capture_file.hpp"
 #include "core/diagnostics/execution_trace.hpp"
 #include "core/diagnostics/trace_messages.hpp"
-#include "core/expression/byte_buffer.hpp"
+#include "core/bytes/byte_buffer.hpp"
 #include "core/service/simulation_service.hpp"
 #include "core/session/traffic_sink.hpp"
 #include "core/session/update_traffic.hpp"

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "cli/check_names.hpp"
-#include "core/expression/byte_buffer.hpp"
+#include "core/bytes/byte_buffer.hpp"
 #include "core/platform/device_files.hpp"
 #include "core/ports/port.hpp"
 #include "core/ports/udp_endpoint.hpp"

@@ -1,5 +1,5 @@
 /* Compiles the board library's header as C, the language its users write. */
-#include "hdlc_virtual/fbi_hdlc_abi.h"
+#include "hdlc_abi/fbi_hdlc_abi.h"
 
 _Static_assert(sizeof(HdlcSettings) == 116, "the settings record is 29 words");
 #ifndef _WIN32

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "hdlc_virtual/fbi_hdlc_abi.h"
+#include "hdlc_abi/fbi_hdlc_abi.h"
 
 namespace orvalix::hdlc_virtual {
 

@@ -6,7 +6,7 @@
 
 #include "hdlc_virtual/board_table.hpp"
 #include "hdlc_virtual/completion.hpp"
-#include "hdlc_virtual/fbi_hdlc_abi.h"
+#include "hdlc_abi/fbi_hdlc_abi.h"
 
 #ifdef _WIN32
 #define FBIHDLC_EXPORT __declspec(dllexport)

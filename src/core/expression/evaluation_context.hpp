@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/expression/byte_buffer.hpp"
+#include "core/bytes/byte_buffer.hpp"
 #include "core/expression/name_hash.hpp"
 
 namespace orvalix {

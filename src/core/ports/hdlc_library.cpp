@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "core/platform/module_path.hpp"
+#include "core/ports/hdlc_write_record.hpp"
 
 namespace orvalix {
 namespace {
@@ -26,10 +27,20 @@ Function lookUp(const platform::DynamicLibrary& module, const char* name) {
 
 }  // namespace
 
+struct HdlcLibrary::EntryPoints {
+    FbiHdlcOpenFunction open = nullptr;
+    FbiHdlcCloseFunction close = nullptr;
+    FbiHdlcSendFrameFunction sendFrame = nullptr;
+    FbiHdlcGetFrameCountFunction getFrameCount = nullptr;
+    FbiHdlcReceiveFrameFunction receiveFrame = nullptr;
+};
+
 HdlcLibrary::HdlcLibrary() : HdlcLibrary(defaultCandidates()) {}
 
 HdlcLibrary::HdlcLibrary(std::vector<std::filesystem::path> candidates)
-    : candidates_(std::move(candidates)) {}
+    : candidates_(std::move(candidates)), entry_(std::make_unique<EntryPoints>()) {}
+
+HdlcLibrary::~HdlcLibrary() = default;
 
 void HdlcLibrary::load() {
     if (loadAttempted_ || module_.loaded()) {
@@ -46,45 +57,47 @@ void HdlcLibrary::load() {
     if (!module_.loaded()) {
         return;
     }
-    open_ = lookUp<FbiHdlcOpenFunction>(module_, "HdlcOpen");
-    close_ = lookUp<FbiHdlcCloseFunction>(module_, "HdlcClose");
-    sendFrame_ = lookUp<FbiHdlcSendFrameFunction>(module_, "HdlcSendFrame");
-    getFrameCount_ = lookUp<FbiHdlcGetFrameCountFunction>(module_, "HdlcGetFrameCount");
-    receiveFrame_ = lookUp<FbiHdlcReceiveFrameFunction>(module_, "HdlcReceiveFrame");
+    entry_->open = lookUp<FbiHdlcOpenFunction>(module_, "HdlcOpen");
+    entry_->close = lookUp<FbiHdlcCloseFunction>(module_, "HdlcClose");
+    entry_->sendFrame = lookUp<FbiHdlcSendFrameFunction>(module_, "HdlcSendFrame");
+    entry_->getFrameCount = lookUp<FbiHdlcGetFrameCountFunction>(module_, "HdlcGetFrameCount");
+    entry_->receiveFrame = lookUp<FbiHdlcReceiveFrameFunction>(module_, "HdlcReceiveFrame");
 }
 
-std::int32_t HdlcLibrary::open(std::string_view boardName, HdlcSettings& settings) {
+std::int32_t HdlcLibrary::open(std::string_view boardName, const HdlcSettingsWords& settings) {
     load();
-    if (open_ == nullptr) {
+    if (entry_->open == nullptr) {
         return -1;
     }
+    HdlcSettings record{};
+    std::copy(settings.begin(), settings.end(), record.words);
     const std::string name(boardName);
-    return open_(name.c_str(), &settings);
+    return entry_->open(name.c_str(), &record);
 }
 
 void HdlcLibrary::close(std::int32_t handle) {
     load();
-    if (close_ != nullptr) {
-        close_(handle);
+    if (entry_->close != nullptr) {
+        entry_->close(handle);
     }
 }
 
 std::uint32_t HdlcLibrary::frameCount(std::int32_t handle) {
     load();
-    if (getFrameCount_ == nullptr) {
+    if (entry_->getFrameCount == nullptr) {
         return 0;
     }
     std::uint32_t count = 0;
-    return getFrameCount_(handle, &count) == 0 ? count : 0;
+    return entry_->getFrameCount(handle, &count) == 0 ? count : 0;
 }
 
 std::size_t HdlcLibrary::receiveFrame(std::int32_t handle, std::span<std::uint8_t> buffer) {
     load();
-    if (receiveFrame_ == nullptr || buffer.size() < FBIHDLC_MAX_FRAME_LENGTH) {
+    if (entry_->receiveFrame == nullptr || buffer.size() < FBIHDLC_MAX_FRAME_LENGTH) {
         return 0;
     }
     std::int32_t length = 0;
-    if (receiveFrame_(handle, buffer.data(), &length) != 0 || length < 0) {
+    if (entry_->receiveFrame(handle, buffer.data(), &length) != 0 || length < 0) {
         return 0;
     }
     // The library is not told the buffer's size; never trust it with more.
@@ -92,12 +105,12 @@ std::size_t HdlcLibrary::receiveFrame(std::int32_t handle, std::span<std::uint8_
 }
 
 bool HdlcLibrary::sendFrame(std::int32_t handle, std::span<const std::uint8_t> frame,
-                            FbiHdlcOverlapped& overlapped) {
+                            HdlcWriteRecord& record) {
     load();
-    if (sendFrame_ == nullptr) {
+    if (entry_->sendFrame == nullptr) {
         return false;
     }
-    sendFrame_(handle, frame.data(), static_cast<std::int32_t>(frame.size()), 1, &overlapped);
+    entry_->sendFrame(handle, frame.data(), static_cast<std::int32_t>(frame.size()), 1, &record.overlapped);
     return true;
 }
 

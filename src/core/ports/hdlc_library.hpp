@@ -3,14 +3,17 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <string_view>
 #include <vector>
 
 #include "core/platform/dynamic_library.hpp"
-#include "hdlc_virtual/fbi_hdlc_abi.h"
+#include "core/ports/hdlc_settings.hpp"
 
 namespace orvalix {
+
+struct HdlcWriteRecord;
 
 // The board library, loaded on first use and kept for the process. One load is attempted
 // at most: a library that is missing stays missing, and every call then does nothing.
@@ -21,20 +24,21 @@ public:
     HdlcLibrary();
     // The first of these that loads.
     explicit HdlcLibrary(std::vector<std::filesystem::path> candidates);
+    ~HdlcLibrary();
 
     HdlcLibrary(const HdlcLibrary&) = delete;
     HdlcLibrary& operator=(const HdlcLibrary&) = delete;
 
     // The handle, or -1 (also when the library or the function is missing).
-    std::int32_t open(std::string_view boardName, HdlcSettings& settings);
+    std::int32_t open(std::string_view boardName, const HdlcSettingsWords& settings);
     void close(std::int32_t handle);
     // The number of received frames waiting; 0 when it cannot be asked.
     std::uint32_t frameCount(std::int32_t handle);
-    // One frame into buffer, which must hold FBIHDLC_MAX_FRAME_LENGTH bytes; its length,
+    // One frame into buffer, which must hold kMaxFrameLength bytes; its length,
     // clamped to that size, and 0 on failure or when the library reports a negative length.
     std::size_t receiveFrame(std::int32_t handle, std::span<std::uint8_t> buffer);
     // False when nothing was handed over (then the event will not be set).
-    bool sendFrame(std::int32_t handle, std::span<const std::uint8_t> frame, FbiHdlcOverlapped& overlapped);
+    bool sendFrame(std::int32_t handle, std::span<const std::uint8_t> frame, HdlcWriteRecord& record);
 
     bool loadAttempted() const { return loadAttempted_; }
     bool loaded() const { return module_.loaded(); }
@@ -45,11 +49,9 @@ private:
     std::vector<std::filesystem::path> candidates_;
     bool loadAttempted_ = false;
     platform::DynamicLibrary module_;
-    FbiHdlcOpenFunction open_ = nullptr;
-    FbiHdlcCloseFunction close_ = nullptr;
-    FbiHdlcSendFrameFunction sendFrame_ = nullptr;
-    FbiHdlcGetFrameCountFunction getFrameCount_ = nullptr;
-    FbiHdlcReceiveFrameFunction receiveFrame_ = nullptr;
+    // The five entry points, typed by the board's C interface, which no header shows.
+    struct EntryPoints;
+    std::unique_ptr<EntryPoints> entry_;
 };
 
 }  // namespace orvalix

@@ -6,16 +6,11 @@
 #include "core/platform/event.hpp"
 #include "core/ports/hdlc_library.hpp"
 #include "core/ports/hdlc_settings.hpp"
+#include "core/ports/hdlc_write_record.hpp"
 #include "core/ports/port_impl.hpp"
 #include "core/text/text_conversion.hpp"
 
 namespace orvalix {
-
-struct HdlcWriteRecord {
-    // Signalled while no send is in progress; the library sets it when a frame has gone.
-    platform::Event event{platform::Event::Reset::Automatic, true};
-    FbiHdlcOverlapped overlapped{};
-};
 
 HdlcPort::HdlcPort(std::shared_ptr<HdlcLibrary> library, std::int32_t handle)
     : library_(std::move(library)), handle_(handle) {
@@ -64,7 +59,7 @@ void HdlcPort::write(std::span<const std::uint8_t> data, const SocketAddress& /*
         return;
     }
     fbiHdlcPrepareOverlapped(&writeRecord_->overlapped, writeRecord_->event.nativeHandle());
-    library_->sendFrame(handle_, data, writeRecord_->overlapped);
+    library_->sendFrame(handle_, data, *writeRecord_);
 }
 
 bool HdlcPort::writeFinished() { return writeRecord_ && writeRecord_->event.tryWait(); }
@@ -74,11 +69,8 @@ std::optional<HdlcPort> openHdlcPort(std::u16string_view channel, const HdlcOpti
     if (!library) {
         return std::nullopt;
     }
-    HdlcSettings record{};
-    const HdlcSettingsWords words = makeHdlcSettings(board);
-    std::copy(words.begin(), words.end(), record.words);
     const std::string boardName = toNarrow(channel);
-    const std::int32_t handle = library->open(boardName, record);
+    const std::int32_t handle = library->open(boardName, makeHdlcSettings(board));
     if (handle == -1) {
         return std::nullopt;
     }

@@ -13,7 +13,7 @@
 #include <string>
 #include <utility>
 
-#include "core/expression/byte_buffer.hpp"
+#include "core/bytes/byte_buffer.hpp"
 #include "core/ports/serial_port.hpp"
 #include "core/ports/serial_posix_bit_rate.hpp"
 #include "core/text/text_conversion.hpp"

@@ -13,7 +13,7 @@
 #include <string>
 #include <utility>
 
-#include "core/expression/byte_buffer.hpp"
+#include "core/bytes/byte_buffer.hpp"
 
 namespace orvalix {
 namespace {

@@ -7,7 +7,7 @@
 #include <span>
 #include <utility>
 
-#include "core/expression/byte_buffer.hpp"
+#include "core/bytes/byte_buffer.hpp"
 #include "core/ports/port.hpp"
 
 namespace orvalix {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/expression/byte_buffer.hpp"
+#include "core/bytes/byte_buffer.hpp"
 #include "core/ports/port_impl.hpp"
 
 namespace orvalix {

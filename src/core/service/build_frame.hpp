@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "core/expression/byte_buffer.hpp"
+#include "core/bytes/byte_buffer.hpp"
 #include "core/expression/evaluation_context.hpp"
 #include "core/project/project.hpp"
 

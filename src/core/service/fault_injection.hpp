@@ -7,7 +7,7 @@
 #include <span>
 #include <vector>
 
-#include "core/expression/byte_buffer.hpp"
+#include "core/bytes/byte_buffer.hpp"
 #include "core/expression/evaluation_context.hpp"
 #include "core/ports/port.hpp"
 #include "core/project/fault_rule.hpp"

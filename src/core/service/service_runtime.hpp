@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/diagnostics/execution_trace.hpp"
-#include "core/expression/byte_buffer.hpp"
+#include "core/bytes/byte_buffer.hpp"
 #include "core/expression/evaluation_context.hpp"
 #include "core/ports/port.hpp"
 #include "core/project/project.hpp"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/diagnostics/trace_messages.hpp"
-#include "core/expression/byte_buffer.hpp"
+#include "core/bytes/byte_buffer.hpp"
 #include "core/traffic/extra_block.hpp"
 #include "core/traffic/log_files.hpp"
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/expression/byte_buffer.hpp"
+#include "core/bytes/byte_buffer.hpp"
 #include "core/ports/port_options.hpp"
 #include "core/text/text_conversion.hpp"
 #include "core/traffic/extra_block.hpp"

@@ -5,7 +5,7 @@
 #include <limits>
 #include <new>
 
-#include "core/expression/byte_buffer.hpp"
+#include "core/bytes/byte_buffer.hpp"
 
 namespace orvalix {
 namespace {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "../project/temp_folder.hpp"
-#include "core/expression/byte_buffer.hpp"
+#include "core/bytes/byte_buffer.hpp"
 #include "core/platform/dynamic_library.hpp"
 #include "core/platform/module_path.hpp"
 #include "core/ports/hdlc_library.hpp"
@@ -102,8 +102,7 @@ TEST(HdlcLibraryLoading, FirstCandidateThatLoadsIsUsedAndAMissingOneIsNotLookedF
     EXPECT_FALSE(library->loaded());
     EXPECT_EQ(context.hdlcLibrary, library);
     HdlcLibrary fresh(std::vector{folder.path() / "absent", candidate});
-    HdlcSettings settings{};
-    EXPECT_EQ(fresh.open("FBIHDLC32", settings), 32) << "the first candidate that loads";
+    EXPECT_EQ(fresh.open("FBIHDLC32", HdlcSettingsWords{}), 32) << "the first candidate that loads";
     fresh.close(32);
 }
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "hdlc_virtual/fbi_hdlc_abi.h"
+#include "hdlc_abi/fbi_hdlc_abi.h"
 
 #ifdef _WIN32
 #define TEST_EXPORT __declspec(dllexport)

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "../project/temp_folder.hpp"
-#include "core/expression/byte_buffer.hpp"
+#include "core/bytes/byte_buffer.hpp"
 #include "core/ports/port.hpp"
 #include "core/ports/serial_port.hpp"
 #include "core/ports/serial_posix.hpp"

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/expression/byte_buffer.hpp"
+#include "core/bytes/byte_buffer.hpp"
 #include "core/platform/sockets_startup.hpp"
 #include "core/ports/port.hpp"
 #include "core/ports/udp_socket.hpp"
