@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "core/platform/module_path.hpp"
-#include "core/ports/hdlc_write_record.hpp"
+#include "core/ports/hdlc_write_record_impl.hpp"
 
 namespace orvalix {
 namespace {

@@ -6,7 +6,7 @@
 #include "core/platform/event.hpp"
 #include "core/ports/hdlc_library.hpp"
 #include "core/ports/hdlc_settings.hpp"
-#include "core/ports/hdlc_write_record.hpp"
+#include "core/ports/hdlc_write_record_impl.hpp"
 #include "core/ports/port_impl.hpp"
 #include "core/text/text_conversion.hpp"
 
