@@ -16,9 +16,9 @@ using MessageBuffer = std::array<char, ExecutionTrace::kMaxMessageLength + 1>;
 
 // The message bytes as recording a formatted text would have kept them.
 std::size_t formatDeferred(const TraceFormat& format, std::int64_t value, MessageBuffer& out) {
-    const int written = format.argument == TraceFormat::Argument::Int32
-                            ? std::snprintf(out.data(), out.size(), format.text, static_cast<int>(value))
-                            : std::snprintf(out.data(), out.size(), format.text, static_cast<long long>(value));
+    const int written = format.argument() == TraceFormat::Argument::Int32
+                            ? std::snprintf(out.data(), out.size(), format.text(), static_cast<int>(value))
+                            : std::snprintf(out.data(), out.size(), format.text(), static_cast<long long>(value));
     if (written <= 0) {
         return 0;
     }
@@ -101,7 +101,7 @@ bool ExecutionTrace::dumpToFile(const std::filesystem::path& path) {
         std::int64_t stamp = 0;
         std::size_t length = 0;
         bool deferred = false;
-        TraceFormat format{"", TraceFormat::Argument::Int32};
+        TraceFormat format;
         std::int64_t value = 0;
         {
             // One entry at a time, so that recording goes on while the file is written.

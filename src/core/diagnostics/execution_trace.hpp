@@ -12,12 +12,49 @@ namespace orvalix {
 
 // A checkpoint text with one integer in it. The value is kept beside a pointer to the
 // format and formatted only when the trace is dumped, so that checkpoints on the per-byte
-// path cost a copy of two words. Formats must be string literals (static storage) with
-// exactly one conversion, "%d" for Int32 and "%lld" for Int64.
-struct TraceFormat {
+// path cost a copy of two words. Formats are string literals (static storage) with exactly
+// one conversion, "%d" for Int32 and "%lld" for Int64 (flags and a width may come between):
+// the compiler refuses any other, since the dump hands the text to the C library's formatting.
+class TraceFormat {
+public:
     enum class Argument { Int32, Int64 };
-    const char* text;
-    Argument argument;
+
+    consteval TraceFormat(const char* text, Argument argument) : text_(text), argument_(argument) {
+        if (!accepts(text, argument)) {
+            throw "a trace format needs exactly one conversion, %d for Int32 or %lld for Int64";
+        }
+    }
+    // No format: the text of an empty entry.
+    constexpr TraceFormat() = default;
+
+    const char* text() const { return text_; }
+    Argument argument() const { return argument_; }
+
+    // Whether the constructor takes the text for the argument.
+    static consteval bool accepts(const char* text, Argument argument) {
+        int conversions = 0;
+        for (const char* c = text; *c != '\0'; ++c) {
+            if (*c != '%') {
+                continue;
+            }
+            ++c;
+            while (*c == '-' || *c == '+' || *c == ' ' || *c == '#' || (*c >= '0' && *c <= '9')) {
+                ++c;
+            }
+            const bool isInt32 = c[0] == 'd';
+            const bool isInt64 = c[0] == 'l' && c[1] == 'l' && c[2] == 'd';
+            if (!(argument == Argument::Int32 ? isInt32 : isInt64)) {
+                return false;
+            }
+            c += isInt64 ? 2 : 0;
+            ++conversions;
+        }
+        return conversions == 1;
+    }
+
+private:
+    const char* text_ = "";
+    Argument argument_ = Argument::Int32;
 };
 
 // Timestamped checkpoints of one thread in a fixed ring that keeps the newest entries.
@@ -65,7 +102,7 @@ private:
     // Either a fixed text (its length here, its bytes in texts_) or a deferred format with its value.
     struct Entry {
         std::int64_t stamp = 0;
-        TraceFormat format{"", TraceFormat::Argument::Int32};
+        TraceFormat format;
         std::int64_t value = 0;
         std::uint32_t length = 0;
         bool deferred = false;

@@ -83,6 +83,18 @@ TEST(ExecutionTrace, AFullRingKeepsTheNewestAndDumpsOldestFirst) {
     }
 }
 
+// What a trace format may be, judged as the program compiles.
+using Argument = TraceFormat::Argument;
+static_assert(TraceFormat::accepts("Received %d bytes.", Argument::Int32));
+static_assert(TraceFormat::accepts("= %lld", Argument::Int64));
+static_assert(TraceFormat::accepts("%-300lld", Argument::Int64), "flags and a width may come between");
+static_assert(!TraceFormat::accepts("no conversion", Argument::Int32));
+static_assert(!TraceFormat::accepts("%d and %d", Argument::Int32), "one conversion, not two");
+static_assert(!TraceFormat::accepts("%lld", Argument::Int32), "a 64-bit conversion for a 32-bit value");
+static_assert(!TraceFormat::accepts("%d", Argument::Int64), "a 32-bit conversion for a 64-bit value");
+static_assert(!TraceFormat::accepts("%s", Argument::Int32), "a string would read the value as a pointer");
+static_assert(!TraceFormat::accepts("100%", Argument::Int32));
+
 TEST(ExecutionTrace, MessagesAreCutTo256BytesAndAtTheirFirstNulAndFormatsWriteWhatFormattingAtOnceWould) {
     constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
     const std::string a256(256, 'a');
