@@ -179,7 +179,7 @@ void PortChecks::checkPort(const CsvFile& file, std::u16string_view environment,
         return;
     }
     const PortKind kind = portKind(port);
-    if (UdpEndpoint endpoint; kind == PortKind::Serial && parseUdpEndpoint(port.name, endpoint) == 0) {
+    if (kind == PortKind::Serial && parseUdpEndpoint(port.name)) {
         add(file, kPortNameSetting, Severity::Warning,
             "port " + inQuotes(port.name) +
                 " contains \"COM\", so it is a serial port, although it reads as a UDP endpoint");

@@ -26,11 +26,7 @@ Enum keyword(const CsvTable& rows, const KeywordSetting& keywordSetting) {
 }
 
 std::optional<UdpEndpoint> endpoint(std::u16string_view text) {
-    UdpEndpoint parsed;
-    if (parseUdpEndpoint(text, parsed) != 0) {
-        return std::nullopt;
-    }
-    return parsed;
+    return parseUdpEndpoint(text);
 }
 
 SerialOptions serialOptions(const CsvTable& rows, std::u16string_view name) {

@@ -39,12 +39,11 @@ std::int64_t readLong(std::string_view text) {
 
 }  // namespace
 
-int parseUdpEndpoint(std::u16string_view text, UdpEndpoint& endpoint) {
-    endpoint = {};
+std::optional<UdpEndpoint> parseUdpEndpoint(std::u16string_view text) {
     std::vector<std::u16string> wideParts;
     splitText(text, u":", wideParts);
     if (wideParts.size() < 2) {
-        return -1;
+        return std::nullopt;
     }
     std::string host = toNarrow(wideParts[0]);
     if (host.empty()) {
@@ -52,15 +51,13 @@ int parseUdpEndpoint(std::u16string_view text, UdpEndpoint& endpoint) {
     }
     const std::int64_t port = readLong(toNarrow(wideParts[1]));
     if (port < 0) {
-        return -1;
+        return std::nullopt;
     }
     const std::optional<std::uint32_t> address = platform::resolveIPv4(host);
     if (!address) {
-        return -1;
+        return std::nullopt;
     }
-    endpoint.address = *address;
-    endpoint.port = static_cast<std::uint16_t>(port & 0xFFFF);
-    return 0;
+    return UdpEndpoint{*address, static_cast<std::uint16_t>(port & 0xFFFF)};
 }
 
 }  // namespace orvalix

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace orvalix {
@@ -12,8 +13,8 @@ struct UdpEndpoint {
     friend bool operator==(const UdpEndpoint&, const UdpEndpoint&) = default;
 };
 
-// Parses host:port; an empty host is 127.0.0.1; the host is resolved by name.
-// 0 on success, -1 on failure (address and port then 0).
-int parseUdpEndpoint(std::u16string_view text, UdpEndpoint& endpoint);
+// Parses host:port; an empty host is 127.0.0.1; the host is resolved by name. Nothing when the
+// text has no port, a negative one, or a host that does not resolve.
+std::optional<UdpEndpoint> parseUdpEndpoint(std::u16string_view text);
 
 }  // namespace orvalix

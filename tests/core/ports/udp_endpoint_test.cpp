@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <tuple>
 
@@ -34,18 +35,17 @@ TEST(ParseUdpEndpoint, HostAndPortRules) {
     // clang-format on
     for (const auto& [text, result, address, port] : cases) {
         SCOPED_TRACE(testing::PrintToString(std::u16string(text)));
-        UdpEndpoint endpoint{0xDEADBEEF, 1234};  // a failed parse must clear old values
-        EXPECT_EQ(parseUdpEndpoint(text, endpoint), result);
-        EXPECT_EQ(endpoint.address, address);
-        EXPECT_EQ(endpoint.port, port);
+        const std::optional<UdpEndpoint> endpoint = parseUdpEndpoint(text);
+        EXPECT_EQ(endpoint.has_value(), result == 0);
+        EXPECT_EQ(endpoint.value_or(UdpEndpoint{}), (UdpEndpoint{address, static_cast<std::uint16_t>(port)}));
     }
 }
 
 TEST(ParseUdpEndpoint, HostNameIsResolved) {
-    UdpEndpoint endpoint;
-    ASSERT_EQ(parseUdpEndpoint(u"localhost:5000", endpoint), 0);
-    EXPECT_EQ(endpoint.address >> 24, 127u);  // somewhere in 127.0.0.0/8
-    EXPECT_EQ(endpoint.port, 5000);
+    const std::optional<UdpEndpoint> endpoint = parseUdpEndpoint(u"localhost:5000");
+    ASSERT_TRUE(endpoint);
+    EXPECT_EQ(endpoint->address >> 24, 127u);  // somewhere in 127.0.0.0/8
+    EXPECT_EQ(endpoint->port, 5000);
 }
 
 }  // namespace
