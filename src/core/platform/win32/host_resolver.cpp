@@ -1,13 +1,6 @@
 #include "core/platform/host_resolver.hpp"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <winsock2.h>
-#include <ws2tcpip.h>
+#include "core/platform/win32/windows_headers.hpp"
 
 #include <cstring>
 #include <memory>
