@@ -1,44 +1,16 @@
 // Takes the place of the platform's resolver in every fuzzer: endpoint texts from fuzzed
 // files must not turn into DNS queries. Numeric forms still go through getaddrinfo, so the
 // address parsing is the real one.
+#include "core/platform/host_lookup.hpp"
 #include "core/platform/host_resolver.hpp"
 
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-
-#include <cstring>
-#include <memory>
-
 namespace orvalix::platform {
-namespace {
-
-struct AddressListDeleter {
-    void operator()(addrinfo* list) const { ::freeaddrinfo(list); }
-};
-
-}  // namespace
 
 std::optional<std::uint32_t> resolveIPv4(const std::string& host) {
     if (host == "localhost") {
-        return INADDR_LOOPBACK;
+        return 0x7F000001;  // 127.0.0.1
     }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_DGRAM;
-    hints.ai_flags = AI_NUMERICHOST;
-    addrinfo* raw = nullptr;
-    if (::getaddrinfo(host.c_str(), nullptr, &hints, &raw) != 0 || raw == nullptr) {
-        return std::nullopt;
-    }
-    const std::unique_ptr<addrinfo, AddressListDeleter> list(raw);
-    if (list->ai_addr == nullptr || list->ai_addrlen < sizeof(sockaddr_in)) {
-        return std::nullopt;
-    }
-    sockaddr_in address{};
-    std::memcpy(&address, list->ai_addr, sizeof address);
-    return ntohl(address.sin_addr.s_addr);
+    return lookupIPv4(host, HostLookup::numericOnly);
 }
 
 }  // namespace orvalix::platform

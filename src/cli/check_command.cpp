@@ -1,9 +1,8 @@
 #include <array>
 #include <string>
 
-#include "cli/argument_parser.hpp"
+#include "cli/command_start.hpp"
 #include "cli/commands.hpp"
-#include "cli/folder_argument.hpp"
 #include "cli/project_check.hpp"
 
 namespace orvalix::cli {
@@ -34,22 +33,15 @@ std::string plural(std::size_t count, std::string_view noun) {
 }  // namespace
 
 int runCheckCommand(std::span<const std::string> arguments, Console console) {
-    const ParsedArguments parsed = parseArguments(arguments, {});
-    if (parsed.help) {
-        console.out << kHelp;
-        return kExitSuccess;
+    const CommandStart start = startCommand(
+        arguments, {.name = "check", .help = kHelp, .minPositional = 1, .maxPositional = 1,
+                    .positionalError = "one FOLDER is needed", .folderFirst = true},
+        console);
+    if (start.exitStatus) {
+        return *start.exitStatus;
     }
-    if (!parsed.error.empty()) {
-        return usageError(console, "check", parsed.error);
-    }
-    if (parsed.positional.size() != 1) {
-        return usageError(console, "check", "one FOLDER is needed");
-    }
-    std::u16string folder;
-    if (std::string error = readFolderArgument(parsed.positional[0], folder); !error.empty()) {
-        return usageError(console, "check", error);
-    }
-    const CheckReport report = checkDataFolder(folder);
+    const ParsedArguments& parsed = start.parsed;
+    const CheckReport report = checkDataFolder(start.folder);
     for (const Finding& note : report.notes) {
         console.out << formatFinding(note) << "\n";
     }

@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <string>
 
-#include "cli/argument_parser.hpp"
+#include "cli/command_start.hpp"
 #include "cli/commands.hpp"
 #include "cli/named_bytes_argument.hpp"
 #include "core/expression/compile_expression.hpp"
@@ -53,17 +53,14 @@ std::string copiedBytesText(std::span<const std::uint8_t> bytes) {
 }  // namespace
 
 int runEvalCommand(std::span<const std::string> arguments, Console console) {
-    const ParsedArguments parsed = parseArguments(arguments, kOptions);
-    if (parsed.help) {
-        console.out << kHelp;
-        return kExitSuccess;
+    const CommandStart start = startCommand(
+        arguments, {.name = "eval", .help = kHelp, .options = kOptions, .minPositional = 1,
+                    .positionalError = "an EXPRESSION is needed"},
+        console);
+    if (start.exitStatus) {
+        return *start.exitStatus;
     }
-    if (!parsed.error.empty()) {
-        return usageError(console, "eval", parsed.error);
-    }
-    if (parsed.positional.empty()) {
-        return usageError(console, "eval", "an EXPRESSION is needed");
-    }
+    const ParsedArguments& parsed = start.parsed;
     std::vector<NamedBytesArgument> buffers;
     if (std::string error = parseNamedBytesArguments(parsed.values("--bytes"), buffers); !error.empty()) {
         return usageError(console, "eval", error);

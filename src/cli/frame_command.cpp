@@ -3,9 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "cli/argument_parser.hpp"
+#include "cli/command_start.hpp"
 #include "cli/commands.hpp"
-#include "cli/folder_argument.hpp"
 #include "cli/named_bytes_argument.hpp"
 #include "core/project/loaders.hpp"
 #include "core/service/build_frame.hpp"
@@ -64,21 +63,20 @@ std::string hexLine(const ByteBuffer& buffer) {
 }  // namespace
 
 int runFrameCommand(std::span<const std::string> arguments, Console console) {
-    const ParsedArguments parsed = parseArguments(arguments, kOptions);
-    if (parsed.help) {
-        console.out << kHelp;
-        return kExitSuccess;
+    const CommandStart start = startCommand(arguments,
+                                            {.name = "frame",
+                                             .help = kHelp,
+                                             .options = kOptions,
+                                             .minPositional = 2,
+                                             .maxPositional = 2,
+                                             .positionalError = "FOLDER and FRAME are needed",
+                                             .folderFirst = true},
+                                            console);
+    if (start.exitStatus) {
+        return *start.exitStatus;
     }
-    if (!parsed.error.empty()) {
-        return usageError(console, "frame", parsed.error);
-    }
-    if (parsed.positional.size() != 2) {
-        return usageError(console, "frame", "FOLDER and FRAME are needed");
-    }
-    std::u16string folder;
-    if (std::string error = readFolderArgument(parsed.positional[0], folder); !error.empty()) {
-        return usageError(console, "frame", error);
-    }
+    const ParsedArguments& parsed = start.parsed;
+    const std::u16string& folder = start.folder;
     std::vector<NamedBytesArgument> buffers;
     if (std::string error = parseNamedBytesArguments(parsed.values("--bytes"), buffers); !error.empty()) {
         return usageError(console, "frame", error);

@@ -11,12 +11,11 @@
 #include <system_error>
 #include <thread>
 
-#include "cli/argument_parser.hpp"
 #include "cli/byte_count_argument.hpp"
+#include "cli/command_start.hpp"
 #include "cli/commands.hpp"
 #include "cli/console_sink.hpp"
 #include "cli/coverage_text.hpp"
-#include "cli/folder_argument.hpp"
 #include "cli/json_lines_sink.hpp"
 #include "cli/record_line.hpp"
 #include "cli/run_verdict.hpp"
@@ -356,21 +355,15 @@ int runFolder(const RunRequest& request, Console console) {
 }  // namespace
 
 int runRunCommand(std::span<const std::string> arguments, Console console) {
-    const ParsedArguments parsed = parseArguments(arguments, kOptions);
-    if (parsed.help) {
-        console.out << kHelp;
-        return kExitSuccess;
+    const CommandStart start = startCommand(
+        arguments, {.name = "run", .help = kHelp, .options = kOptions, .minPositional = 1, .maxPositional = 1,
+                    .positionalError = "one FOLDER is needed", .folderFirst = true},
+        console);
+    if (start.exitStatus) {
+        return *start.exitStatus;
     }
-    if (!parsed.error.empty()) {
-        return usageError(console, "run", parsed.error);
-    }
-    if (parsed.positional.size() != 1) {
-        return usageError(console, "run", "one FOLDER is needed");
-    }
-    std::u16string folder;
-    if (std::string error = readFolderArgument(parsed.positional[0], folder); !error.empty()) {
-        return usageError(console, "run", error);
-    }
+    const ParsedArguments& parsed = start.parsed;
+    const std::u16string& folder = start.folder;
     std::optional<Clock::duration> duration;
     if (const auto values = parsed.values("--for"); !values.empty()) {
         duration = parseSeconds(values.back());

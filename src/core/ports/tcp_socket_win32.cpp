@@ -1,11 +1,4 @@
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-// winsock2.h first: the others build on it.
-#include <winsock2.h>
+#include "core/platform/win32/windows_headers.hpp"
 
 #include <algorithm>
 #include <climits>

@@ -1,13 +1,6 @@
 #include "core/ports/udp_socket.hpp"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-// winsock2.h first: the others build on it.
-#include <winsock2.h>
+#include "core/platform/win32/windows_headers.hpp"
 
 #include <mswsock.h>
 

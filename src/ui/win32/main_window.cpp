@@ -56,16 +56,12 @@ MainWindow::~MainWindow() {
     destroy();
 }
 
-void MainWindow::create(HINSTANCE instance) { ulm::Window::create(instance, nullptr, 0, &MainWindow::handleMessage); }
+void MainWindow::create(HINSTANCE instance) { ulm::Window::create(instance, nullptr, 0); }
 
 void MainWindow::fillClassInfo(HINSTANCE instance, const wchar_t* className, HWND parent, int iconId, int menuId,
                                WNDCLASSEXW& info) {
     ulm::Window::fillClassInfo(instance, className, parent, iconId, menuId, info);
     info.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_APPWORKSPACE + 1));
-}
-
-LRESULT MainWindow::handleMessage(ulm::Window& object, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return static_cast<MainWindow&>(object).onMessage(window, message, wParam, lParam);
 }
 
 LRESULT MainWindow::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -26,14 +26,12 @@ public:
     // Loads the folder and makes fresh streams and windows for it.
     void openFolder(std::u16string_view folder);
 
-    static LRESULT handleMessage(ulm::Window& object, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
 protected:
     void fillClassInfo(HINSTANCE instance, const wchar_t* className, HWND parent, int iconId, int menuId,
                        WNDCLASSEXW& info) override;
 
 private:
-    LRESULT onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
     void onCreate();
     void onSize(int width, int height);
     void onClose();

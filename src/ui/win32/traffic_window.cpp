@@ -152,7 +152,7 @@ TrafficWindow::TrafficWindow(orvalix::TrafficStream& stream) : stream_(stream) {
 TrafficWindow::~TrafficWindow() { destroy(); }
 
 void TrafficWindow::create(HINSTANCE instance, HWND mdiClient) {
-    ulm::Window::create(instance, mdiClient, 0, &TrafficWindow::handleMessage);
+    ulm::Window::create(instance, mdiClient, 0);
 }
 
 HWND TrafficWindow::createHandle(HINSTANCE instance, const wchar_t* className, HWND parent, int) {
@@ -164,10 +164,6 @@ HWND TrafficWindow::createHandle(HINSTANCE instance, const wchar_t* className, H
         throw ulm::WindowException();
     }
     return window;
-}
-
-LRESULT TrafficWindow::handleMessage(ulm::Window& object, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return static_cast<TrafficWindow&>(object).onMessage(window, message, wParam, lParam);
 }
 
 LRESULT TrafficWindow::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -21,15 +21,13 @@ public:
     // Called by the pump after records or marks were added to the stream.
     void refresh(std::int32_t addedMarks, std::int32_t appendedRecords);
 
-    static LRESULT handleMessage(ulm::Window& object, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
 protected:
     HWND createHandle(HINSTANCE instance, const wchar_t* className, HWND parent, int controlId) override;
 
 private:
     enum ListId : int { kMarkList = 1, kRecordList = 2, kByteList = 3 };
 
-    LRESULT onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
     void buildLists();
     void layout(const orvalix::ui::Rect& client);
     LRESULT onNotify(const NMHDR& header);

@@ -1,6 +1,8 @@
 // The desktop application's entry point: trace, sockets, the main window, the data folder
 // from the command line, the message loop, and the trace beside the executable at the end.
 
+#include "core/platform/win32/windows_headers.hpp"
+
 #include <objbase.h>
 #include <shlwapi.h>
 

@@ -54,9 +54,8 @@ WindowException::WindowException() : WindowException(::GetLastError()) {}
 WindowException::WindowException(std::uint32_t errorCode)
     : errorCode_(errorCode), text_(orvalix::platform::win32::systemMessage(errorCode)) {}
 
-void Window::create(HINSTANCE instance, HWND parent, int controlId, MessageHandler handler) {
+void Window::create(HINSTANCE instance, HWND parent, int controlId) {
     instance_ = instance;
-    handler_ = handler;
     const std::wstring className = classNameOf(*this);
     WNDCLASSEXW info{};
     info.cbSize = sizeof info;
@@ -76,6 +75,10 @@ void Window::destroy() {
     // Its WM_DESTROY still reaches the handler, which may use the handle.
     ::DestroyWindow(hwnd_);
     hwnd_ = nullptr;
+}
+
+LRESULT Window::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
 void Window::fillClassInfo(HINSTANCE instance, const wchar_t* className, HWND, int iconId, int menuId,
@@ -114,11 +117,11 @@ LRESULT CALLBACK Window::dispatch(HWND window, UINT message, WPARAM wParam, LPAR
         }
     }
     auto* object = reinterpret_cast<Window*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (object == nullptr || object->handler_ == nullptr) {
+    if (object == nullptr) {
         return ::DefWindowProcW(window, message, wParam, lParam);
     }
     try {
-        return object->handler_(*object, window, message, wParam, lParam);
+        return object->onMessage(window, message, wParam, lParam);
     } catch (const std::exception& error) {
         const std::u16string text = orvalix::toWide(error.what());
         ::MessageBoxW(window, reinterpret_cast<const wchar_t*>(text.c_str()), kDispatcherName, MB_ICONERROR);

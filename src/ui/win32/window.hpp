@@ -22,12 +22,8 @@ private:
     std::string text_;
 };
 
-class Window;
-// The message handler of one class of windows, given the object the window belongs to.
-using MessageHandler = LRESULT (*)(Window& object, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
 // Binds a Win32 window to an object: one window class per class of object, registered at the
-// first create, and every message of the window routed to the class's handler with the object.
+// first create, and every message of the window routed to the object's onMessage.
 class Window {
 public:
     Window() = default;
@@ -36,7 +32,7 @@ public:
     Window& operator=(const Window&) = delete;
 
     // Registers the class when needed and makes the window; WindowException on failure.
-    void create(HINSTANCE instance, HWND parent, int controlId, MessageHandler handler);
+    void create(HINSTANCE instance, HWND parent, int controlId);
     // Destroys the window when it has one. A window the user closed is no window any more
     // and destroying it again does no harm.
     void destroy();
@@ -48,6 +44,8 @@ public:
     static LRESULT CALLBACK dispatch(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 protected:
+    // Every message of the window; the default leaves them all to DefWindowProcW.
+    virtual LRESULT onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     virtual void fillClassInfo(HINSTANCE instance, const wchar_t* className, HWND parent, int iconId, int menuId,
                                WNDCLASSEXW& info);
     virtual HWND createHandle(HINSTANCE instance, const wchar_t* className, HWND parent, int controlId);
@@ -55,7 +53,6 @@ protected:
 private:
     HINSTANCE instance_ = nullptr;
     HWND hwnd_ = nullptr;
-    MessageHandler handler_ = nullptr;
 };
 
 }  // namespace ulm

@@ -2,8 +2,6 @@
 
 #include "core/platform/win32/windows_headers.hpp"
 
-#include <winsock2.h>
-
 #include <atomic>
 #include <stdexcept>
 #include <thread>

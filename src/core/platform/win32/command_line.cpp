@@ -1,6 +1,7 @@
 #include "core/platform/command_line.hpp"
 
-#include <windows.h>
+#include "core/platform/win32/windows_headers.hpp"
+
 #include <shellapi.h>
 
 #include <memory>

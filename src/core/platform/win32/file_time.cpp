@@ -1,12 +1,6 @@
 #include "core/platform/file_time.hpp"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "core/platform/win32/windows_headers.hpp"
 
 namespace orvalix::platform {
 namespace {

@@ -6,6 +6,9 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+// winsock2.h before windows.h: once windows.h is in, winsock2.h clashes with it.
+#include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 
 #include <chrono>

@@ -1,13 +1,8 @@
-#include "core/platform/host_resolver.hpp"
+#include "core/platform/host_lookup.hpp"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <winsock2.h>
-#include <ws2tcpip.h>
+// getaddrinfo has the same names on both systems; only the headers that declare it differ,
+// and the build puts the platform's folder on the include path for this one.
+#include "address_info.hpp"
 
 #include <cstring>
 #include <memory>
@@ -21,17 +16,19 @@ struct AddressListDeleter {
 
 }  // namespace
 
-std::optional<std::uint32_t> resolveIPv4(const std::string& host) {
+std::optional<std::uint32_t> lookupIPv4(const std::string& host, HostLookup lookup) {
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_DGRAM;
+    if (lookup == HostLookup::numericOnly) {
+        hints.ai_flags = AI_NUMERICHOST;
+    }
     addrinfo* raw = nullptr;
     if (::getaddrinfo(host.c_str(), nullptr, &hints, &raw) != 0 || raw == nullptr) {
         return std::nullopt;
     }
     const std::unique_ptr<addrinfo, AddressListDeleter> list(raw);
-    if (list->ai_family != AF_INET || list->ai_addr == nullptr ||
-        list->ai_addrlen < sizeof(sockaddr_in)) {
+    if (list->ai_family != AF_INET || list->ai_addr == nullptr || list->ai_addrlen < sizeof(sockaddr_in)) {
         return std::nullopt;
     }
     sockaddr_in address{};
