@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/platform/module_path.hpp"
+#include "core/platform/prompt_wakeups.hpp"
 #include "core/platform/thread.hpp"
 #include "core/ports/hdlc_library.hpp"
 #include "core/ports/port.hpp"
@@ -87,8 +88,11 @@ int SimulationService::start() {
     }
     PortContext portContext{hdlcLibrary_, options_.japanese};
     try {
-        run_ = std::make_unique<Run>(
-            [shared = shared_, options = options_, portContext] { runService(*shared, options, portContext); });
+        run_ = std::make_unique<Run>([shared = shared_, options = options_, portContext] {
+            // A cycle that waits for a busy program's time slice to end comes milliseconds late.
+            platform::requestPromptWakeups();
+            runService(*shared, options, portContext);
+        });
     } catch (const std::system_error& error) {
         shared_->stopEvent.reset();
         return error.code().value();
