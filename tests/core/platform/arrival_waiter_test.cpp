@@ -21,26 +21,13 @@
 #include "core/platform/sockets_startup.hpp"
 #include "core/ports/tcp_socket.hpp"
 #include "core/ports/udp_socket.hpp"
-
-static std::atomic<bool> counting{false};
-static std::atomic<long> allocations{0};
-
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    allocations += counting ? 1 : 0;
-    return std::malloc(size == 0 ? 1 : size);
-}
-void* operator new(std::size_t size) {
-    if (void* p = operator new(size, std::nothrow)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#include "../../support/allocation_count.hpp"
 
 namespace orvalix::platform {
 namespace {
+
+using test::allocations;
+using test::counting;
 
 using namespace std::chrono_literals;
 using Sources = std::vector<std::size_t>;
