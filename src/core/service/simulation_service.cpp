@@ -69,7 +69,7 @@ void SimulationService::setFrames(const FrameMap& frames) {
     // The old definitions go here, outside the lock (or with the last cycle that still uses them).
 }
 
-int SimulationService::start() {
+std::error_code SimulationService::start() {
     stop();
     {
         const std::lock_guard lock(shared_->lock);
@@ -80,7 +80,7 @@ int SimulationService::start() {
     try {
         shared_->stopEvent.emplace(platform::Event::Reset::Manual, false);
     } catch (const std::system_error& error) {
-        return error.code().value();
+        return error.code();
     }
     // The board library is loaded at most once per process: it stays with the service.
     if (!hdlcLibrary_ && needsBoardLibrary(*shared_->environments)) {
@@ -95,9 +95,9 @@ int SimulationService::start() {
         });
     } catch (const std::system_error& error) {
         shared_->stopEvent.reset();
-        return error.code().value();
+        return error.code();
     }
-    return 0;
+    return {};
 }
 
 void SimulationService::stop() {

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "core/ports/port.hpp"
 #include "core/project/project.hpp"
@@ -52,8 +53,9 @@ public:
     // Copies the frames; the running thread picks them up at its next cycle.
     void setFrames(const FrameMap& frames);
 
-    // Stops a running thread, then starts a new run. 0, or the platform's error number.
-    int start();
+    // Stops a running thread, then starts a new run; the system's reason when the thread (or
+    // its stop event) cannot be made.
+    std::error_code start();
     // Asks the thread to stop, waits at most 5 s, then lets go of it. Whatever a thread that
     // did not end still uses stays alive until it ends.
     void stop();

@@ -127,8 +127,8 @@ bool Session::start() {
     s.service.setFrames(s.project.frames);
     // A thread that cannot be made is a run that ended at once with an error: say so, rather
     // than let the first tick find no thread and no error text.
-    if (const int error = s.service.start(); error != 0) {
-        const std::string text = "Can't start the service thread: " + std::system_category().message(error);
+    if (const std::error_code error = s.service.start()) {
+        const std::string text = "Can't start the service thread: " + std::system_category().message(error.value());
         s.trace.record(text);
         s.sink.serviceFailed(text);
         return true;

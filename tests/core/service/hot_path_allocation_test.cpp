@@ -153,11 +153,11 @@ TEST(StartUp, TheRunReadsTheEnvironmentsItWasHandedWithoutCopyingThem) {
         allocations = 0;
         counting = true;
         service.setEnvironments(environments);
-        const int started = service.start();
+        const std::error_code started = service.start();
         const std::optional<test::Bytes> answer = peer.ask(port, {0x31});
         counting = false;
         service.stop();
-        EXPECT_EQ(started, 0);
+        EXPECT_FALSE(started) << started.message();
         EXPECT_EQ(answer, test::Bytes{0x41});
         return allocations.load();
     };
