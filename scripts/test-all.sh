@@ -43,9 +43,9 @@ native_stage() {
 native_stage debug
 native_stage asan
 
-# The parsers and loaders under libFuzzer, a bounded time per target.
+# The parsers and loaders under libFuzzer, a bounded time per target: built by the asan stage.
 started=$SECONDS
-step "fuzz" bash scripts/fuzz.sh "${ORVALIX_FUZZ_SECONDS:-45}"
+step "fuzz" bash scripts/fuzz.sh --preset asan "${ORVALIX_FUZZ_SECONDS:-45}"
 report_time "fuzz" "$started"
 
 # The two threads meet in the service and the pump: their tests, and the real orvalix-cli

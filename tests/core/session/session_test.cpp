@@ -199,8 +199,9 @@ TEST_F(SessionTest, PausedPumpLeavesRecordsInTheStoreWhichKeepsOnlyTheNewest) {
     const auto blocks = test::readBlocks(Bytes(std::istreambuf_iterator<char>(in), {}));
     EXPECT_EQ(std::ranges::count(blocks, 6u, &test::Block::type), 3);
     EXPECT_EQ(std::ranges::count(blocks, 5u, &test::Block::type), std::ssize(sink_.lost));
-    const auto lastStatistics = std::ranges::find(blocks | std::views::reverse, 5u, &test::Block::type);
-    ASSERT_NE(lastStatistics, (blocks | std::views::reverse).end());
+    const auto lastStatistics =
+        std::find_if(blocks.rbegin(), blocks.rend(), [](const test::Block& block) { return block.type == 5u; });
+    ASSERT_NE(lastStatistics, blocks.rend());
     EXPECT_EQ(lastStatistics->options.back(), (test::Option{5, {8, 0, 0, 0, 0, 0, 0, 0}}));
 }
 
