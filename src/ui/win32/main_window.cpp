@@ -46,8 +46,7 @@ void showErrorBox(orvalix::ExecutionTrace& trace, HWND owner, const std::string&
 }
 
 MainWindow::MainWindow(orvalix::ExecutionTrace& trace)
-    : trace_(trace),
-      session_(trace, *this, orvalix::ServiceOptions{{}, orvalix::platform::userLanguageIsJapanese()}) {}
+    : trace_(trace), session_(trace, *this, orvalix::ServiceOptions{{}, orvalix::platform::userLanguage()}) {}
 
 MainWindow::~MainWindow() {
     // Children before the frame: destroying an MDI frame that still has children is not safe
@@ -130,7 +129,7 @@ void MainWindow::onSize(int width, int height) {
 
 void MainWindow::onClose() {
     if (session_.runActive()) {
-        const auto texts = orvalix::ui::uiTexts(orvalix::platform::userLanguageIsJapanese());
+        const auto texts = orvalix::ui::uiTexts(orvalix::platform::userLanguage());
         const std::u16string prompt(texts.exitPrompt);
         const std::u16string caption = orvalix::ui::productName();
         if (::MessageBoxW(handle(), wide(prompt), wide(caption), MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2) !=
@@ -149,7 +148,7 @@ void MainWindow::onTimer() {
     timerId_ = 0;
     session_.tick();
     if (const auto failure = session_.takeCaptureFailure()) {
-        showStatus(orvalix::ui::captureStoppedStatus(orvalix::platform::userLanguageIsJapanese(),
+        showStatus(orvalix::ui::captureStoppedStatus(orvalix::platform::userLanguage(),
                                                      failure->file.u16string(),
                                                      orvalix::toWide(failure->error.message())));
     }
@@ -172,7 +171,7 @@ void MainWindow::onInitMenuPopup(HMENU popup, int position) {
         ::CheckMenuItem(popup, orvalix::ui::kCommandPause,
                         MF_BYCOMMAND | (session_.paused() ? MF_CHECKED : MF_UNCHECKED));
         {
-            const auto& texts = orvalix::ui::uiTexts(orvalix::platform::userLanguageIsJapanese());
+            const auto& texts = orvalix::ui::uiTexts(orvalix::platform::userLanguage());
             const std::u16string item(session_.capturing() ? texts.stopCaptureItem : texts.captureItem);
             ::ModifyMenuW(popup, orvalix::ui::kCommandCapture, MF_BYCOMMAND | MF_STRING, orvalix::ui::kCommandCapture,
                           wide(item));
@@ -330,7 +329,7 @@ void MainWindow::toggleCapture() {
     }
     const std::u16string path = fromWide(file);
     if (const std::error_code error = session_.startCapture(std::filesystem::path(path))) {
-        const auto& texts = orvalix::ui::uiTexts(orvalix::platform::userLanguageIsJapanese());
+        const auto& texts = orvalix::ui::uiTexts(orvalix::platform::userLanguage());
         // The system's reason on a line of its own, as the Can't open box has it.
         showErrorBox(trace_, handle(),
                      orvalix::toNarrow(std::u16string(texts.captureFailed) + path) + "\n" + error.message());
@@ -397,38 +396,38 @@ void MainWindow::showStatus(const std::u16string& text) {
 }
 
 void MainWindow::portLost(std::u16string_view environment, std::u16string_view port, const std::string& reason) {
-    showStatus(orvalix::ui::portLostStatus(orvalix::platform::userLanguageIsJapanese(), environment, port,
+    showStatus(orvalix::ui::portLostStatus(orvalix::platform::userLanguage(), environment, port,
                                            orvalix::toWide(reason)));
 }
 
 void MainWindow::datagramsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) {
-    showStatus(orvalix::ui::datagramsDroppedStatus(orvalix::platform::userLanguageIsJapanese(), environment, added,
-                                                   total));
+    showStatus(
+        orvalix::ui::datagramsDroppedStatus(orvalix::platform::userLanguage(), environment, added, total));
 }
 
 void MainWindow::connectionOpened(std::u16string_view environment, const std::string& peer) {
     showStatus(orvalix::toWide(
-        orvalix::connectionOpenedNotice(environment, peer, orvalix::platform::userLanguageIsJapanese())));
+        orvalix::connectionOpenedNotice(environment, peer, orvalix::platform::userLanguage())));
 }
 
 void MainWindow::connectionClosed(std::u16string_view environment, const std::string& peer) {
     showStatus(orvalix::toWide(
-        orvalix::connectionClosedNotice(environment, peer, orvalix::platform::userLanguageIsJapanese())));
+        orvalix::connectionClosedNotice(environment, peer, orvalix::platform::userLanguage())));
 }
 
 void MainWindow::connectFailed(std::u16string_view environment, std::u16string_view port, const std::string& reason) {
     showStatus(orvalix::toWide(
-        orvalix::connectFailedNotice(environment, port, reason, orvalix::platform::userLanguageIsJapanese())));
+        orvalix::connectFailedNotice(environment, port, reason, orvalix::platform::userLanguage())));
 }
 
 void MainWindow::sendsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) {
     showStatus(orvalix::toWide(
-        orvalix::sendsDroppedNotice(environment, added, total, orvalix::platform::userLanguageIsJapanese())));
+        orvalix::sendsDroppedNotice(environment, added, total, orvalix::platform::userLanguage())));
 }
 
 void MainWindow::recordsLost(std::u16string_view environment, std::uint64_t added, std::uint64_t total) {
     showStatus(orvalix::toWide(
-        orvalix::recordsLostNotice(environment, added, total, orvalix::platform::userLanguageIsJapanese())));
+        orvalix::recordsLostNotice(environment, added, total, orvalix::platform::userLanguage())));
 }
 
 }  // namespace Orvalix

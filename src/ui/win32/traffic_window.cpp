@@ -216,7 +216,7 @@ void TrafficWindow::buildLists() {
     if (!::GetClientRect(handle(), &client)) {
         throw ulm::WindowException();
     }
-    const UiTexts& texts = uiTexts(orvalix::platform::userLanguageIsJapanese());
+    const UiTexts& texts = uiTexts(orvalix::platform::userLanguage());
     const auto makeList = [&](int id, bool singleSelection, DWORD extendedStyle) {
         DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | LVS_REPORT | LVS_OWNERDATA | LVS_NOSORTHEADER;
         if (singleSelection) {
@@ -343,7 +343,7 @@ void TrafficWindow::paintList(HWND list, HDC target) {
 }
 
 TrafficWindow::PaintState TrafficWindow::paintStateFor(HWND list) {
-    const UiTexts& texts = uiTexts(orvalix::platform::userLanguageIsJapanese());
+    const UiTexts& texts = uiTexts(orvalix::platform::userLanguage());
     PaintState state;
     if (list == markList_) {
         state.alignments = alignmentsOf(markListColumns(texts));
