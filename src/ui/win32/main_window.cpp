@@ -16,11 +16,27 @@
 #include "ui/win32/fault_seed_dialog.hpp"
 #include "ui/win32/version_info.hpp"
 
+namespace orvalix::ui::win32 {
+
+void showErrorBox(ExecutionTrace& trace, HWND owner, const std::string& text) {
+    trace.record(text);
+    const std::u16string message = toWide(text);
+    const std::u16string caption = productName();
+    ::MessageBoxW(owner, wide(message), wide(caption), MB_ICONERROR);
+}
+
+}  // namespace orvalix::ui::win32
+
 namespace Orvalix {
 namespace {
 
-using orvalix::ui::fromWide;
-using orvalix::ui::wide;
+using orvalix::ui::win32::askFaultSeed;
+using orvalix::ui::win32::fromWide;
+using orvalix::ui::win32::productName;
+using orvalix::ui::win32::showAboutDialog;
+using orvalix::ui::win32::showErrorBox;
+using orvalix::ui::win32::wide;
+using orvalix::ui::win32::WindowException;
 
 constexpr DWORD kStillActive = 259;
 
@@ -38,13 +54,6 @@ int CALLBACK folderDialogCallback(HWND dialog, UINT message, LPARAM, LPARAM data
 
 }  // namespace
 
-void showErrorBox(orvalix::ExecutionTrace& trace, HWND owner, const std::string& text) {
-    trace.record(text);
-    const std::u16string message = orvalix::toWide(text);
-    const std::u16string caption = orvalix::ui::productName();
-    ::MessageBoxW(owner, wide(message), wide(caption), MB_ICONERROR);
-}
-
 MainWindow::MainWindow(orvalix::ExecutionTrace& trace)
     : trace_(trace), session_(trace, *this, orvalix::ServiceOptions{{}, orvalix::platform::userLanguage()}) {}
 
@@ -55,11 +64,11 @@ MainWindow::~MainWindow() {
     destroy();
 }
 
-void MainWindow::create(HINSTANCE instance) { ulm::Window::create(instance, nullptr, 0); }
+void MainWindow::create(HINSTANCE instance) { Window::create(instance, nullptr, 0); }
 
 void MainWindow::fillClassInfo(HINSTANCE instance, const wchar_t* className, HWND parent, int iconId, int menuId,
                                WNDCLASSEXW& info) {
-    ulm::Window::fillClassInfo(instance, className, parent, iconId, menuId, info);
+    Window::fillClassInfo(instance, className, parent, iconId, menuId, info);
     info.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_APPWORKSPACE + 1));
 }
 
@@ -108,13 +117,13 @@ void MainWindow::onCreate() {
                                    0, 0, 0, handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kMdiClientId)),
                                    instance(), &client);
     if (mdiClient_ == nullptr) {
-        throw ulm::WindowException();
+        throw WindowException();
     }
     statusBar_ = ::CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0,
                                    handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kStatusBarId)), instance(),
                                    nullptr);
     if (statusBar_ == nullptr) {
-        throw ulm::WindowException();
+        throw WindowException();
     }
     ::SendMessageW(statusBar_, SB_SIMPLE, TRUE, 0);
     updateTitle();
@@ -131,7 +140,7 @@ void MainWindow::onClose() {
     if (session_.runActive()) {
         const auto texts = orvalix::ui::uiTexts(orvalix::platform::userLanguage());
         const std::u16string prompt(texts.exitPrompt);
-        const std::u16string caption = orvalix::ui::productName();
+        const std::u16string caption = productName();
         if (::MessageBoxW(handle(), wide(prompt), wide(caption), MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2) !=
             IDYES) {
             return;
@@ -356,7 +365,7 @@ void MainWindow::showEnvironment(std::size_t k) {
 
 void MainWindow::updateTitle() {
     const std::u16string& folder = session_.project().dataFolder;
-    const std::u16string title = orvalix::ui::mainWindowTitle(orvalix::ui::productName(), folder, pathExists(folder));
+    const std::u16string title = orvalix::ui::mainWindowTitle(productName(), folder, pathExists(folder));
     ::SetWindowTextW(handle(), wide(title));
 }
 
@@ -385,7 +394,7 @@ void MainWindow::recordingsRefused(std::u16string_view environment, std::size_t 
 void MainWindow::serviceFailed(const std::string& text) {
     // The session has already put the text into the trace.
     const std::u16string message = orvalix::toWide(text);
-    const std::u16string caption = orvalix::ui::productName();
+    const std::u16string caption = productName();
     ::MessageBoxW(handle(), wide(message), wide(caption), MB_ICONERROR);
 }
 
