@@ -259,7 +259,7 @@ void BM_UpdateTrafficEmpty(benchmark::State& state) {
     const std::u16string dataFolder = folder.text();
     const EnvironmentMap environments{{std::u16string(kEnvironmentName), deviceEnvironment(1000)}};
     const Environment& environment = environments.begin()->second;
-    SimulationService service(ServiceOptions{folder.path(), false});
+    SimulationService service(ServiceOptions{folder.path(), Language::English});
     service.setEnvironments(std::make_shared<const EnvironmentMap>(environments));
     TrafficStream stream(environment);
     TriggerRecorder recorder;

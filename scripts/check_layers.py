@@ -3,8 +3,8 @@
 # broken:
 # - a module includes a module of its own layer or one above it (the order is the list under
 #   "Layer order", lowest first; modules on one line share a layer);
-# - a file that is not a platform back-end includes a back-end header (a path with a posix/ or
-#   win32/ folder, or a name ending in _posix or _win32);
+# - a file that is not a platform back-end includes a back-end header (a path with a posix/,
+#   linux/ or win32/ folder, or a name ending in _posix, _linux or _win32);
 # - a file includes another module's internal header (a name ending in _impl);
 # - a core header that is not a back-end reaches, through the headers it includes, a header
 #   that is neither the standard library's nor the project's (<windows.h>, <unistd.h>, ...).
@@ -45,7 +45,8 @@ def module_of(relative):
 
 def back_end(relative):
     path = Path(relative)
-    return bool({"posix", "win32"} & set(path.parts[:-1])) or path.stem.endswith(("_posix", "_win32"))
+    return bool({"posix", "linux", "win32"} & set(path.parts[:-1])) or path.stem.endswith(
+        ("_posix", "_linux", "_win32"))
 
 
 def includes(path):

@@ -111,8 +111,8 @@ void PortChecks::checkPortInUse(const CsvFile& file, std::u16string_view environ
     }
     add(file, kPortNameSetting, Severity::Error,
         "environment " + inQuotes(environment) + " " + what + ", as environment " + inQuotes(owner->second) +
-            " does: only the first can, so Start fails with \"" + cantOpenMessage(port.name, false) +
-            "\"");
+            " does: only the first can, so Start fails with \"" +
+            cantOpenMessage(port.name, Language::English) + "\"");
 }
 
 // The device a name opens depends on the machine; a device path is meant for this one, so
@@ -129,7 +129,7 @@ void PortChecks::checkSerialDevice(const CsvFile& file, const PortOptions& port,
     if (!platform::isDevicePath(port.name) || (node != DeviceNode::Missing && node != DeviceNode::OtherFile)) {
         return;
     }
-    const std::string fails = "Start fails with \"" + cantOpenMessage(port.name, false) + "\"";
+    const std::string fails = "Start fails with \"" + cantOpenMessage(port.name, Language::English) + "\"";
     add(file, kPortNameSetting, Severity::Warning,
         "serial port " + inQuotes(port.name) +
             (node == DeviceNode::Missing ? " names no device here: " + fails + " unless one is plugged in by then"

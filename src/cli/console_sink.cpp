@@ -113,28 +113,28 @@ void ConsoleSink::datagramsDropped(std::u16string_view environment, std::uint64_
 // Connection events are no records: they print under --quiet too, and at once.
 void ConsoleSink::connectionOpened(std::u16string_view environment, const std::string& peer) {
     ++totalsOf(environment).connections;
-    console_.out << connectionOpenedNotice(environment, peer, false) << "\n";
+    console_.out << connectionOpenedNotice(environment, peer, Language::English) << "\n";
     console_.out.flush();
 }
 
 void ConsoleSink::connectionClosed(std::u16string_view environment, const std::string& peer) {
-    console_.out << connectionClosedNotice(environment, peer, false) << "\n";
+    console_.out << connectionClosedNotice(environment, peer, Language::English) << "\n";
     console_.out.flush();
 }
 
 void ConsoleSink::connectFailed(std::u16string_view environment, std::u16string_view port, const std::string& reason) {
-    console_.out << connectFailedNotice(environment, port, reason, false) << "\n";
+    console_.out << connectFailedNotice(environment, port, reason, Language::English) << "\n";
     console_.out.flush();
 }
 
 void ConsoleSink::sendsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) {
     totalsOf(environment).droppedSends = total;
-    console_.out << sendsDroppedNotice(environment, added, total, false) << "\n";
+    console_.out << sendsDroppedNotice(environment, added, total, Language::English) << "\n";
 }
 
 void ConsoleSink::recordsLost(std::u16string_view environment, std::uint64_t added, std::uint64_t total) {
     totalsOf(environment).lostRecords = total;
-    console_.out << recordsLostNotice(environment, added, total, false) << "\n";
+    console_.out << recordsLostNotice(environment, added, total, Language::English) << "\n";
 }
 
 void ConsoleSink::printSummary() const {

@@ -380,7 +380,7 @@ int runRunCommand(std::span<const std::string> arguments, Console console) {
             return usageError(console, "run", "--trace-dir '" + values.back() + "' is not a folder");
         }
     }
-    ServiceOptions serviceOptions{traceFolder, platform::userLanguageIsJapanese()};
+    ServiceOptions serviceOptions{traceFolder, platform::userLanguage()};
     serviceOptions.onArrival = parsed.has("--on-arrival");
     if (const auto values = parsed.values("--max-ring-memory"); !values.empty()) {
         const std::optional<std::uint64_t> limit = parseByteCount(values.back());

@@ -54,8 +54,8 @@ UdpEndpoint socketEndpoint(const SocketAddress& address) {
                        static_cast<std::uint16_t>(b[2] << 8 | b[3])};
 }
 
-std::string cantOpenMessage(std::u16string_view portName, bool japanese) {
-    if (japanese) {
+std::string cantOpenMessage(std::u16string_view portName, Language language) {
+    if (language == Language::Japanese) {
         return toNarrow(std::u16string(portName) + u" を開けません。");
     }
     return toNarrow(u"Can't open " + std::u16string(portName));
@@ -77,8 +77,8 @@ Opening<OpenPort> wrap(std::optional<Port> port) {
 }
 
 // The "Can't open" line, and the system's reason on a line of its own when there is one.
-std::string openFailureText(std::u16string_view portName, std::uint32_t error, bool japanese) {
-    std::string text = cantOpenMessage(portName, japanese);
+std::string openFailureText(std::u16string_view portName, std::uint32_t error, Language language) {
+    std::string text = cantOpenMessage(portName, language);
     if (error != 0) {
         text += "\n" + platform::systemErrorText(error);
     }
@@ -117,7 +117,7 @@ void openAllPorts(std::span<const PortToOpen> ports, PortContext& context, std::
         }
         Opening<OpenPort> port = openPort(entry.options, context);
         if (!port.opened) {
-            throw PortOpenError(openFailureText(entry.options.name, port.error, context.japanese));
+            throw PortOpenError(openFailureText(entry.options.name, port.error, context.language));
         }
         opened.push_back(OpenedPort{entry.environmentName, std::move(*port.opened)});
     }

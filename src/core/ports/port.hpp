@@ -11,8 +11,9 @@
 #include <vector>
 
 #include "core/platform/wait_source.hpp"
-#include "core/ports/port_options.hpp"
 #include "core/ports/opening.hpp"
+#include "core/ports/port_options.hpp"
+#include "core/text/language.hpp"
 
 namespace orvalix {
 
@@ -84,7 +85,7 @@ class HdlcLibrary;
 // it is empty), and the language of the messages.
 struct PortContext {
     std::shared_ptr<HdlcLibrary> hdlcLibrary;
-    bool japanese = false;
+    Language language = Language::English;
 };
 
 // One open port of any kind; closes itself. Reads never block and writes are started
@@ -136,7 +137,7 @@ public:
 };
 
 // "Can't open " + name, or name + " を開けません。" in Japanese; UTF-8.
-std::string cantOpenMessage(std::u16string_view portName, bool japanese);
+std::string cantOpenMessage(std::u16string_view portName, Language language);
 
 // Opens a usable port; none when the open fails (with the system's reason where it gave one)
 // or the port is not usable.

@@ -72,7 +72,7 @@ void startUp(ServiceRuntime& runtime, SimulationService::Shared& shared, PortCon
         // port cannot be opened.
         if (const auto& refused = shared.traffic.refused()) {
             throw std::runtime_error(
-                ringRefusalMessage(refused->environment, refused->refusal, portContext.japanese));
+                ringRefusalMessage(refused->environment, refused->refusal, portContext.language));
         }
         runtime.environments = shared.environments;
     }

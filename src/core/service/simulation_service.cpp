@@ -86,7 +86,7 @@ std::error_code SimulationService::start() {
     if (!hdlcLibrary_ && needsBoardLibrary(*shared_->environments)) {
         hdlcLibrary_ = std::make_shared<HdlcLibrary>();
     }
-    PortContext portContext{hdlcLibrary_, options_.japanese};
+    PortContext portContext{hdlcLibrary_, options_.language};
     try {
         run_ = std::make_unique<Run>([shared = shared_, options = options_, portContext] {
             // A cycle that waits for a busy program's time slice to end comes milliseconds late.

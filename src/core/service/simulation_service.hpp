@@ -14,6 +14,7 @@
 #include "core/project/project.hpp"
 #include "core/service/fault_injection.hpp"
 #include "core/service/run_coverage.hpp"
+#include "core/text/language.hpp"
 #include "core/traffic/ring_memory.hpp"
 
 namespace orvalix {
@@ -25,7 +26,7 @@ struct ServiceOptions {
     // executable's folder.
     std::filesystem::path traceFolder;
     // Language of user-facing texts (the "Can't open" message).
-    bool japanese = false;
+    Language language = Language::English;
     // Bytes one traffic ring may take; Start fails for an environment that needs more.
     std::uint64_t maxRingMemory = kDefaultRingMemoryLimit;
     // Seeds the draws of the fault files' probabilities: the same seed, the same faults.

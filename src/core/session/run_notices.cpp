@@ -39,19 +39,21 @@ std::string refusedRecordingsNotice(std::u16string_view environment, std::size_t
            std::to_string(kMaxLogFilesPerRecord) + " log files";
 }
 
-std::string noUsableEnvironmentMessage(const Project& project, bool japanese) {
+std::string noUsableEnvironmentMessage(const Project& project, Language language) {
     const std::string folder = pathText(std::filesystem::path(project.dataFolder));
-    std::string text = japanese ? "使用できる環境がありません (" + folder + ")"
-                                : "No usable environment in " + folder + ": no port can be opened";
+    std::string text = language == Language::Japanese
+                           ? "使用できる環境がありません (" + folder + ")"
+                           : "No usable environment in " + folder + ": no port can be opened";
     if (project.environments->empty()) {
-        return text + (japanese ? ": .Environments.csv で終わるファイルがありません" : " (no file ending in .Environments.csv)");
+        return text + (language == Language::Japanese ? ": .Environments.csv で終わるファイルがありません"
+                                                      : " (no file ending in .Environments.csv)");
     }
     for (const auto& [name, environment] : *project.environments) {
         const std::string port = toNarrow(environment.port.name);
         std::string why;
         if (port.empty()) {
-            why = japanese ? "ポート名がありません" : "no port name on the second row";
-        } else if (japanese) {
+            why = language == Language::Japanese ? "ポート名がありません" : "no port name on the second row";
+        } else if (language == Language::Japanese) {
             why = "ポート \"" + port + "\" はシリアルポート、HDLC チャネル、UDP エンドポイント、TCP アドレスのいずれでもありません";
         } else {
             why = "port \"" + port + "\" names no serial port, HDLC channel, UDP endpoint or TCP address";
@@ -61,33 +63,35 @@ std::string noUsableEnvironmentMessage(const Project& project, bool japanese) {
     return text;
 }
 
-std::string connectionOpenedNotice(std::u16string_view environment, std::string_view peer, bool japanese) {
+std::string connectionOpenedNotice(std::u16string_view environment, std::string_view peer,
+                                   Language language) {
     const std::string name = toNarrow(environment);
-    if (japanese) {
+    if (language == Language::Japanese) {
         return peer.empty() ? name + " 接続しました" : name + " " + std::string(peer) + " と接続しました";
     }
     return peer.empty() ? name + " connected" : name + " connected " + std::string(peer);
 }
 
-std::string connectionClosedNotice(std::u16string_view environment, std::string_view peer, bool japanese) {
+std::string connectionClosedNotice(std::u16string_view environment, std::string_view peer,
+                                   Language language) {
     const std::string name = toNarrow(environment);
-    if (japanese) {
+    if (language == Language::Japanese) {
         return peer.empty() ? name + " 接続が切れました" : name + " " + std::string(peer) + " との接続が切れました";
     }
     return peer.empty() ? name + " disconnected" : name + " disconnected " + std::string(peer);
 }
 
-std::string connectFailedNotice(std::u16string_view environment, std::u16string_view port, std::string_view reason,
-                                bool japanese) {
-    if (japanese) {
+std::string connectFailedNotice(std::u16string_view environment, std::u16string_view port,
+                                std::string_view reason, Language language) {
+    if (language == Language::Japanese) {
         return toNarrow(environment) + " " + toNarrow(port) + " で接続できません: " + std::string(reason);
     }
     return toNarrow(environment) + " no connection on " + toNarrow(port) + ": " + std::string(reason);
 }
 
 std::string sendsDroppedNotice(std::u16string_view environment, std::uint64_t added, std::uint64_t total,
-                               bool japanese) {
-    if (japanese) {
+                               Language language) {
+    if (language == Language::Japanese) {
         return toNarrow(environment) + " 接続がないため、フレームを " + std::to_string(added) +
                " 個送信しませんでした (計 " + std::to_string(total) + " 個)";
     }
@@ -96,8 +100,8 @@ std::string sendsDroppedNotice(std::u16string_view environment, std::uint64_t ad
 }
 
 std::string recordsLostNotice(std::u16string_view environment, std::uint64_t added, std::uint64_t total,
-                              bool japanese) {
-    if (japanese) {
+                              Language language) {
+    if (language == Language::Japanese) {
         return toNarrow(environment) + " 取り込む前に上書きされたレコードが " + std::to_string(added) +
                " 個あります (計 " + std::to_string(total) + " 個)";
     }

@@ -41,13 +41,13 @@ struct Session::State {
         : trace(traceIn),
           sink(sinkIn),
           ringMemoryLimit(options.maxRingMemory),
-          japanese(options.japanese),
+          language(options.language),
           service(std::move(options)) {}
 
     ExecutionTrace& trace;
     TrafficSink& sink;
     std::uint64_t ringMemoryLimit;
-    bool japanese;
+    Language language;
     Project project;
     std::vector<std::u16string> usable;
     // Each stream refers to its environment inside project.
@@ -95,7 +95,7 @@ bool Session::start() {
     s.service.stop();
     // A run that can open no port could only idle: it is an error, and says why.
     if (s.usable.empty()) {
-        const std::string text = noUsableEnvironmentMessage(s.project, s.japanese);
+        const std::string text = noUsableEnvironmentMessage(s.project, s.language);
         s.trace.record(text);
         s.sink.serviceFailed(text);
         return true;
@@ -117,7 +117,7 @@ bool Session::start() {
             history.reset();
         }
         if (memoryMissing()) {
-            const std::string text = ringRefusalMessage(name, *history.refusal(), s.japanese);
+            const std::string text = ringRefusalMessage(name, *history.refusal(), s.language);
             s.trace.record(text);
             s.sink.serviceFailed(text);
             return true;

@@ -55,13 +55,14 @@ std::unique_ptr<TrafficRing> makeEnvironmentRing(const Environment& environment,
     return ring;
 }
 
-std::string ringRefusalMessage(std::u16string_view environment, const RingRefusal& refusal, bool japanese) {
+std::string ringRefusalMessage(std::u16string_view environment, const RingRefusal& refusal,
+                               Language language) {
     const std::string name = toNarrow(environment);
     const std::string capacity = std::to_string(refusal.recordCapacity);
     const std::string length = std::to_string(refusal.maxRecordLength);
     const std::string bytes = std::to_string(refusal.bytes);
     const std::string limit = std::to_string(refusal.limit);
-    if (japanese) {
+    if (language == Language::Japanese) {
         const std::string head = name + " の通信履歴を確保できません。recordCapacity " + capacity +
                                  "、maxRecordLength " + length + " には " + bytes + " バイトが必要";
         return refusal.overLimit ? head + "で、上限の " + limit + " バイトを超えています。"

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "core/project/project.hpp"
+#include "core/text/language.hpp"
 #include "core/traffic/traffic_ring.hpp"
 
 namespace orvalix {
@@ -39,6 +40,7 @@ std::unique_ptr<TrafficRing> makeEnvironmentRing(const Environment& environment,
                                                  std::optional<RingRefusal>& refusal, bool keepPeers = false);
 
 // The text Start fails with, naming the environment, both settings and the bytes; UTF-8.
-std::string ringRefusalMessage(std::u16string_view environment, const RingRefusal& refusal, bool japanese);
+std::string ringRefusalMessage(std::u16string_view environment, const RingRefusal& refusal,
+                               Language language);
 
 }  // namespace orvalix

@@ -4,10 +4,10 @@
 
 namespace orvalix::ui {
 
-std::u16string portLostStatus(bool japanese, std::u16string_view environment, std::u16string_view port,
+std::u16string portLostStatus(Language language, std::u16string_view environment, std::u16string_view port,
                               std::u16string_view reason) {
     std::u16string text(environment);
-    if (japanese) {
+    if (language == Language::Japanese) {
         text.append(u": ポート ").append(port).append(u" が失われました: ");
     } else {
         text.append(u": port ").append(port).append(u" lost: ");
@@ -15,12 +15,12 @@ std::u16string portLostStatus(bool japanese, std::u16string_view environment, st
     return text.append(reason);
 }
 
-std::u16string datagramsDroppedStatus(bool japanese, std::u16string_view environment, std::uint64_t added,
+std::u16string datagramsDroppedStatus(Language language, std::u16string_view environment, std::uint64_t added,
                                       std::uint64_t total) {
     const std::u16string addedText = detail::decimalText(static_cast<std::int64_t>(added));
     const std::u16string totalText = detail::decimalText(static_cast<std::int64_t>(total));
     std::u16string text(environment);
-    if (japanese) {
+    if (language == Language::Japanese) {
         return text.append(u": 受信バッファが一杯のため、システムがデータグラムを ")
             .append(addedText)
             .append(u" 個破棄しました (計 ")
@@ -34,8 +34,9 @@ std::u16string datagramsDroppedStatus(bool japanese, std::u16string_view environ
         .append(u" in all): the receive buffer was full");
 }
 
-std::u16string captureStoppedStatus(bool japanese, std::u16string_view file, std::u16string_view reason) {
-    std::u16string text(japanese ? u"キャプチャを停止しました: " : u"capture stopped: ");
+std::u16string captureStoppedStatus(Language language, std::u16string_view file, std::u16string_view reason) {
+    std::u16string text(language == Language::Japanese ? u"キャプチャを停止しました: "
+                                                       : u"capture stopped: ");
     return text.append(file).append(u": ").append(reason);
 }
 

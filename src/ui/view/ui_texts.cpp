@@ -40,6 +40,6 @@ constexpr UiTexts kEnglish{
 
 }  // namespace
 
-const UiTexts& uiTexts(bool japanese) { return japanese ? kJapanese : kEnglish; }
+const UiTexts& uiTexts(Language language) { return language == Language::Japanese ? kJapanese : kEnglish; }
 
 }  // namespace orvalix::ui

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/text/language.hpp"
+
 namespace orvalix::ui {
 
 // The user-facing texts of the desktop application that follow the user's language.
@@ -25,7 +27,7 @@ struct UiTexts {
     std::u16string_view captureFailed;    // the error box when the file cannot be made
 };
 
-const UiTexts& uiTexts(bool japanese);
+const UiTexts& uiTexts(Language language);
 
 // The folder dialog's title (one language only).
 inline constexpr std::u16string_view kFolderDialogTitle = u"データフォルダを選択してください";

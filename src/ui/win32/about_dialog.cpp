@@ -4,18 +4,16 @@
 #include "ui/view/window_texts.hpp"
 #include "ui/win32/version_info.hpp"
 
-namespace Orvalix {
+namespace orvalix::ui::win32 {
 namespace {
-
-using orvalix::ui::wide;
 
 constexpr int kIconSize = 128;
 
 INT_PTR CALLBACK aboutProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG: {
-        const std::u16string product = orvalix::ui::productName();
-        const std::u16string line = orvalix::ui::aboutVersionLine(product, orvalix::ui::fileVersion().high);
+        const std::u16string product = productName();
+        const std::u16string line = aboutVersionLine(product, fileVersion().high);
         ::SetWindowTextW(dialog, wide(product));
         ::SetDlgItemTextW(dialog, ORVALIX_IDC_ABOUT_VERSION, wide(line));
         return TRUE;
@@ -53,4 +51,4 @@ void showAboutDialog(HINSTANCE instance, HWND owner) {
                       reinterpret_cast<LPARAM>(owner));
 }
 
-}  // namespace Orvalix
+}  // namespace orvalix::ui::win32

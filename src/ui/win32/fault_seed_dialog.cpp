@@ -9,15 +9,13 @@
 #include "ui/view/command_ids.hpp"
 #include "ui/view/ui_texts.hpp"
 
-namespace Orvalix {
+namespace orvalix::ui::win32 {
 namespace {
-
-using orvalix::ui::wide;
 
 // What the dialog procedure reads and fills, through the dialog's user data.
 struct SeedChoice {
     std::uint64_t seed;
-    bool japanese;
+    Language language;
 };
 
 INT_PTR CALLBACK seedProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -26,7 +24,7 @@ INT_PTR CALLBACK seedProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM 
     case WM_INITDIALOG: {
         ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         choice = reinterpret_cast<SeedChoice*>(lParam);
-        const auto& texts = orvalix::ui::uiTexts(choice->japanese);
+        const auto& texts = uiTexts(choice->language);
         ::SetWindowTextW(dialog, wide(std::u16string(texts.faultSeedTitle)));
         ::SetDlgItemTextW(dialog, ORVALIX_IDC_FAULT_SEED_PROMPT, wide(std::u16string(texts.faultSeedPrompt)));
         ::SetDlgItemTextW(dialog, ORVALIX_IDC_FAULT_SEED, wide(orvalix::toWide(std::to_string(choice->seed))));
@@ -37,9 +35,9 @@ INT_PTR CALLBACK seedProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM 
             std::array<wchar_t, 32> text{};
             ::GetDlgItemTextW(dialog, ORVALIX_IDC_FAULT_SEED, text.data(), static_cast<int>(text.size()));
             const std::optional<std::uint64_t> seed =
-                orvalix::parseFaultSeed(orvalix::toNarrow(orvalix::ui::fromWide(text.data())));
+                orvalix::parseFaultSeed(orvalix::toNarrow(fromWide(text.data())));
             if (!seed) {
-                const auto& texts = orvalix::ui::uiTexts(choice->japanese);
+                const auto& texts = uiTexts(choice->language);
                 ::MessageBoxW(dialog, wide(std::u16string(texts.faultSeedInvalid)),
                               wide(std::u16string(texts.faultSeedTitle)), MB_ICONEXCLAMATION);
                 return TRUE;
@@ -61,10 +59,10 @@ INT_PTR CALLBACK seedProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM 
 }  // namespace
 
 std::optional<std::uint64_t> askFaultSeed(HINSTANCE instance, HWND owner, std::uint64_t current) {
-    SeedChoice choice{current, orvalix::platform::userLanguageIsJapanese()};
+    SeedChoice choice{current, orvalix::platform::userLanguage()};
     const INT_PTR answer = ::DialogBoxParamW(instance, MAKEINTRESOURCEW(ORVALIX_IDD_FAULT_SEED), owner,
                                              &seedProcedure, reinterpret_cast<LPARAM>(&choice));
     return answer == IDOK ? std::optional(choice.seed) : std::nullopt;
 }
 
-}  // namespace Orvalix
+}  // namespace orvalix::ui::win32

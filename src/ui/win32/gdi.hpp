@@ -6,7 +6,7 @@
 #include "ui/view/traffic_rows.hpp"
 #include "ui/win32/win32_ui.hpp"
 
-namespace orvalix::ui {
+namespace orvalix::ui::win32 {
 
 // Owners of the GDI objects one paint makes.
 struct GdiObjectDeleter {
@@ -61,4 +61,4 @@ inline void fillSolid(HDC dc, const RECT& area, COLORREF colour) {
     ::FillRect(dc, &area, brush.get());
 }
 
-}  // namespace orvalix::ui
+}  // namespace orvalix::ui::win32

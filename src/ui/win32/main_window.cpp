@@ -16,11 +16,27 @@
 #include "ui/win32/fault_seed_dialog.hpp"
 #include "ui/win32/version_info.hpp"
 
+namespace orvalix::ui::win32 {
+
+void showErrorBox(ExecutionTrace& trace, HWND owner, const std::string& text) {
+    trace.record(text);
+    const std::u16string message = toWide(text);
+    const std::u16string caption = productName();
+    ::MessageBoxW(owner, wide(message), wide(caption), MB_ICONERROR);
+}
+
+}  // namespace orvalix::ui::win32
+
 namespace Orvalix {
 namespace {
 
-using orvalix::ui::fromWide;
-using orvalix::ui::wide;
+using orvalix::ui::win32::askFaultSeed;
+using orvalix::ui::win32::fromWide;
+using orvalix::ui::win32::productName;
+using orvalix::ui::win32::showAboutDialog;
+using orvalix::ui::win32::showErrorBox;
+using orvalix::ui::win32::wide;
+using orvalix::ui::win32::WindowException;
 
 constexpr DWORD kStillActive = 259;
 
@@ -38,16 +54,8 @@ int CALLBACK folderDialogCallback(HWND dialog, UINT message, LPARAM, LPARAM data
 
 }  // namespace
 
-void showErrorBox(orvalix::ExecutionTrace& trace, HWND owner, const std::string& text) {
-    trace.record(text);
-    const std::u16string message = orvalix::toWide(text);
-    const std::u16string caption = orvalix::ui::productName();
-    ::MessageBoxW(owner, wide(message), wide(caption), MB_ICONERROR);
-}
-
 MainWindow::MainWindow(orvalix::ExecutionTrace& trace)
-    : trace_(trace),
-      session_(trace, *this, orvalix::ServiceOptions{{}, orvalix::platform::userLanguageIsJapanese()}) {}
+    : trace_(trace), session_(trace, *this, orvalix::ServiceOptions{{}, orvalix::platform::userLanguage()}) {}
 
 MainWindow::~MainWindow() {
     // Children before the frame: destroying an MDI frame that still has children is not safe
@@ -56,11 +64,11 @@ MainWindow::~MainWindow() {
     destroy();
 }
 
-void MainWindow::create(HINSTANCE instance) { ulm::Window::create(instance, nullptr, 0); }
+void MainWindow::create(HINSTANCE instance) { Window::create(instance, nullptr, 0); }
 
 void MainWindow::fillClassInfo(HINSTANCE instance, const wchar_t* className, HWND parent, int iconId, int menuId,
                                WNDCLASSEXW& info) {
-    ulm::Window::fillClassInfo(instance, className, parent, iconId, menuId, info);
+    Window::fillClassInfo(instance, className, parent, iconId, menuId, info);
     info.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_APPWORKSPACE + 1));
 }
 
@@ -109,13 +117,13 @@ void MainWindow::onCreate() {
                                    0, 0, 0, handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kMdiClientId)),
                                    instance(), &client);
     if (mdiClient_ == nullptr) {
-        throw ulm::WindowException();
+        throw WindowException();
     }
     statusBar_ = ::CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0,
                                    handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kStatusBarId)), instance(),
                                    nullptr);
     if (statusBar_ == nullptr) {
-        throw ulm::WindowException();
+        throw WindowException();
     }
     ::SendMessageW(statusBar_, SB_SIMPLE, TRUE, 0);
     updateTitle();
@@ -130,9 +138,9 @@ void MainWindow::onSize(int width, int height) {
 
 void MainWindow::onClose() {
     if (session_.runActive()) {
-        const auto texts = orvalix::ui::uiTexts(orvalix::platform::userLanguageIsJapanese());
+        const auto texts = orvalix::ui::uiTexts(orvalix::platform::userLanguage());
         const std::u16string prompt(texts.exitPrompt);
-        const std::u16string caption = orvalix::ui::productName();
+        const std::u16string caption = productName();
         if (::MessageBoxW(handle(), wide(prompt), wide(caption), MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2) !=
             IDYES) {
             return;
@@ -149,7 +157,7 @@ void MainWindow::onTimer() {
     timerId_ = 0;
     session_.tick();
     if (const auto failure = session_.takeCaptureFailure()) {
-        showStatus(orvalix::ui::captureStoppedStatus(orvalix::platform::userLanguageIsJapanese(),
+        showStatus(orvalix::ui::captureStoppedStatus(orvalix::platform::userLanguage(),
                                                      failure->file.u16string(),
                                                      orvalix::toWide(failure->error.message())));
     }
@@ -172,7 +180,7 @@ void MainWindow::onInitMenuPopup(HMENU popup, int position) {
         ::CheckMenuItem(popup, orvalix::ui::kCommandPause,
                         MF_BYCOMMAND | (session_.paused() ? MF_CHECKED : MF_UNCHECKED));
         {
-            const auto& texts = orvalix::ui::uiTexts(orvalix::platform::userLanguageIsJapanese());
+            const auto& texts = orvalix::ui::uiTexts(orvalix::platform::userLanguage());
             const std::u16string item(session_.capturing() ? texts.stopCaptureItem : texts.captureItem);
             ::ModifyMenuW(popup, orvalix::ui::kCommandCapture, MF_BYCOMMAND | MF_STRING, orvalix::ui::kCommandCapture,
                           wide(item));
@@ -330,7 +338,7 @@ void MainWindow::toggleCapture() {
     }
     const std::u16string path = fromWide(file);
     if (const std::error_code error = session_.startCapture(std::filesystem::path(path))) {
-        const auto& texts = orvalix::ui::uiTexts(orvalix::platform::userLanguageIsJapanese());
+        const auto& texts = orvalix::ui::uiTexts(orvalix::platform::userLanguage());
         // The system's reason on a line of its own, as the Can't open box has it.
         showErrorBox(trace_, handle(),
                      orvalix::toNarrow(std::u16string(texts.captureFailed) + path) + "\n" + error.message());
@@ -357,7 +365,7 @@ void MainWindow::showEnvironment(std::size_t k) {
 
 void MainWindow::updateTitle() {
     const std::u16string& folder = session_.project().dataFolder;
-    const std::u16string title = orvalix::ui::mainWindowTitle(orvalix::ui::productName(), folder, pathExists(folder));
+    const std::u16string title = orvalix::ui::mainWindowTitle(productName(), folder, pathExists(folder));
     ::SetWindowTextW(handle(), wide(title));
 }
 
@@ -386,7 +394,7 @@ void MainWindow::recordingsRefused(std::u16string_view environment, std::size_t 
 void MainWindow::serviceFailed(const std::string& text) {
     // The session has already put the text into the trace.
     const std::u16string message = orvalix::toWide(text);
-    const std::u16string caption = orvalix::ui::productName();
+    const std::u16string caption = productName();
     ::MessageBoxW(handle(), wide(message), wide(caption), MB_ICONERROR);
 }
 
@@ -397,38 +405,38 @@ void MainWindow::showStatus(const std::u16string& text) {
 }
 
 void MainWindow::portLost(std::u16string_view environment, std::u16string_view port, const std::string& reason) {
-    showStatus(orvalix::ui::portLostStatus(orvalix::platform::userLanguageIsJapanese(), environment, port,
+    showStatus(orvalix::ui::portLostStatus(orvalix::platform::userLanguage(), environment, port,
                                            orvalix::toWide(reason)));
 }
 
 void MainWindow::datagramsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) {
-    showStatus(orvalix::ui::datagramsDroppedStatus(orvalix::platform::userLanguageIsJapanese(), environment, added,
-                                                   total));
+    showStatus(
+        orvalix::ui::datagramsDroppedStatus(orvalix::platform::userLanguage(), environment, added, total));
 }
 
 void MainWindow::connectionOpened(std::u16string_view environment, const std::string& peer) {
     showStatus(orvalix::toWide(
-        orvalix::connectionOpenedNotice(environment, peer, orvalix::platform::userLanguageIsJapanese())));
+        orvalix::connectionOpenedNotice(environment, peer, orvalix::platform::userLanguage())));
 }
 
 void MainWindow::connectionClosed(std::u16string_view environment, const std::string& peer) {
     showStatus(orvalix::toWide(
-        orvalix::connectionClosedNotice(environment, peer, orvalix::platform::userLanguageIsJapanese())));
+        orvalix::connectionClosedNotice(environment, peer, orvalix::platform::userLanguage())));
 }
 
 void MainWindow::connectFailed(std::u16string_view environment, std::u16string_view port, const std::string& reason) {
     showStatus(orvalix::toWide(
-        orvalix::connectFailedNotice(environment, port, reason, orvalix::platform::userLanguageIsJapanese())));
+        orvalix::connectFailedNotice(environment, port, reason, orvalix::platform::userLanguage())));
 }
 
 void MainWindow::sendsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) {
     showStatus(orvalix::toWide(
-        orvalix::sendsDroppedNotice(environment, added, total, orvalix::platform::userLanguageIsJapanese())));
+        orvalix::sendsDroppedNotice(environment, added, total, orvalix::platform::userLanguage())));
 }
 
 void MainWindow::recordsLost(std::u16string_view environment, std::uint64_t added, std::uint64_t total) {
     showStatus(orvalix::toWide(
-        orvalix::recordsLostNotice(environment, added, total, orvalix::platform::userLanguageIsJapanese())));
+        orvalix::recordsLostNotice(environment, added, total, orvalix::platform::userLanguage())));
 }
 
 }  // namespace Orvalix

@@ -16,7 +16,7 @@ namespace Orvalix {
 // The multiple-document frame: the menu's commands, one traffic window per usable environment
 // and the update pump's timer. The run itself is the session's; this window drives it and is
 // its sink.
-class MainWindow final : public ulm::Window, private orvalix::TrafficSink {
+class MainWindow final : public orvalix::ui::win32::Window, private orvalix::TrafficSink {
 public:
     // The trace is the user-interface thread's and must outlive the window.
     explicit MainWindow(orvalix::ExecutionTrace& trace);
@@ -82,7 +82,11 @@ private:
     orvalix::Session session_;
 };
 
-// Records the text in the trace and shows it with an error icon, captioned with the product name.
-void showErrorBox(orvalix::ExecutionTrace& trace, HWND owner, const std::string& text);
-
 }  // namespace Orvalix
+
+namespace orvalix::ui::win32 {
+
+// Records the text in the trace and shows it with an error icon, captioned with the product name.
+void showErrorBox(ExecutionTrace& trace, HWND owner, const std::string& text);
+
+}  // namespace orvalix::ui::win32

@@ -16,6 +16,7 @@ namespace Orvalix {
 namespace {
 
 using namespace orvalix::ui;
+using namespace orvalix::ui::win32;
 
 constexpr UINT_PTR kListSubclass = 1;
 
@@ -71,7 +72,7 @@ int insertColumns(HWND list, const std::vector<ColumnSpec>& columns) {
             info.fmt = column.alignment == ColumnAlignment::Right ? LVCFMT_RIGHT : LVCFMT_CENTER;
         }
         if (::SendMessageW(list, LVM_INSERTCOLUMNW, j, reinterpret_cast<LPARAM>(&info)) < 0) {
-            throw ulm::WindowException();
+            throw WindowException();
         }
         total += width;
     }
@@ -152,7 +153,7 @@ TrafficWindow::TrafficWindow(orvalix::TrafficStream& stream) : stream_(stream) {
 TrafficWindow::~TrafficWindow() { destroy(); }
 
 void TrafficWindow::create(HINSTANCE instance, HWND mdiClient) {
-    ulm::Window::create(instance, mdiClient, 0);
+    Window::create(instance, mdiClient, 0);
 }
 
 HWND TrafficWindow::createHandle(HINSTANCE instance, const wchar_t* className, HWND parent, int) {
@@ -161,7 +162,7 @@ HWND TrafficWindow::createHandle(HINSTANCE instance, const wchar_t* className, H
                                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, parent, nullptr,
                                           instance, this);
     if (window == nullptr) {
-        throw ulm::WindowException();
+        throw WindowException();
     }
     return window;
 }
@@ -214,9 +215,9 @@ LRESULT TrafficWindow::onMessage(HWND window, UINT message, WPARAM wParam, LPARA
 void TrafficWindow::buildLists() {
     RECT client{};
     if (!::GetClientRect(handle(), &client)) {
-        throw ulm::WindowException();
+        throw WindowException();
     }
-    const UiTexts& texts = uiTexts(orvalix::platform::userLanguageIsJapanese());
+    const UiTexts& texts = uiTexts(orvalix::platform::userLanguage());
     const auto makeList = [&](int id, bool singleSelection, DWORD extendedStyle) {
         DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | LVS_REPORT | LVS_OWNERDATA | LVS_NOSORTHEADER;
         if (singleSelection) {
@@ -225,7 +226,7 @@ void TrafficWindow::buildLists() {
         const HWND list = ::CreateWindowExW(0, WC_LISTVIEWW, L"", style, 0, 0, 0, 0, handle(),
                                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance(), nullptr);
         if (list == nullptr || !::SetWindowSubclass(list, &listSubclass, kListSubclass, 0)) {
-            throw ulm::WindowException();
+            throw WindowException();
         }
         ::SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, extendedStyle, extendedStyle);
         return list;
@@ -343,7 +344,7 @@ void TrafficWindow::paintList(HWND list, HDC target) {
 }
 
 TrafficWindow::PaintState TrafficWindow::paintStateFor(HWND list) {
-    const UiTexts& texts = uiTexts(orvalix::platform::userLanguageIsJapanese());
+    const UiTexts& texts = uiTexts(orvalix::platform::userLanguage());
     PaintState state;
     if (list == markList_) {
         state.alignments = alignmentsOf(markListColumns(texts));

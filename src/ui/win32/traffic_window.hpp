@@ -11,7 +11,7 @@ namespace Orvalix {
 // One environment's traffic as an MDI child: the mark list, the record list and the byte list
 // side by side between two draggable bars. The lists are owner-data and painted here, from the
 // stream, at every paint: they hold nothing but their counts.
-class TrafficWindow final : public ulm::Window {
+class TrafficWindow final : public orvalix::ui::win32::Window {
 public:
     // The stream is owned by the session and outlives the window.
     explicit TrafficWindow(orvalix::TrafficStream& stream);

@@ -6,7 +6,7 @@
 #include "ui/view/window_texts.hpp"
 #include "ui/win32/win32_ui.hpp"
 
-namespace orvalix::ui {
+namespace orvalix::ui::win32 {
 namespace {
 
 std::vector<std::byte> versionResource() {
@@ -84,4 +84,4 @@ FileVersion fileVersion() {
     return {info->dwFileVersionMS, info->dwFileVersionLS};
 }
 
-}  // namespace orvalix::ui
+}  // namespace orvalix::ui::win32

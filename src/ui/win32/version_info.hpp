@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-namespace orvalix::ui {
+namespace orvalix::ui::win32 {
 
 // The executable's own version resource.
 struct FileVersion {
@@ -17,4 +17,4 @@ std::u16string productName();
 // Zero when the executable has no version resource.
 FileVersion fileVersion();
 
-}  // namespace orvalix::ui
+}  // namespace orvalix::ui::win32

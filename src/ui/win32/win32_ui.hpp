@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-namespace orvalix::ui {
+namespace orvalix::ui::win32 {
 
 // UTF-16 text as the W functions take it (wchar_t is 16 bits on Windows).
 inline const wchar_t* wide(const std::u16string& text) {
@@ -22,4 +22,4 @@ inline std::u16string fromWide(const wchar_t* text) {
     return text == nullptr ? std::u16string() : std::u16string(reinterpret_cast<const char16_t*>(text));
 }
 
-}  // namespace orvalix::ui
+}  // namespace orvalix::ui::win32

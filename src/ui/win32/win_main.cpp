@@ -20,8 +20,8 @@
 
 namespace {
 
-using orvalix::ui::fromWide;
-using orvalix::ui::wide;
+using orvalix::ui::win32::fromWide;
+using orvalix::ui::win32::wide;
 
 // The folder dialog needs COM in the user-interface thread.
 class ComApartment {
@@ -92,7 +92,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCo
         try {
             exitCode = runMainWindow(instance, commandLine, showCommand, trace);
         } catch (const std::exception& error) {
-            Orvalix::showErrorBox(trace, nullptr, error.what());
+            orvalix::ui::win32::showErrorBox(trace, nullptr, error.what());
         }
     }
     trace.dumpToFile(orvalix::platform::executableFolder() / std::string(messages::kPrimaryTraceFile));

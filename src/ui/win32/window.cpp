@@ -7,7 +7,7 @@
 #include "core/text/text_conversion.hpp"
 #include "ui/view/command_ids.hpp"
 
-namespace ulm {
+namespace orvalix::ui::win32 {
 namespace {
 
 constexpr wchar_t kDispatcherName[] = L"WndProcDispatcher";
@@ -59,7 +59,7 @@ void Window::create(HINSTANCE instance, HWND parent, int controlId) {
     const std::wstring className = classNameOf(*this);
     WNDCLASSEXW info{};
     info.cbSize = sizeof info;
-    fillClassInfo(instance, className.c_str(), parent, orvalix::ui::kApplicationIcon, orvalix::ui::kMainMenu, info);
+    fillClassInfo(instance, className.c_str(), parent, kApplicationIcon, kMainMenu, info);
     WNDCLASSEXW existing{};
     existing.cbSize = sizeof existing;
     if (!::GetClassInfoExW(instance, className.c_str(), &existing) && ::RegisterClassExW(&info) == 0) {
@@ -129,4 +129,4 @@ LRESULT CALLBACK Window::dispatch(HWND window, UINT message, WPARAM wParam, LPAR
     }
 }
 
-}  // namespace ulm
+}  // namespace orvalix::ui::win32

@@ -6,7 +6,7 @@
 
 #include "ui/win32/win32_ui.hpp"
 
-namespace ulm {
+namespace orvalix::ui::win32 {
 
 // A window that could not be made: the system's message for the error code.
 class WindowException : public std::exception {
@@ -23,7 +23,9 @@ private:
 };
 
 // Binds a Win32 window to an object: one window class per class of object, registered at the
-// first create, and every message of the window routed to the object's onMessage.
+// first create, and every message of the window routed to the object's onMessage. The window
+// class is named after the object's C++ type (typeid, "N7Orvalix10MainWindowE" with MinGW), so
+// renaming a window class or its namespace renames what Windows and the GUI test see.
 class Window {
 public:
     Window() = default;
@@ -55,4 +57,4 @@ private:
     HWND hwnd_ = nullptr;
 };
 
-}  // namespace ulm
+}  // namespace orvalix::ui::win32

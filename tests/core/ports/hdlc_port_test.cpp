@@ -92,7 +92,7 @@ TEST(HdlcLibraryLoading, FirstCandidateThatLoadsIsUsedAndAMissingOneIsNotLookedF
     const test::TempFolder folder;
     const fs::path candidate = folder.path() / platform::sharedLibraryFileName("FbiHdlc");
     auto library = std::make_shared<HdlcLibrary>(std::vector{candidate});
-    PortContext context{library, false};
+    PortContext context{library, Language::English};
     EXPECT_FALSE(openPort(test::settingsOf({u"FBIHDLC0"}), context).opened);
     EXPECT_TRUE(library->loadAttempted());
 

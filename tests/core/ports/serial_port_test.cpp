@@ -22,8 +22,8 @@
 #include "../project/temp_folder.hpp"
 #include "core/bytes/byte_buffer.hpp"
 #include "core/ports/port.hpp"
+#include "core/ports/serial_linux.hpp"
 #include "core/ports/serial_port.hpp"
-#include "core/ports/serial_posix.hpp"
 #include "core/text/text_conversion.hpp"
 #include "port_test_support.hpp"
 

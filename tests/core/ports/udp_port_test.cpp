@@ -147,15 +147,17 @@ TEST_F(UdpPortTest, PortInUseStopsTheOpeningWithTheCantOpenText) {
                              {u"2 busy", test::udpSettings(holder.localPort())},
                              {u"3 later", test::udpSettings(laterPort)}};
     const std::string endpoint = "127.0.0.1:" + std::to_string(holder.localPort());
-    for (const bool japanese : {false, true}) {
-        context_.japanese = japanese;
+    for (const Language language : {Language::English, Language::Japanese}) {
+        context_.language = language;
         opened_.clear();
         try {
             openAllPorts(environments, context_, opened_);
             ADD_FAILURE() << "a port in use opened";
         } catch (const PortOpenError& error) {
             // The system's reason follows on a line of its own.
-            const std::string firstLine = (japanese ? endpoint + " を開けません。" : "Can't open " + endpoint) + "\n";
+            const std::string firstLine =
+                (language == Language::Japanese ? endpoint + " を開けません。" : "Can't open " + endpoint) +
+                "\n";
             const std::string text = error.what();
             EXPECT_TRUE(text.starts_with(firstLine) && text.size() > firstLine.size()) << text;
         }

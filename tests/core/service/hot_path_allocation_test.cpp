@@ -148,7 +148,7 @@ TEST(StartUp, TheRunReadsTheEnvironmentsItWasHandedWithoutCopyingThem) {
         const std::uint16_t port = test::freeUdpPort();
         auto environments =
             std::make_shared<const EnvironmentMap>(EnvironmentMap{{u"Device", test::udp(std::move(steps), {}, port)}});
-        SimulationService service(ServiceOptions{folder.path(), false});
+        SimulationService service(ServiceOptions{folder.path(), Language::English});
         service.setFrames({{u"Reply", test::frame({"0x41"})}});
         allocations = 0;
         counting = true;

@@ -25,7 +25,7 @@ TEST(StopGivesUp, AThreadThatDoesNotEndIsLetGoWithEverythingItUses) {
     test::Peer peer;
     const std::uint16_t port = test::freeUdpPort();
     {
-        ServiceOptions options{folder.path(), false};
+        ServiceOptions options{folder.path(), Language::English};
         options.stopWait = std::chrono::milliseconds(50);  // the thread cannot end: any wait is given up
         SimulationService service(options);
         service.setEnvironments(std::make_shared<const EnvironmentMap>(

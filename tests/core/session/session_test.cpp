@@ -96,7 +96,7 @@ protected:
     std::uint16_t otherPort_ = test::freeUdpPort();
     ExecutionTrace trace_{trace_messages::kPrimaryTraceCapacity};
     RecordingSink sink_;
-    Session session_{trace_, sink_, ServiceOptions{traces_.path(), false}};
+    Session session_{trace_, sink_, ServiceOptions{traces_.path(), Language::English}};
 };
 
 // Usability itself is the port settings' rule; the session keeps map order and skips the others.
@@ -253,18 +253,18 @@ TEST_F(SessionTest, AHistoryAboveTheMemoryLimitEndsTheRunWithTheTextAndOpensNoth
     struct Case {
         const char* rule;
         std::uint64_t limit;
-        bool japanese;
+        Language language;
         std::string failure;
     };
     const Case cases[] = {
-        {"every history fits", 8000, false, ""},
-        {"B1 needs one byte more than the limit", 7999, false,
+        {"every history fits", 8000, Language::English, ""},
+        {"B1 needs one byte more than the limit", 7999, Language::English,
          "Can't make the traffic history of B1: recordCapacity 100 and maxRecordLength 64 need 8000 bytes, "
          "more than the limit of 7999 bytes"},
-        {"the first in map order is told", 3999, false,
+        {"the first in map order is told", 3999, Language::English,
          "Can't make the traffic history of A1: recordCapacity 50 and maxRecordLength 64 need 4000 bytes, "
          "more than the limit of 3999 bytes"},
-        {"in the user's language", 3999, true,
+        {"in the user's language", 3999, Language::Japanese,
          "A1 の通信履歴を確保できません。recordCapacity 50、maxRecordLength 64 には 4000 "
          "バイトが必要で、上限の 3999 バイトを超えています。"},
     };
@@ -272,7 +272,7 @@ TEST_F(SessionTest, AHistoryAboveTheMemoryLimitEndsTheRunWithTheTextAndOpensNoth
         const test::TempFolder traces;
         RecordingSink sink;
         {
-            Session session(trace_, sink, ServiceOptions{traces.path(), c.japanese, c.limit});
+            Session session(trace_, sink, ServiceOptions{traces.path(), c.language, c.limit});
             session.open(data_.wide());
             ASSERT_TRUE(session.start()) << c.rule;
             for (int wait = 0; wait < 200 && session.runActive(); ++wait) {  // a run that works goes on
@@ -310,7 +310,7 @@ TEST_F(SessionTest, AHistoryWhoseMemoryCannotBeHadFailsStartWithoutAThread) {
         GTEST_SKIP() << "a sanitizer's allocator aborts instead of throwing";
     }
     writeEnvironment(u"A1", test::freeUdpPort(), 2147483647);
-    Session session(trace_, sink_, ServiceOptions{traces_.path(), false, UINT64_MAX});
+    Session session(trace_, sink_, ServiceOptions{traces_.path(), Language::English, UINT64_MAX});
     session.open(data_.wide());
     if (session.stream(u"A1")->ring().capacity() != 0) {
         GTEST_SKIP() << "this system hands out 172 GB it does not have";

@@ -74,9 +74,11 @@ TEST(RingMemory, ARingAboveTheLimitIsRefusedAndKeepsNothing) {
 
 // The other three texts are checked where a session tells them.
 TEST(RingMemory, TheJapaneseMessageSaysWhenTheMemoryCannotBeHad) {
-    EXPECT_EQ(ringRefusalMessage(u"D1", RingRefusal{2147483647, 1000000000, 35218731810800, 1073741824, false}, true),
-              "D1 の通信履歴を確保できません。recordCapacity 2147483647、maxRecordLength 1000000000 には "
-              "35218731810800 バイトが必要ですが、そのメモリを確保できません。");
+    EXPECT_EQ(
+        ringRefusalMessage(u"D1", RingRefusal{2147483647, 1000000000, 35218731810800, 1073741824, false},
+                           Language::Japanese),
+        "D1 の通信履歴を確保できません。recordCapacity 2147483647、maxRecordLength 1000000000 には "
+        "35218731810800 バイトが必要ですが、そのメモリを確保できません。");
 }
 
 TEST(TrafficStore, PrepareTellsTheFirstRefusedRingInMapOrderAndKeepsTheOthers) {

@@ -24,10 +24,10 @@ Titles titlesOf(const std::vector<ColumnSpec>& columns) {
 }
 
 TEST(UiTexts, ColumnTitlesFollowTheUserLanguage) {
-    const UiTexts& japanese = uiTexts(true);
+    const UiTexts& japanese = uiTexts(Language::Japanese);
     EXPECT_EQ(titlesOf(markListColumns(japanese)), (Titles{u"日時", u"名称"}));
     EXPECT_EQ(titlesOf(recordListColumns(japanese)), (Titles{u"日時", u"長さ", u"Attribute"}));
-    const UiTexts& english = uiTexts(false);
+    const UiTexts& english = uiTexts(Language::English);
     EXPECT_EQ(titlesOf(markListColumns(english)), (Titles{u"Time", u"Name"}));
     EXPECT_EQ(titlesOf(recordListColumns(english)), (Titles{u"Time", u"Length", u"Attribute"}));
     EXPECT_EQ(titlesOf(byteListColumns(english)),
@@ -36,24 +36,26 @@ TEST(UiTexts, ColumnTitlesFollowTheUserLanguage) {
 
 TEST(StatusTexts, PortEventsNameTheEnvironmentAndFollowTheUserLanguage) {
     const std::pair<std::u16string, std::u16string> cases[] = {
-        {captureStoppedStatus(false, u"C:\\run.pcapng", u"No space left on device"),
+        {captureStoppedStatus(Language::English, u"C:\\run.pcapng", u"No space left on device"),
          u"capture stopped: C:\\run.pcapng: No space left on device"},
-        {captureStoppedStatus(true, u"C:\\run.pcapng", u"ディスクがいっぱいです"),
+        {captureStoppedStatus(Language::Japanese, u"C:\\run.pcapng", u"ディスクがいっぱいです"),
          u"キャプチャを停止しました: C:\\run.pcapng: ディスクがいっぱいです"},
-        {portLostStatus(false, u"S1", u"COM3", u"Input/output error"), u"S1: port COM3 lost: Input/output error"},
-        {portLostStatus(true, u"S1", u"COM3", u"デバイスが削除されました"),
+        {portLostStatus(Language::English, u"S1", u"COM3", u"Input/output error"),
+         u"S1: port COM3 lost: Input/output error"},
+        {portLostStatus(Language::Japanese, u"S1", u"COM3", u"デバイスが削除されました"),
          u"S1: ポート COM3 が失われました: デバイスが削除されました"},
-        {datagramsDroppedStatus(false, u"F1", 5120, 8192),
+        {datagramsDroppedStatus(Language::English, u"F1", 5120, 8192),
          u"F1: the system dropped 5120 datagrams (8192 in all): the receive buffer was full"},
-        {datagramsDroppedStatus(false, u"F1", 1, 1), u"F1: the system dropped 1 datagram (1 in all): the receive buffer was full"},
-        {datagramsDroppedStatus(true, u"F1", 5120, 8192),
+        {datagramsDroppedStatus(Language::English, u"F1", 1, 1),
+         u"F1: the system dropped 1 datagram (1 in all): the receive buffer was full"},
+        {datagramsDroppedStatus(Language::Japanese, u"F1", 5120, 8192),
          u"F1: 受信バッファが一杯のため、システムがデータグラムを 5120 個破棄しました (計 8192 個)"},
     };
     for (const auto& [text, expected] : cases) EXPECT_EQ(text, expected);
 }
 
 TEST(TrafficColumns, WidthIsTheMeasuredOrFallbackWidthPlusPaddingExceptForTheFixedNameColumn) {
-    const UiTexts& texts = uiTexts(false);
+    const UiTexts& texts = uiTexts(Language::English);
     const auto mark = markListColumns(texts);
     const auto record = recordListColumns(texts);
     const auto bytes = byteListColumns(texts);

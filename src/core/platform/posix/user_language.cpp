@@ -4,9 +4,11 @@
 
 namespace orvalix::platform {
 
-bool userLanguageIsJapanese() {
+Language userLanguage() {
     // getenv only: setlocale would change the whole process.
-    return localeNameIsJapanese(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
+    return localeNameIsJapanese(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"))
+               ? Language::Japanese
+               : Language::English;
 }
 
 }  // namespace orvalix::platform

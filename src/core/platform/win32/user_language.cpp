@@ -9,8 +9,8 @@ constexpr LANGID kJapanese = 1041;  // 0x0411
 
 }  // namespace
 
-bool userLanguageIsJapanese() {
-    return ::GetUserDefaultLangID() == kJapanese;
+Language userLanguage() {
+    return ::GetUserDefaultLangID() == kJapanese ? Language::Japanese : Language::English;
 }
 
 }  // namespace orvalix::platform

@@ -5,7 +5,7 @@
 
 #include <thread>
 
-#include "core/platform/posix/scheduling_attributes.hpp"
+#include "core/platform/linux/scheduling_attributes.hpp"
 
 namespace orvalix::platform {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <sched.h>
 
-#include "core/platform/posix/scheduling_attributes.hpp"
+#include "core/platform/linux/scheduling_attributes.hpp"
 
 namespace orvalix::platform {
 namespace {

@@ -1,4 +1,4 @@
-#include "core/ports/serial_posix.hpp"
+#include "core/ports/serial_linux.hpp"
 
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -14,8 +14,8 @@
 #include <utility>
 
 #include "core/bytes/byte_buffer.hpp"
+#include "core/ports/serial_bit_rate_linux.hpp"
 #include "core/ports/serial_port.hpp"
-#include "core/ports/serial_posix_bit_rate.hpp"
 #include "core/text/text_conversion.hpp"
 
 namespace orvalix {

@@ -1,4 +1,4 @@
-#include "core/ports/serial_posix_bit_rate.hpp"
+#include "core/ports/serial_bit_rate_linux.hpp"
 
 #include <asm/termbits.h>
 #include <sys/ioctl.h>
