@@ -60,21 +60,7 @@ protected:
 
 class NullSink final : public TrafficSink {
 public:
-    void folderOpened(const Project&, const std::vector<std::u16string>&) override {}
-    void recordPumped(std::u16string_view, const Environment&, std::span<const std::uint8_t>, std::uint64_t,
-                      std::span<const std::uint8_t>) override {}
-    void streamUpdated(std::u16string_view, TrafficStream&, std::int32_t, std::int32_t) override {}
-    void logFileStarted(std::u16string_view, const StartedLog&) override {}
-    void logFileStopped(std::u16string_view, const StoppedLog&) override {}
-    void recordingsRefused(std::u16string_view, std::size_t) override {}
-    void serviceFailed(const std::string&) override {}
-    void portLost(std::u16string_view, std::u16string_view, const std::string&) override {}
-    void datagramsDropped(std::u16string_view, std::uint64_t, std::uint64_t) override {}
-    void connectionOpened(std::u16string_view, const std::string&) override {}
-    void connectionClosed(std::u16string_view, const std::string&) override {}
-    void connectFailed(std::u16string_view, std::u16string_view, const std::string&) override {}
-    void sendsDropped(std::u16string_view, std::uint64_t, std::uint64_t) override {}
-    void recordsLost(std::u16string_view, std::uint64_t, std::uint64_t) override {}
+    void onEvent(const TrafficEvent&) override {}
 };
 
 // A temporary data folder, removed with everything in it at the end.
@@ -163,7 +149,7 @@ std::int32_t pumpPass(ExecutionTrace& trace, TrafficSink& sink, std::mutex& serv
         stream.append(record, time, extra);
         ++appended;
         marks += stream.addMarks(time, extra);
-        sink.recordPumped(kEnvironmentName, environment, record, time, extra);
+        sink.onEvent(RecordPumped{kEnvironmentName, environment, record, time, extra});
         if (capture != nullptr) {
             capture->addRecord(kEnvironmentName, record, time, extra, peer);
         }
@@ -171,12 +157,12 @@ std::int32_t pumpPass(ExecutionTrace& trace, TrafficSink& sink, std::mutex& serv
         for (const StartedLog& log : recorder.triggerStep(dataFolder, kEnvironmentName, environment, stream,
                                                           record, time, extra, pending)
                                          .started) {
-            sink.logFileStarted(kEnvironmentName, log);
+            sink.onEvent(LogFileStarted{kEnvironmentName, log});
         }
         trace.record(messages::kUpdateSavedToDisk);
     }
     if (appended > 0 || marks > 0) {
-        sink.streamUpdated(kEnvironmentName, stream, marks, appended);
+        sink.onEvent(StreamUpdated{kEnvironmentName, stream, marks, appended});
     }
     trace.record(messages::kUpdateUpdatedWindow);
     recorder.flush(kEnvironmentName, pending);

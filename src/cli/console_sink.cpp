@@ -36,105 +36,106 @@ const EnvironmentTotals* ConsoleSink::totals(std::u16string_view environment) co
     return found == totals_.end() ? nullptr : &found->second;
 }
 
-void ConsoleSink::folderOpened(const Project& project, const std::vector<std::u16string>& usableEnvironments) {
-    // A new folder starts new totals.
-    order_.clear();
-    totals_.clear();
-    console_.out << "Data folder: " << toNarrow(project.dataFolder) << "\n";
-    for (const std::u16string& name : usableEnvironments) {
-        totalsOf(name);
-        const auto environment = project.environments->find(name);
-        if (environment == project.environments->end()) {
-            continue;
-        }
-        console_.out << "  " << toNarrow(name) << ": " << describePort(environment->second.port) << "\n";
+void ConsoleSink::onEvent(const TrafficEvent& event) {
+    const auto show = EventHandlers{
+        [&](const FolderOpened& opened) {
+            // A new folder starts new totals.
+            order_.clear();
+            totals_.clear();
+            console_.out << "Data folder: " << toNarrow(opened.project.dataFolder) << "\n";
+            const EnvironmentMap& environments = *opened.project.environments;
+            for (const std::u16string& name : opened.usableEnvironments) {
+                totalsOf(name);
+                const auto environment = environments.find(name);
+                if (environment == environments.end()) {
+                    continue;
+                }
+                console_.out << "  " << toNarrow(name) << ": " << describePort(environment->second.port) << "\n";
+            }
+            console_.out.flush();
+        },
+        [&](const RecordPumped& record) {
+            EnvironmentTotals& totals = totalsOf(record.environment);
+            if ((attribute(record.extra) & kReceivedAttribute) != 0) {
+                ++totals.received;
+            } else {
+                ++totals.sent;
+            }
+            const std::size_t conditions = record.settings.namedConditions.size();
+            for (std::size_t i = 0; i < conditions; ++i) {
+                totals.marks += markBit(record.extra, conditions, i) ? 1 : 0;
+            }
+            if (!quiet_) {
+                console_.out << formatRecordLine(record.environment, record.settings, record.data, record.time,
+                                                 record.extra)
+                             << "\n";
+            }
+        },
+        [&](const StreamUpdated&) {
+            // Lines are printed per record; a tick's end is when they reach the terminal.
+            console_.out.flush();
+        },
+        [&](const LogFileStarted& started) {
+            if (!started.log.path.empty()) {
+                ++totalsOf(started.environment).logFiles;
+            }
+            console_.out << startedLogNotice(started.environment, started.log) << "\n";
+        },
+        [&](const LogFileStopped& stopped) {
+            ++totalsOf(stopped.environment).logFilesStopped;
+            console_.out << stoppedLogNotice(stopped.environment, stopped.log) << "\n";
+        },
+        [&](const RecordingsRefused& refused) {
+            totalsOf(refused.environment).recordingsRefused += static_cast<std::int64_t>(refused.refused);
+            console_.out << refusedRecordingsNotice(refused.environment, refused.refused) << "\n";
+        },
+        [&](const ServiceFailed& failed) {
+            serviceError_ = failed.text;
+            console_.err << withoutLineEnd(failed.text) << "\n";
+            console_.err.flush();
+        },
+        [&](const PortLost& lost) {
+            totalsOf(lost.environment).portLost = true;
+            console_.out << toNarrow(lost.environment) << " port " << toNarrow(lost.port) << " lost: " << lost.reason
+                         << "\n";
+            console_.out.flush();
+        },
+        // Connection events are no records: they print under --quiet too, and at once.
+        [&](const ConnectionOpened& opened) {
+            ++totalsOf(opened.environment).connections;
+            console_.out << connectionOpenedNotice(opened.environment, opened.peer, Language::English) << "\n";
+            console_.out.flush();
+        },
+        [&](const ConnectionClosed& closed) {
+            console_.out << connectionClosedNotice(closed.environment, closed.peer, Language::English) << "\n";
+            console_.out.flush();
+        },
+        [&](const ConnectFailed& failed) {
+            console_.out << connectFailedNotice(failed.environment, failed.port, failed.reason, Language::English) << "\n";
+            console_.out.flush();
+        },
+        [&](const LossCounted& loss) { tellLoss(loss); },
+    };
+    std::visit(show, event);
+}
+
+void ConsoleSink::tellLoss(const LossCounted& loss) {
+    EnvironmentTotals& totals = totalsOf(loss.environment);
+    switch (loss.kind) {
+    case Loss::datagrams:
+        totals.droppedDatagrams = loss.total;
+        console_.out << toNarrow(loss.environment) << " the system dropped " << plural(loss.added, "datagram")
+                     << " (" << loss.total << " in all): the socket's receive buffer was full\n";
+        return;
+    case Loss::sends:
+        totals.droppedSends = loss.total;
+        console_.out << sendsDroppedNotice(loss.environment, loss.added, loss.total, Language::English) << "\n";
+        return;
+    case Loss::records:
+        totals.lostRecords = loss.total;
+        console_.out << recordsLostNotice(loss.environment, loss.added, loss.total, Language::English) << "\n";
+        return;
     }
-    console_.out.flush();
-}
-
-void ConsoleSink::recordPumped(std::u16string_view environment, const Environment& settings,
-                               std::span<const std::uint8_t> data, std::uint64_t time,
-                               std::span<const std::uint8_t> extra) {
-    EnvironmentTotals& totals = totalsOf(environment);
-    if ((attribute(extra) & kReceivedAttribute) != 0) {
-        ++totals.received;
-    } else {
-        ++totals.sent;
-    }
-    const std::size_t conditions = settings.namedConditions.size();
-    for (std::size_t i = 0; i < conditions; ++i) {
-        totals.marks += markBit(extra, conditions, i) ? 1 : 0;
-    }
-    if (!quiet_) {
-        console_.out << formatRecordLine(environment, settings, data, time, extra) << "\n";
-    }
-}
-
-void ConsoleSink::streamUpdated(std::u16string_view, TrafficStream&, std::int32_t, std::int32_t) {
-    // Lines are printed per record; a tick's end is when they reach the terminal.
-    console_.out.flush();
-}
-
-void ConsoleSink::logFileStarted(std::u16string_view environment, const StartedLog& log) {
-    if (!log.path.empty()) {
-        ++totalsOf(environment).logFiles;
-    }
-    console_.out << startedLogNotice(environment, log) << "\n";
-}
-
-void ConsoleSink::logFileStopped(std::u16string_view environment, const StoppedLog& log) {
-    ++totalsOf(environment).logFilesStopped;
-    console_.out << stoppedLogNotice(environment, log) << "\n";
-}
-
-void ConsoleSink::recordingsRefused(std::u16string_view environment, std::size_t refused) {
-    totalsOf(environment).recordingsRefused += static_cast<std::int64_t>(refused);
-    console_.out << refusedRecordingsNotice(environment, refused) << "\n";
-}
-
-void ConsoleSink::serviceFailed(const std::string& text) {
-    serviceError_ = text;
-    console_.err << withoutLineEnd(text) << "\n";
-    console_.err.flush();
-}
-
-void ConsoleSink::portLost(std::u16string_view environment, std::u16string_view port, const std::string& reason) {
-    totalsOf(environment).portLost = true;
-    console_.out << toNarrow(environment) << " port " << toNarrow(port) << " lost: " << reason << "\n";
-    console_.out.flush();
-}
-
-void ConsoleSink::datagramsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) {
-    totalsOf(environment).droppedDatagrams = total;
-    console_.out << toNarrow(environment) << " the system dropped " << plural(added, "datagram") << " (" << total
-                 << " in all): the socket's receive buffer was full\n";
-}
-
-// Connection events are no records: they print under --quiet too, and at once.
-void ConsoleSink::connectionOpened(std::u16string_view environment, const std::string& peer) {
-    ++totalsOf(environment).connections;
-    console_.out << connectionOpenedNotice(environment, peer, Language::English) << "\n";
-    console_.out.flush();
-}
-
-void ConsoleSink::connectionClosed(std::u16string_view environment, const std::string& peer) {
-    console_.out << connectionClosedNotice(environment, peer, Language::English) << "\n";
-    console_.out.flush();
-}
-
-void ConsoleSink::connectFailed(std::u16string_view environment, std::u16string_view port, const std::string& reason) {
-    console_.out << connectFailedNotice(environment, port, reason, Language::English) << "\n";
-    console_.out.flush();
-}
-
-void ConsoleSink::sendsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) {
-    totalsOf(environment).droppedSends = total;
-    console_.out << sendsDroppedNotice(environment, added, total, Language::English) << "\n";
-}
-
-void ConsoleSink::recordsLost(std::u16string_view environment, std::uint64_t added, std::uint64_t total) {
-    totalsOf(environment).lostRecords = total;
-    console_.out << recordsLostNotice(environment, added, total, Language::English) << "\n";
 }
 
 void ConsoleSink::printSummary() const {

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <map>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,23 +37,7 @@ class ConsoleSink final : public TrafficSink {
 public:
     ConsoleSink(Console console, bool quiet);
 
-    void folderOpened(const Project& project, const std::vector<std::u16string>& usableEnvironments) override;
-    void recordPumped(std::u16string_view environment, const Environment& settings,
-                      std::span<const std::uint8_t> data, std::uint64_t time,
-                      std::span<const std::uint8_t> extra) override;
-    void streamUpdated(std::u16string_view environment, TrafficStream& stream, std::int32_t addedMarks,
-                       std::int32_t appendedRecords) override;
-    void logFileStarted(std::u16string_view environment, const StartedLog& log) override;
-    void logFileStopped(std::u16string_view environment, const StoppedLog& log) override;
-    void recordingsRefused(std::u16string_view environment, std::size_t refused) override;
-    void serviceFailed(const std::string& text) override;
-    void portLost(std::u16string_view environment, std::u16string_view port, const std::string& reason) override;
-    void datagramsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) override;
-    void connectionOpened(std::u16string_view environment, const std::string& peer) override;
-    void connectionClosed(std::u16string_view environment, const std::string& peer) override;
-    void connectFailed(std::u16string_view environment, std::u16string_view port, const std::string& reason) override;
-    void sendsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) override;
-    void recordsLost(std::u16string_view environment, std::uint64_t added, std::uint64_t total) override;
+    void onEvent(const TrafficEvent& event) override;
 
     void printSummary() const;
 
@@ -64,6 +47,7 @@ public:
 
 private:
     EnvironmentTotals& totalsOf(std::u16string_view environment);
+    void tellLoss(const LossCounted& loss);
 
     Console console_;
     bool quiet_;

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <ostream>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,23 +18,7 @@ class JsonLinesSink final : public TrafficSink {
 public:
     JsonLinesSink(std::ostream& out, bool quiet, ConsoleSink& text);
 
-    void folderOpened(const Project& project, const std::vector<std::u16string>& usableEnvironments) override;
-    void recordPumped(std::u16string_view environment, const Environment& settings,
-                      std::span<const std::uint8_t> data, std::uint64_t time,
-                      std::span<const std::uint8_t> extra) override;
-    void streamUpdated(std::u16string_view environment, TrafficStream& stream, std::int32_t addedMarks,
-                       std::int32_t appendedRecords) override;
-    void logFileStarted(std::u16string_view environment, const StartedLog& log) override;
-    void logFileStopped(std::u16string_view environment, const StoppedLog& log) override;
-    void recordingsRefused(std::u16string_view environment, std::size_t refused) override;
-    void serviceFailed(const std::string& text) override;
-    void portLost(std::u16string_view environment, std::u16string_view port, const std::string& reason) override;
-    void datagramsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) override;
-    void connectionOpened(std::u16string_view environment, const std::string& peer) override;
-    void connectionClosed(std::u16string_view environment, const std::string& peer) override;
-    void connectFailed(std::u16string_view environment, std::u16string_view port, const std::string& reason) override;
-    void sendsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) override;
-    void recordsLost(std::u16string_view environment, std::uint64_t added, std::uint64_t total) override;
+    void onEvent(const TrafficEvent& event) override;
 
 private:
     // Starts line_ as {"type":TYPE, then its "environment".
@@ -52,9 +35,8 @@ private:
     // that have one.
     void writeAtOnce(std::string_view type, std::u16string_view environment, std::string_view key,
                      const std::string& value, const std::string* reason = nullptr);
-    // The counts events: "added" since the last one, "total" since the run started.
-    void writeCounts(std::string_view type, std::u16string_view environment, std::uint64_t added,
-                     std::uint64_t total);
+    // One line per record, unless quiet.
+    void writeFrame(const RecordPumped& record);
 
     std::ostream& out_;
     bool quiet_;

@@ -103,19 +103,22 @@ TEST(ConsoleSink, PrintsEachEventAndSumsThemUpPerEnvironment) {
     for (const bool quiet : {false, true}) {
         std::ostringstream out;
         ConsoleSink sink({out, err}, quiet);
-        sink.folderOpened(sinkProject(), {u"D1", u"F1", u"G1"});
+        sink.onEvent(FolderOpened{sinkProject(), {u"D1", u"F1", u"G1"}});
         for (const auto& [attribute, marks] : {std::pair{kReceivedAttribute, std::vector<std::size_t>{0, 1}},
                                                {0U, {}}, {kReceivedAttribute | 0x02, {1}}}) {
-            sink.recordPumped(u"D1", kSinkEnvironment, Bytes{1, 2}, kTime, test::makeExtra(2, attribute, marks));
+            sink.onEvent(
+                RecordPumped{u"D1", kSinkEnvironment, Bytes{1, 2}, kTime, test::makeExtra(2, attribute, marks)});
         }
-        sink.logFileStarted(u"D1", StartedLog{u"Alarm", log, {}});
-        sink.logFileStarted(u"D1", StartedLog{u"Alarm", {}, {}});
-        sink.logFileStarted(u"D1", StartedLog{u"Alarm", {}, std::make_error_code(std::errc::filename_too_long)});
-        sink.logFileStopped(u"D1", StoppedLog{u"Alarm", log, 7, std::make_error_code(std::errc::no_space_on_device)});
-        sink.recordingsRefused(u"D1", 936);
-        sink.portLost(u"D1", u"/dev/ttyUSB0", "Input/output error");
-        sink.datagramsDropped(u"F1", 1, 1);
-        sink.datagramsDropped(u"F1", 5120, 8192);
+        sink.onEvent(LogFileStarted{u"D1", StartedLog{u"Alarm", log, {}}});
+        sink.onEvent(LogFileStarted{u"D1", StartedLog{u"Alarm", {}, {}}});
+        const std::error_code tooLong = std::make_error_code(std::errc::filename_too_long);
+        const std::error_code full = std::make_error_code(std::errc::no_space_on_device);
+        sink.onEvent(LogFileStarted{u"D1", StartedLog{u"Alarm", {}, tooLong}});
+        sink.onEvent(LogFileStopped{u"D1", StoppedLog{u"Alarm", log, 7, full}});
+        sink.onEvent(RecordingsRefused{u"D1", 936});
+        sink.onEvent(PortLost{u"D1", u"/dev/ttyUSB0", "Input/output error"});
+        sink.onEvent(LossCounted{Loss::datagrams, u"F1", 1, 1});
+        sink.onEvent(LossCounted{Loss::datagrams, u"F1", 5120, 8192});
         sink.printSummary();
         const std::string text = out.str();
         const std::regex recordLine("D1 .* [RT]X 2 .*\\n");
@@ -200,14 +203,14 @@ TEST(RunCommand, MaxRingMemoryLimitsEachHistory) {
 TEST(ConsoleSink, PortEventsGetALineEachAndTheSummaryCountsConnectionsUnsentFramesAndLostRecords) {
     std::ostringstream out, err;
     ConsoleSink sink({out, err}, true);
-    sink.folderOpened(sinkProject(), {u"D1"});
-    sink.connectFailed(u"D1", u"tcp-client://127.0.0.1:502", "Connection refused");
-    sink.connectionOpened(u"D1", "127.0.0.1:502");
-    sink.connectionClosed(u"D1", "127.0.0.1:502");
-    sink.connectionOpened(u"D1", "");
-    sink.sendsDropped(u"D1", 1, 1);
-    sink.sendsDropped(u"D1", 3, 4);
-    sink.recordsLost(u"D1", 2, 9);
+    sink.onEvent(FolderOpened{sinkProject(), {u"D1"}});
+    sink.onEvent(ConnectFailed{u"D1", u"tcp-client://127.0.0.1:502", "Connection refused"});
+    sink.onEvent(ConnectionOpened{u"D1", "127.0.0.1:502"});
+    sink.onEvent(ConnectionClosed{u"D1", "127.0.0.1:502"});
+    sink.onEvent(ConnectionOpened{u"D1", ""});
+    sink.onEvent(LossCounted{Loss::sends, u"D1", 1, 1});
+    sink.onEvent(LossCounted{Loss::sends, u"D1", 3, 4});
+    sink.onEvent(LossCounted{Loss::records, u"D1", 2, 9});
     sink.printSummary();
     EXPECT_TRUE(out.str().ends_with("D1 no connection on tcp-client://127.0.0.1:502: Connection refused\n"
                                     "D1 connected 127.0.0.1:502\n"
@@ -226,7 +229,7 @@ TEST(ConsoleSink, PortEventsGetALineEachAndTheSummaryCountsConnectionsUnsentFram
 TEST(ConsoleSink, ServiceErrorGoesToTheErrorStreamOnOneLine) {
     std::ostringstream out, err;
     ConsoleSink sink({out, err}, false);
-    sink.serviceFailed("Access is denied.\r\n");
+    sink.onEvent(ServiceFailed{"Access is denied.\r\n"});
     EXPECT_EQ(err.str(), "Access is denied.\n");
 }
 

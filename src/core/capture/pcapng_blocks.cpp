@@ -79,15 +79,28 @@ void putEndOfOptions(std::vector<std::uint8_t>& out) {
     put16(out, 0);
 }
 
-// Opens a block; finish() writes both length fields once the body is in.
-std::size_t beginBlock(std::vector<std::uint8_t>& out, std::uint32_t type) {
-    const std::size_t start = out.size();
-    put32(out, type);
-    put32(out, 0);
-    return start;
+// Options whose value is one number: no padding, the value fills whole 32-bit words.
+void putOption32(std::vector<std::uint8_t>& out, std::uint16_t code, std::uint32_t value) {
+    put16(out, code);
+    put16(out, static_cast<std::uint16_t>(sizeof value));
+    put32(out, value);
 }
 
-void finishBlock(std::vector<std::uint8_t>& out, std::size_t start) {
+void putOption64(std::vector<std::uint8_t>& out, std::uint16_t code, std::uint64_t value) {
+    put16(out, code);
+    put16(out, static_cast<std::uint16_t>(sizeof value));
+    put64(out, value);
+}
+
+// One block: its type, its length before and after what fill() puts in, and the end of its
+// options.
+template <typename Fill>
+void appendBlock(std::vector<std::uint8_t>& out, std::uint32_t type, Fill fill) {
+    const std::size_t start = out.size();
+    put32(out, type);
+    put32(out, 0);  // the length, filled in below
+    fill();
+    putEndOfOptions(out);
     const auto total = static_cast<std::uint32_t>(out.size() - start + 4);
     put32(out, total);
     for (std::size_t i = 0; i < 4; ++i) {
@@ -98,55 +111,47 @@ void finishBlock(std::vector<std::uint8_t>& out, std::size_t start) {
 }  // namespace
 
 void appendSectionHeader(std::vector<std::uint8_t>& out, std::string_view application) {
-    const std::size_t start = beginBlock(out, kSectionHeaderType);
-    put32(out, kByteOrderMagic);
-    put16(out, 1);
-    put16(out, 0);
-    put64(out, ~std::uint64_t{0});  // section length not given
-    putTextOption(out, kShbUserAppl, application);
-    putEndOfOptions(out);
-    finishBlock(out, start);
+    appendBlock(out, kSectionHeaderType, [&] {
+        put32(out, kByteOrderMagic);
+        put16(out, 1);
+        put16(out, 0);
+        put64(out, ~std::uint64_t{0});  // section length not given
+        putTextOption(out, kShbUserAppl, application);
+    });
 }
 
 void appendInterfaceDescription(std::vector<std::uint8_t>& out, const InterfaceDescription& interface) {
-    const std::size_t start = beginBlock(out, kInterfaceDescriptionType);
-    put16(out, interface.linkType);
-    put16(out, 0);
-    put32(out, 0);  // no snap length: records are kept whole
-    putTextOption(out, kIfName, interface.name);
-    putTextOption(out, kIfDescription, interface.description);
-    const std::uint8_t resolution[] = {kTenthsOfMicroseconds};
-    putOption(out, kIfTsresol, resolution);
-    putEndOfOptions(out);
-    finishBlock(out, start);
+    appendBlock(out, kInterfaceDescriptionType, [&] {
+        put16(out, interface.linkType);
+        put16(out, 0);
+        put32(out, 0);  // no snap length: records are kept whole
+        putTextOption(out, kIfName, interface.name);
+        putTextOption(out, kIfDescription, interface.description);
+        const std::uint8_t resolution[] = {kTenthsOfMicroseconds};
+        putOption(out, kIfTsresol, resolution);
+    });
 }
 
 void appendEnhancedPacket(std::vector<std::uint8_t>& out, const EnhancedPacket& packet) {
-    const std::size_t start = beginBlock(out, kEnhancedPacketType);
-    put32(out, packet.interfaceId);
-    putTimestamp(out, packet.timestamp);
-    put32(out, static_cast<std::uint32_t>(packet.packet.size()));
-    put32(out, static_cast<std::uint32_t>(packet.packet.size()));
-    putBytes(out, packet.packet);
-    padTo32Bits(out);
-    putTextOption(out, kOptComment, packet.comment);
-    std::vector<std::uint8_t> flags;
-    put32(flags, packet.inbound ? kInbound : kOutbound);
-    putOption(out, kEpbFlags, flags);
-    putEndOfOptions(out);
-    finishBlock(out, start);
+    appendBlock(out, kEnhancedPacketType, [&] {
+        put32(out, packet.interfaceId);
+        putTimestamp(out, packet.timestamp);
+        put32(out, static_cast<std::uint32_t>(packet.packet.size()));
+        put32(out, static_cast<std::uint32_t>(packet.packet.size()));
+        putBytes(out, packet.packet);
+        padTo32Bits(out);
+        putTextOption(out, kOptComment, packet.comment);
+        putOption32(out, kEpbFlags, packet.inbound ? kInbound : kOutbound);
+    });
 }
 
 void appendInterfaceStatistics(std::vector<std::uint8_t>& out, const InterfaceStatistics& statistics) {
-    const std::size_t start = beginBlock(out, kInterfaceStatisticsType);
-    put32(out, statistics.interfaceId);
-    putTimestamp(out, statistics.timestamp);
-    putTextOption(out, kOptComment, statistics.comment);
-    std::vector<std::uint8_t> dropped;
-    put64(dropped, statistics.dropped);
-    putOption(out, kIsbIfdrop, dropped);
-    putEndOfOptions(out);
-    finishBlock(out, start);
+    appendBlock(out, kInterfaceStatisticsType, [&] {
+        put32(out, statistics.interfaceId);
+        putTimestamp(out, statistics.timestamp);
+        putTextOption(out, kOptComment, statistics.comment);
+        putOption64(out, kIsbIfdrop, statistics.dropped);
+    });
 }
 
 std::uint64_t unixTime100ns(std::uint64_t fileTime) {

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "core/ports/socket_address_posix.hpp"
 #include "core/ports/tcp_socket.hpp"
 #include "core/ports/udp_socket.hpp"
 
@@ -28,12 +29,6 @@ int descriptor(const SocketHandle& handle) { return static_cast<int>(handle.get(
 std::uint32_t lastError() { return static_cast<std::uint32_t>(errno); }
 
 bool wouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
-
-sockaddr_in toSockaddr(const SocketAddress& address) {
-    sockaddr_in result{};
-    std::memcpy(&result, address.bytes.data(), sizeof result);
-    return result;
-}
 
 bool setOption(int fd, int level, int name) {
     const int one = 1;
@@ -151,14 +146,7 @@ TcpAccepted TcpListener::accept() {
     return {std::nullopt, lastError()};
 }
 
-std::uint16_t TcpListener::localPort() const {
-    sockaddr_in local{};
-    socklen_t length = sizeof local;
-    if (::getsockname(descriptor(handle_), reinterpret_cast<sockaddr*>(&local), &length) != 0) {
-        return 0;
-    }
-    return ntohs(local.sin_port);
-}
+std::uint16_t TcpListener::localPort() const { return boundPort(descriptor(handle_)); }
 
 TcpConnector TcpConnector::start(std::uint32_t address, std::uint16_t port) {
     const SocketAddress peer = ipv4SocketAddress(address, port);

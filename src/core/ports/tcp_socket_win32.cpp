@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 
+#include "core/ports/socket_address_win32.hpp"
 #include "core/ports/tcp_socket.hpp"
 #include "core/ports/udp_socket.hpp"
 
@@ -16,12 +17,6 @@ std::uint32_t lastError() { return static_cast<std::uint32_t>(::WSAGetLastError(
 
 // A single call handles at most INT_MAX bytes; frames are far shorter.
 int lengthOf(std::size_t size) { return static_cast<int>(std::min<std::size_t>(size, INT_MAX)); }
-
-sockaddr_in toSockaddr(const SocketAddress& address) {
-    sockaddr_in result{};
-    std::memcpy(&result, address.bytes.data(), sizeof result);
-    return result;
-}
 
 bool setOption(SOCKET socket, int level, int name) {
     const BOOL on = TRUE;
@@ -123,14 +118,7 @@ TcpAccepted TcpListener::accept() {
     }
 }
 
-std::uint16_t TcpListener::localPort() const {
-    sockaddr_in local{};
-    int length = sizeof local;
-    if (::getsockname(nativeSocket(handle_), reinterpret_cast<sockaddr*>(&local), &length) != 0) {
-        return 0;
-    }
-    return ntohs(local.sin_port);
-}
+std::uint16_t TcpListener::localPort() const { return boundPort(nativeSocket(handle_)); }
 
 TcpConnector TcpConnector::start(std::uint32_t address, std::uint16_t port) {
     const SocketAddress peer = ipv4SocketAddress(address, port);

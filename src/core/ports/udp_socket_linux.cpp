@@ -10,18 +10,12 @@
 #include <cstring>
 #include <utility>
 
+#include "core/ports/socket_address_posix.hpp"
+
 namespace orvalix {
 namespace {
 
-static_assert(sizeof(sockaddr_in) == sizeof(SocketAddress::bytes));
-
 int descriptor(std::intptr_t handle) { return static_cast<int>(handle); }
-
-sockaddr_in toSockaddr(const SocketAddress& address) {
-    sockaddr_in result{};
-    std::memcpy(&result, address.bytes.data(), sizeof result);
-    return result;
-}
 
 }  // namespace
 
@@ -113,13 +107,6 @@ void UdpSocket::send(std::span<const std::uint8_t> data, const SocketAddress& de
              sizeof to);
 }
 
-std::uint16_t UdpSocket::localPort() const {
-    sockaddr_in local{};
-    socklen_t length = sizeof local;
-    if (::getsockname(descriptor(handle_), reinterpret_cast<sockaddr*>(&local), &length) != 0) {
-        return 0;
-    }
-    return ntohs(local.sin_port);
-}
+std::uint16_t UdpSocket::localPort() const { return boundPort(descriptor(handle_)); }
 
 }  // namespace orvalix

@@ -7,18 +7,12 @@
 #include <cstring>
 #include <utility>
 
+#include "core/ports/socket_address_win32.hpp"
+
 namespace orvalix {
 namespace {
 
-static_assert(sizeof(sockaddr_in) == sizeof(SocketAddress::bytes));
-
 SOCKET nativeSocket(std::intptr_t handle) { return static_cast<SOCKET>(handle); }
-
-sockaddr_in toSockaddr(const SocketAddress& address) {
-    sockaddr_in result{};
-    std::memcpy(&result, address.bytes.data(), sizeof result);
-    return result;
-}
 
 // Windows reports an ICMP port-unreachable for an earlier send as a failure of the next
 // receive on the socket, again and again while such replies arrive; a simulator that
@@ -106,13 +100,6 @@ void UdpSocket::send(std::span<const std::uint8_t> data, const SocketAddress& de
              0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
 }
 
-std::uint16_t UdpSocket::localPort() const {
-    sockaddr_in local{};
-    int length = sizeof local;
-    if (::getsockname(nativeSocket(handle_), reinterpret_cast<sockaddr*>(&local), &length) != 0) {
-        return 0;
-    }
-    return ntohs(local.sin_port);
-}
+std::uint16_t UdpSocket::localPort() const { return boundPort(nativeSocket(handle_)); }
 
 }  // namespace orvalix

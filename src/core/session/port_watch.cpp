@@ -43,14 +43,15 @@ void PortWatch::look(std::u16string_view environment, const Environment& setting
     Seen& seen = entry->second;
 
     if (const auto dropped = seen.droppedDatagrams.look(health.droppedDatagrams, nowMs, finalLook)) {
-        sink.datagramsDropped(environment, dropped->added, dropped->total);
+        sink.onEvent(LossCounted{Loss::datagrams, environment, dropped->added, dropped->total});
     }
 
     const ConnectionHealth& connections = health.connections;
     const bool newFailures = connections.failureRuns != seen.failureRuns;
     seen.failureRuns = connections.failureRuns;
     const auto tellFailures = [&] {
-        sink.connectFailed(environment, settings.port.name, platform::systemErrorText(connections.failureError));
+        sink.onEvent(
+            ConnectFailed{environment, settings.port.name, platform::systemErrorText(connections.failureError)});
     };
     // A port connected now has failed before it connected; one that is not, after its last
     // connection ended. (A client tries again a second after either, so both seldom fall
@@ -63,12 +64,12 @@ void PortWatch::look(std::u16string_view environment, const Environment& setting
         tellFailures();
     }
     if (const auto dropped = seen.droppedSends.look(connections.droppedSends, nowMs, finalLook)) {
-        sink.sendsDropped(environment, dropped->added, dropped->total);
+        sink.onEvent(LossCounted{Loss::sends, environment, dropped->added, dropped->total});
     }
 
     if (health.lostError != 0 && !seen.lostReported) {
         seen.lostReported = true;
-        sink.portLost(environment, settings.port.name, platform::systemErrorText(health.lostError));
+        sink.onEvent(PortLost{environment, settings.port.name, platform::systemErrorText(health.lostError)});
     }
 }
 
@@ -78,10 +79,10 @@ void PortWatch::tellConnections(std::u16string_view environment, const Connectio
     for (;;) {
         if (seen.closed != seen.opened && seen.closed != health.closed) {
             ++seen.closed;
-            sink.connectionClosed(environment, peerText(health, seen.closed));
+            sink.onEvent(ConnectionClosed{environment, peerText(health, seen.closed)});
         } else if (seen.opened != health.opened) {
             ++seen.opened;
-            sink.connectionOpened(environment, peerText(health, seen.opened));
+            sink.onEvent(ConnectionOpened{environment, peerText(health, seen.opened)});
         } else {
             return;
         }

@@ -84,7 +84,7 @@ void Session::open(std::u16string_view dataFolder) {
         const Environment& environment = s.project.environments->find(name)->second;
         s.streams.emplace(name, std::make_unique<TrafficStream>(environment, s.ringMemoryLimit));  // made reset
     }
-    s.sink.folderOpened(s.project, s.usable);
+    s.sink.onEvent(FolderOpened{s.project, s.usable});
 }
 
 bool Session::start() {
@@ -97,7 +97,7 @@ bool Session::start() {
     if (s.usable.empty()) {
         const std::string text = noUsableEnvironmentMessage(s.project, s.language);
         s.trace.record(text);
-        s.sink.serviceFailed(text);
+        s.sink.onEvent(ServiceFailed{text});
         return true;
     }
     for (auto& [name, stream] : s.streams) {
@@ -119,7 +119,7 @@ bool Session::start() {
         if (memoryMissing()) {
             const std::string text = ringRefusalMessage(name, *history.refusal(), s.language);
             s.trace.record(text);
-            s.sink.serviceFailed(text);
+            s.sink.onEvent(ServiceFailed{text});
             return true;
         }
     }
@@ -130,7 +130,7 @@ bool Session::start() {
     if (const std::error_code error = s.service.start()) {
         const std::string text = "Can't start the service thread: " + std::system_category().message(error.value());
         s.trace.record(text);
-        s.sink.serviceFailed(text);
+        s.sink.onEvent(ServiceFailed{text});
         return true;
     }
     s.lastFrameCheck = platform::performanceCounter();
@@ -177,7 +177,7 @@ void Session::tick() {
         const std::uint64_t total = s.service.recordsLost(name);
         std::uint64_t& told = s.toldLost[name];
         if (total > told) {
-            s.sink.recordsLost(name, total - told, total);
+            s.sink.onEvent(LossCounted{Loss::records, name, total - told, total});
             s.capture.addLost(name, total - told, total, platform::currentFileTime());
             told = total;
         }
@@ -212,7 +212,7 @@ void Session::tick() {
     const std::string error = s.service.lastError();
     if (!error.empty()) {
         s.trace.record(error);
-        s.sink.serviceFailed(error);
+        s.sink.onEvent(ServiceFailed{error});
     }
     s.service.stop();
     s.pumpArmed = false;

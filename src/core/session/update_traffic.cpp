@@ -40,7 +40,7 @@ void updateTraffic(const PumpParts& parts, std::u16string_view name, const Envir
             stream->append(record, time, extra);
             ++appended;
             marks += stream->addMarks(time, extra);
-            parts.sink.recordPumped(name, environment, record, time, extra);
+            parts.sink.onEvent(RecordPumped{name, environment, record, time, extra});
         }
         if (parts.capture != nullptr) {
             parts.capture->addRecord(name, record, time, extra, peer);
@@ -52,24 +52,24 @@ void updateTraffic(const PumpParts& parts, std::u16string_view name, const Envir
             const TriggerOutcome outcome = parts.recorder.triggerStep(parts.dataFolder, name, environment, *stream,
                                                                       record, time, extra, pending);
             for (const StartedLog& log : outcome.started) {
-                parts.sink.logFileStarted(name, log);
+                parts.sink.onEvent(LogFileStarted{name, log});
             }
             for (const StoppedLog& log : outcome.stopped) {
-                parts.sink.logFileStopped(name, log);
+                parts.sink.onEvent(LogFileStopped{name, log});
             }
             if (outcome.refused > 0) {
-                parts.sink.recordingsRefused(name, outcome.refused);
+                parts.sink.onEvent(RecordingsRefused{name, outcome.refused});
             }
         }
         parts.trace.record(messages::kUpdateSavedToDisk);
     }
 
     if (stream != nullptr && (appended > 0 || marks > 0)) {
-        parts.sink.streamUpdated(name, *stream, marks, appended);
+        parts.sink.onEvent(StreamUpdated{name, *stream, marks, appended});
     }
     parts.trace.record(messages::kUpdateUpdatedWindow);
     for (const StoppedLog& log : parts.recorder.flush(name, pending)) {
-        parts.sink.logFileStopped(name, log);
+        parts.sink.onEvent(LogFileStopped{name, log});
     }
     parts.trace.record(messages::kUpdateSavedAfterTrigger);
 }

@@ -285,7 +285,7 @@ void MainWindow::openFolder(std::u16string_view folder) {
     session_.open(folder);  // calls folderOpened, which makes the new windows
 }
 
-void MainWindow::folderOpened(const orvalix::Project&, const std::vector<std::u16string>& usable) {
+void MainWindow::folderOpened(const std::vector<std::u16string>& usable) {
     updateTitle();
     for (const std::u16string& name : usable) {
         windows_.emplace(name, makeTrafficWindow(name));
@@ -369,26 +369,46 @@ void MainWindow::updateTitle() {
     ::SetWindowTextW(handle(), wide(title));
 }
 
-void MainWindow::streamUpdated(std::u16string_view environment, orvalix::TrafficStream&, std::int32_t addedMarks,
-                               std::int32_t appendedRecords) {
-    const auto found = windows_.find(environment);
-    if (found != windows_.end()) {
-        found->second->refresh(addedMarks, appendedRecords);
-    }
-}
-
-void MainWindow::logFileStarted(std::u16string_view environment, const orvalix::StartedLog& log) {
-    if (log.path.empty()) {
-        showStatus(orvalix::toWide(orvalix::startedLogNotice(environment, log)));  // the recording has no file: say so
-    }
-}
-
-void MainWindow::logFileStopped(std::u16string_view environment, const orvalix::StoppedLog& log) {
-    showStatus(orvalix::toWide(orvalix::stoppedLogNotice(environment, log)));
-}
-
-void MainWindow::recordingsRefused(std::u16string_view environment, std::size_t refused) {
-    showStatus(orvalix::toWide(orvalix::refusedRecordingsNotice(environment, refused)));
+void MainWindow::onEvent(const orvalix::TrafficEvent& event) {
+    using namespace orvalix;
+    const auto show = EventHandlers{
+        [&](const FolderOpened& opened) { folderOpened(opened.usableEnvironments); },
+        [](const RecordPumped&) {},  // the windows show their streams, refreshed once a tick
+        [&](const StreamUpdated& updated) {
+            const auto found = windows_.find(updated.environment);
+            if (found != windows_.end()) {
+                found->second->refresh(updated.addedMarks, updated.appendedRecords);
+            }
+        },
+        [&](const LogFileStarted& started) {
+            if (started.log.path.empty()) {  // the recording has no file: say so
+                showStatus(toWide(startedLogNotice(started.environment, started.log)));
+            }
+        },
+        [&](const LogFileStopped& stopped) { showStatus(toWide(stoppedLogNotice(stopped.environment, stopped.log))); },
+        [&](const RecordingsRefused& refused) {
+            showStatus(toWide(refusedRecordingsNotice(refused.environment, refused.refused)));
+        },
+        [&](const ServiceFailed& failed) { serviceFailed(failed.text); },
+        [&](const PortLost& lost) {
+            showStatus(ui::portLostStatus(platform::userLanguage(), lost.environment, lost.port,
+                                          toWide(lost.reason)));
+        },
+        [&](const ConnectionOpened& opened) {
+            showStatus(toWide(connectionOpenedNotice(opened.environment, opened.peer,
+                                                     platform::userLanguage())));
+        },
+        [&](const ConnectionClosed& closed) {
+            showStatus(toWide(connectionClosedNotice(closed.environment, closed.peer,
+                                                     platform::userLanguage())));
+        },
+        [&](const ConnectFailed& failed) {
+            showStatus(toWide(connectFailedNotice(failed.environment, failed.port, failed.reason,
+                                                  platform::userLanguage())));
+        },
+        [&](const LossCounted& loss) { showStatus(lossStatus(loss)); },
+    };
+    std::visit(show, event);
 }
 
 void MainWindow::serviceFailed(const std::string& text) {
@@ -404,39 +424,17 @@ void MainWindow::showStatus(const std::u16string& text) {
     ::SendMessageW(statusBar_, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(wide(text)));
 }
 
-void MainWindow::portLost(std::u16string_view environment, std::u16string_view port, const std::string& reason) {
-    showStatus(orvalix::ui::portLostStatus(orvalix::platform::userLanguage(), environment, port,
-                                           orvalix::toWide(reason)));
-}
-
-void MainWindow::datagramsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) {
-    showStatus(
-        orvalix::ui::datagramsDroppedStatus(orvalix::platform::userLanguage(), environment, added, total));
-}
-
-void MainWindow::connectionOpened(std::u16string_view environment, const std::string& peer) {
-    showStatus(orvalix::toWide(
-        orvalix::connectionOpenedNotice(environment, peer, orvalix::platform::userLanguage())));
-}
-
-void MainWindow::connectionClosed(std::u16string_view environment, const std::string& peer) {
-    showStatus(orvalix::toWide(
-        orvalix::connectionClosedNotice(environment, peer, orvalix::platform::userLanguage())));
-}
-
-void MainWindow::connectFailed(std::u16string_view environment, std::u16string_view port, const std::string& reason) {
-    showStatus(orvalix::toWide(
-        orvalix::connectFailedNotice(environment, port, reason, orvalix::platform::userLanguage())));
-}
-
-void MainWindow::sendsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) {
-    showStatus(orvalix::toWide(
-        orvalix::sendsDroppedNotice(environment, added, total, orvalix::platform::userLanguage())));
-}
-
-void MainWindow::recordsLost(std::u16string_view environment, std::uint64_t added, std::uint64_t total) {
-    showStatus(orvalix::toWide(
-        orvalix::recordsLostNotice(environment, added, total, orvalix::platform::userLanguage())));
+std::u16string MainWindow::lossStatus(const orvalix::LossCounted& loss) {
+    const orvalix::Language language = orvalix::platform::userLanguage();
+    switch (loss.kind) {
+    case orvalix::Loss::datagrams:
+        return orvalix::ui::datagramsDroppedStatus(language, loss.environment, loss.added, loss.total);
+    case orvalix::Loss::sends:
+        return orvalix::toWide(orvalix::sendsDroppedNotice(loss.environment, loss.added, loss.total, language));
+    case orvalix::Loss::records:
+        return orvalix::toWide(orvalix::recordsLostNotice(loss.environment, loss.added, loss.total, language));
+    }
+    return {};
 }
 
 }  // namespace Orvalix

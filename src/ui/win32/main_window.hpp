@@ -49,22 +49,10 @@ private:
     void armPump();
 
     // TrafficSink: the session's output.
-    void folderOpened(const orvalix::Project& project, const std::vector<std::u16string>& usable) override;
-    void recordPumped(std::u16string_view, const orvalix::Environment&, std::span<const std::uint8_t>,
-                      std::uint64_t, std::span<const std::uint8_t>) override {}
-    void streamUpdated(std::u16string_view environment, orvalix::TrafficStream& stream, std::int32_t addedMarks,
-                       std::int32_t appendedRecords) override;
-    void logFileStarted(std::u16string_view environment, const orvalix::StartedLog& log) override;
-    void logFileStopped(std::u16string_view environment, const orvalix::StoppedLog& log) override;
-    void recordingsRefused(std::u16string_view environment, std::size_t refused) override;
-    void serviceFailed(const std::string& text) override;
-    void portLost(std::u16string_view environment, std::u16string_view port, const std::string& reason) override;
-    void datagramsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) override;
-    void connectionOpened(std::u16string_view environment, const std::string& peer) override;
-    void connectionClosed(std::u16string_view environment, const std::string& peer) override;
-    void connectFailed(std::u16string_view environment, std::u16string_view port, const std::string& reason) override;
-    void sendsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) override;
-    void recordsLost(std::u16string_view environment, std::uint64_t added, std::uint64_t total) override;
+    void onEvent(const orvalix::TrafficEvent& event) override;
+    void folderOpened(const std::vector<std::u16string>& usable);
+    void serviceFailed(const std::string& text);
+    static std::u16string lossStatus(const orvalix::LossCounted& loss);
     // What the user should know of the run without a box to dismiss: the newest such line.
     void showStatus(const std::u16string& text);
 

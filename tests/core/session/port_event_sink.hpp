@@ -11,38 +11,29 @@ namespace orvalix::test {
 // A sink that ignores everything but port events, which it keeps as the texts a user would read.
 // Tests derive from it to watch more.
 struct PortEventSink : TrafficSink {
-    void folderOpened(const Project&, const std::vector<std::u16string>&) override {}
-    void recordPumped(std::u16string_view, const Environment&, std::span<const std::uint8_t>, std::uint64_t,
-                      std::span<const std::uint8_t>) override {}
-    void streamUpdated(std::u16string_view, TrafficStream&, std::int32_t, std::int32_t) override {}
-    void logFileStarted(std::u16string_view, const StartedLog&) override {}
-    void logFileStopped(std::u16string_view, const StoppedLog&) override {}
-    void recordingsRefused(std::u16string_view, std::size_t) override {}
-    void serviceFailed(const std::string&) override {}
-    void portLost(std::u16string_view environment, std::u16string_view port, const std::string& reason) override {
-        portEvents.push_back(toNarrow(environment) + " lost " + toNarrow(port) + ": " + reason);
+    void onEvent(const TrafficEvent& event) override {
+        std::visit([this](const auto& told) { keep(told); }, event);
     }
-    void datagramsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) override {
-        portEvents.push_back(toNarrow(environment) + " dropped " + std::to_string(added) + " of " +
-                             std::to_string(total));
+
+    void keep(const PortLost& lost) {
+        portEvents.push_back(toNarrow(lost.environment) + " lost " + toNarrow(lost.port) + ": " + lost.reason);
     }
-    void connectionOpened(std::u16string_view environment, const std::string& peer) override {
-        portEvents.push_back(toNarrow(environment) + " opened " + peer);
+    void keep(const ConnectionOpened& opened) {
+        portEvents.push_back(toNarrow(opened.environment) + " opened " + opened.peer);
     }
-    void connectionClosed(std::u16string_view environment, const std::string& peer) override {
-        portEvents.push_back(toNarrow(environment) + " closed " + peer);
+    void keep(const ConnectionClosed& closed) {
+        portEvents.push_back(toNarrow(closed.environment) + " closed " + closed.peer);
     }
-    void connectFailed(std::u16string_view environment, std::u16string_view port, const std::string& reason) override {
-        portEvents.push_back(toNarrow(environment) + " failed " + toNarrow(port) + ": " + reason);
+    void keep(const ConnectFailed& failed) {
+        portEvents.push_back(toNarrow(failed.environment) + " failed " + toNarrow(failed.port) + ": " +
+                             failed.reason);
     }
-    void sendsDropped(std::u16string_view environment, std::uint64_t added, std::uint64_t total) override {
-        portEvents.push_back(toNarrow(environment) + " unsent " + std::to_string(added) + " of " +
-                             std::to_string(total));
+    void keep(const LossCounted& loss) {
+        static constexpr const char* kWhat[] = {" dropped ", " unsent ", " lost records "};
+        portEvents.push_back(toNarrow(loss.environment) + kWhat[static_cast<int>(loss.kind)] +
+                             std::to_string(loss.added) + " of " + std::to_string(loss.total));
     }
-    void recordsLost(std::u16string_view environment, std::uint64_t added, std::uint64_t total) override {
-        portEvents.push_back(toNarrow(environment) + " lost records " + std::to_string(added) + " of " +
-                             std::to_string(total));
-    }
+    void keep(const auto&) {}
 
     std::vector<std::string> portEvents;
 };

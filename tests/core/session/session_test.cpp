@@ -30,18 +30,28 @@ using Names = std::vector<std::u16string>;
 
 // What the traffic windows would see; records as test::describeRecord gives them.
 struct RecordingSink final : test::PortEventSink {
-    void folderOpened(const Project&, const Names& usable) override { opened.push_back(usable); }
-    void recordPumped(std::u16string_view, const Environment& settings, std::span<const std::uint8_t> data,
-                      std::uint64_t, std::span<const std::uint8_t> extra) override {
-        records.push_back(test::describeRecord(settings, data, extra));
-    }
-    void streamUpdated(std::u16string_view environment, TrafficStream&, std::int32_t marks,
-                       std::int32_t appended) override {
-        updates.push_back(toNarrow(environment) + ": " + std::to_string(marks) + " " + std::to_string(appended));
-    }
-    void serviceFailed(const std::string& text) override { failures.push_back(text); }
-    void recordsLost(std::u16string_view environment, std::uint64_t added, std::uint64_t total) override {
-        lost.push_back(toNarrow(environment) + " " + std::to_string(added) + " of " + std::to_string(total));
+    void onEvent(const TrafficEvent& event) override {
+        const auto keepAll = EventHandlers{
+            [&](const FolderOpened& folder) { opened.push_back(folder.usableEnvironments); },
+            [&](const RecordPumped& record) {
+                records.push_back(test::describeRecord(record.settings, record.data, record.extra));
+            },
+            [&](const StreamUpdated& update) {
+                updates.push_back(toNarrow(update.environment) + ": " + std::to_string(update.addedMarks) + " " +
+                                  std::to_string(update.appendedRecords));
+            },
+            [&](const ServiceFailed& failed) { failures.push_back(failed.text); },
+            [&](const LossCounted& loss) {
+                if (loss.kind != Loss::records) {
+                    keep(loss);
+                    return;
+                }
+                lost.push_back(toNarrow(loss.environment) + " " + std::to_string(loss.added) + " of " +
+                               std::to_string(loss.total));
+            },
+            [&](const auto& other) { keep(other); },
+        };
+        std::visit(keepAll, event);
     }
 
     std::vector<Names> opened;

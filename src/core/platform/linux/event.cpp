@@ -16,19 +16,6 @@ int descriptorOf(std::intptr_t handle) {
     return static_cast<int>(handle);
 }
 
-// Reads and so clears the counter; false when it was already zero.
-bool consume(int fd) {
-    std::uint64_t count = 0;
-    for (;;) {
-        if (::read(fd, &count, sizeof count) == static_cast<ssize_t>(sizeof count)) {
-            return true;
-        }
-        if (errno != EINTR) {
-            return false;
-        }
-    }
-}
-
 }  // namespace
 
 Event::Event(Reset reset, bool initiallySignalled) : reset_(reset) {
@@ -67,13 +54,13 @@ void Event::set() {
 }
 
 void Event::reset() {
-    consume(descriptorOf(handle_));
+    posix::consumeCounter(descriptorOf(handle_));
 }
 
 bool Event::tryWait() {
     const int fd = descriptorOf(handle_);
     if (reset_ == Reset::Automatic) {
-        return consume(fd);
+        return posix::consumeCounter(fd);
     }
     return posix::waitReadable(fd, std::chrono::milliseconds(0));
 }
@@ -86,7 +73,7 @@ bool Event::wait(std::chrono::milliseconds timeout) {
         if (!posix::waitReadable(fd, left)) {
             return false;
         }
-        if (reset_ == Reset::Manual || consume(fd)) {
+        if (reset_ == Reset::Manual || posix::consumeCounter(fd)) {
             return true;
         }
         // Another waiter took the signal between poll and read: wait on for the rest.

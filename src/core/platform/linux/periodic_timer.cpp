@@ -54,15 +54,7 @@ bool PeriodicTimer::wait(std::chrono::milliseconds bound) {
     if (!posix::waitReadable(fd, bound)) {
         return false;
     }
-    std::uint64_t expiries = 0;
-    for (;;) {
-        if (::read(fd, &expiries, sizeof expiries) == static_cast<ssize_t>(sizeof expiries)) {
-            return true;
-        }
-        if (errno != EINTR) {
-            return false;
-        }
-    }
+    return posix::consumeCounter(fd);
 }
 
 std::string PeriodicTimer::kind() const {

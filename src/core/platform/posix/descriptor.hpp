@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstdint>
 #include <utility>
 
 namespace orvalix::platform::posix {
@@ -66,6 +67,20 @@ inline bool waitReadable(int fd, std::chrono::milliseconds timeout) {
             return true;
         }
         if (result == 0 || errno != EINTR) {
+            return false;
+        }
+    }
+}
+
+// Reads the 8-byte counter of an eventfd or a timerfd, and so clears it; false when it was
+// zero (the descriptor is non-blocking) or the read failed.
+inline bool consumeCounter(int fd) {
+    std::uint64_t count = 0;
+    for (;;) {
+        if (::read(fd, &count, sizeof count) == static_cast<ssize_t>(sizeof count)) {
+            return true;
+        }
+        if (errno != EINTR) {
             return false;
         }
     }
