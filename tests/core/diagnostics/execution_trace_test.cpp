@@ -63,23 +63,23 @@ TEST(ExecutionTrace, AFullRingKeepsTheNewestAndDumpsOldestFirst) {
                 {Access::AnyThread, true, Stamp::Latest},  {Access::OneThread, true, Stamp::Latest}};
     const TraceFormat checkpoint{"checkpoint %d", TraceFormat::Argument::Int32};
     for (const auto& way : ways) {
-        ExecutionTrace trace(trace_messages::kServiceTraceCapacity, way.access);
-        for (int i = 1; i <= 4100; ++i) {
+        ExecutionTrace trace(16, way.access);
+        for (int i = 1; i <= 20; ++i) {
             if (way.formatted) {
                 trace.record(checkpoint, i, way.stamp);
             } else {
                 trace.record("checkpoint " + std::to_string(i));
             }
-            ASSERT_EQ(trace.size(), std::min<std::size_t>(static_cast<std::size_t>(i), 4096u));
+            ASSERT_EQ(trace.size(), std::min<std::size_t>(static_cast<std::size_t>(i), 16u));
         }
         const std::vector<std::string> messages = dump(trace);
-        ASSERT_EQ(messages.size(), 4096u);
+        ASSERT_EQ(messages.size(), 16u);
         EXPECT_EQ(messages.front(), "checkpoint 5");
-        EXPECT_EQ(messages.back(), "checkpoint 4100");
+        EXPECT_EQ(messages.back(), "checkpoint 20");
         EXPECT_EQ(trace.size(), 0u);  // a dump empties the trace
         // Recording goes on into the emptied ring.
-        trace.record(checkpoint, 4101, way.stamp);
-        EXPECT_EQ(dump(trace), std::vector<std::string>{"checkpoint 4101"});
+        trace.record(checkpoint, 21, way.stamp);
+        EXPECT_EQ(dump(trace), std::vector<std::string>{"checkpoint 21"});
     }
 }
 
