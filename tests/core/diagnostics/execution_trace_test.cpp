@@ -152,29 +152,24 @@ TEST(ExecutionTrace, LatestStampsRepeatTheEntryBeforeAndOneThreadTracesDumpAlike
     }
 }
 
-TEST(ExecutionTrace, AnEmptyMessageEndsTheDumpAndLeavesLaterEntries) {
+// An empty message ends the dump and leaves the entries after it; a file that cannot be opened
+// leaves the trace as it was; a capacity of 0 keeps nothing.
+TEST(ExecutionTrace, DumpsStopAtAnEmptyMessageOrAnUnopenableFileAndCapacityZeroKeepsNothing) {
     ExecutionTrace trace(8);
     trace.record("before");
     trace.record("");
     trace.record("after");
     EXPECT_EQ(dump(trace), std::vector<std::string>{"before"});
     EXPECT_EQ(trace.size(), 1u);
-}
-
-TEST(ExecutionTrace, AFileThatCannotBeOpenedLeavesTheTraceAsItWas) {
-    ExecutionTrace trace(4);
-    trace.record("kept");
     const test::TempFolder folder;
     EXPECT_FALSE(trace.dumpToFile(folder.path() / "missing" / "Controller.csv"));
-    EXPECT_EQ(dump(trace), std::vector<std::string>{"kept"});
-}
+    EXPECT_EQ(dump(trace), std::vector<std::string>{"after"});
 
-TEST(ExecutionTrace, ACapacityOfZeroKeepsNothing) {
-    ExecutionTrace trace(0);
-    trace.record("lost");
-    trace.record(trace_messages::kStartIndex, 1);
-    EXPECT_EQ(trace.size(), 0u);
-    EXPECT_TRUE(dump(trace).empty());
+    ExecutionTrace none(0);
+    none.record("lost");
+    none.record(trace_messages::kStartIndex, 1);
+    EXPECT_EQ(none.size(), 0u);
+    EXPECT_TRUE(dump(none).empty());
 }
 
 }  // namespace
