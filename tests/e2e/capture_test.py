@@ -12,9 +12,8 @@ from pathlib import Path
 
 sys.dont_write_bytecode = True  # no __pycache__ of the shared helpers in the source tree
 import e2e_test
-from e2e_test import (E2ETest, Run, free_tcp_port, free_udp_port, hex_bytes, send_until_answered, wait_listening,
-                      write_ack_device)
-from modbus_test import copy_example, tcp_read_reply, tcp_read_request
+from e2e_test import E2ETest, Run, free_udp_port, send_until_answered, write_ack_device
+from modbus_test import serve_modbus_tcp, tcp_read_reply, tcp_read_request
 
 EXAMPLES = Path(__file__).resolve().parents[2] / "examples"
 RECORD = re.compile(r"^(\S+) \S+ \S+ (RX|TX) \d+ [0-9a-f]{8}((?: [0-9a-f]{2})*)(?: marks: .*)?$", re.MULTILINE)
@@ -78,12 +77,8 @@ class CaptureUdp(CaptureTest):
 
 class CaptureTcp(CaptureTest):
     def test_modbus_requests_and_replies_are_dissected_from_the_reassembled_streams(self):
-        port = free_tcp_port()
         capture = self.folder() / "modbus.pcapng"
-        run = Run(self, copy_example(self, "modbus-tcp", f"tcp-server://127.0.0.1:{port}"), "--for", "200",
-                  "--pcap", str(capture))
-        self.assertTrue(run.shows(r"^Running"), run.describe())
-        self.assertTrue(wait_listening(port), run.describe())
+        run, port = serve_modbus_tcp(self, "--pcap", str(capture))
         client = socket.create_connection(("127.0.0.1", port), timeout=10)
         self.addCleanup(client.close)
         client.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)

@@ -50,6 +50,48 @@ def copy_example(test, name, port):
     return data
 
 
+def need(test, tool):
+    if not shutil.which(tool):
+        test.skipTest(f"{tool} is not installed")
+
+
+def socat_pair(test, first, second):
+    # A pty pair made by socat, its ends linked at the two paths once this returns.
+    need(test, "socat")
+    socat = subprocess.Popen(["socat", f"pty,raw,echo=0,link={first}", f"pty,raw,echo=0,link={second}"],
+                             stderr=subprocess.DEVNULL)
+    test.addCleanup(lambda: socat.kill() or socat.wait(10))
+    deadline = time.monotonic() + 10
+    while not (Path(first).exists() and Path(second).exists()) and time.monotonic() < deadline:
+        time.sleep(0.05)
+    return socat
+
+
+def open_line(test, path):  # the master's end of the line, raw
+    line = os.open(path, os.O_RDWR | os.O_NOCTTY)
+    test.addCleanup(os.close, line)
+    tty.setraw(line)
+    return line
+
+
+def mbpoll(test, *arguments, tries=1):
+    # One poll of holding registers from reference 1 (references count from 1: reference 1 is register 0),
+    # tried again while it fails.
+    for _ in range(tries):
+        poll = subprocess.run(["mbpoll", "-a", "1", "-t", "4", "-r", "1", "-1", *arguments], capture_output=True,
+                              text=True, timeout=60)
+        if poll.returncode == 0:
+            break
+    return poll
+
+
+def check_sixteen_registers(test, poll, run):  # each its address + 1000
+    values = re.findall(r"^\[(\d+)\]:\s+(-?\d+)$", poll.stdout, re.MULTILINE)
+    test.assertEqual([(int(reference), int(value)) for reference, value in values],
+                     [(reference, 999 + reference) for reference in range(1, 17)],
+                     f"{poll.stdout}{poll.stderr}{run.describe()}")
+
+
 def pymodbus_client(test, kind):  # pymodbus 3; Debian 12 ships 3.0
     try:
         import pymodbus.client
@@ -84,50 +126,36 @@ def check_reads_write_and_exceptions(test, client):
                              (function, code), answer)
 
 
-class ModbusRtuServer(E2ETest):
-    RUN_OPTIONS = ()
-
-    def serve(self, faults=None):
-        # The example in a folder of its own, its port row moved to one end of a fresh socat pty pair, and
-        # the fault file given; returns the run and the other end, where the masters connect.
-        if not shutil.which("socat"):
-            self.skipTest("socat is not installed")
-        folder = self.folder()
-        device, master = folder / "ttyCOM1", folder / "master"
-        data = copy_example(self, "modbus-rtu", str(device))
-        if faults:
-            (data / "M1.Faults.csv").write_text(faults, "ascii")
-        socat = subprocess.Popen(["socat", f"pty,raw,echo=0,link={device}", f"pty,raw,echo=0,link={master}"],
-                                 stderr=subprocess.DEVNULL)
-        self.addCleanup(lambda: socat.kill() or socat.wait(10))
-        deadline = time.monotonic() + 10
-        while not (device.exists() and master.exists()) and time.monotonic() < deadline:
-            time.sleep(0.05)
-        run = Run(self, data, "--for", "200", *self.RUN_OPTIONS)
-        self.assertTrue(run.shows(r"^Running"), run.describe())
-        return run, master
-
+class ModbusTest(E2ETest):
     def finish(self, run):
         self.assertEqual(run.stop(), 0, run.describe())
         self.assertEqual(run.output(1), "")
 
 
+class ModbusRtuServer(ModbusTest):
+    RUN_OPTIONS = ()
+
+    def serve(self, faults=None):
+        # The example in a folder of its own, its port row moved to one end of a fresh socat pty pair, and
+        # the fault file given; returns the run and the other end, where the masters connect.
+        folder = self.folder()
+        device, master = folder / "ttyCOM1", folder / "master"
+        socat_pair(self, device, master)
+        data = copy_example(self, "modbus-rtu", str(device))
+        if faults:
+            (data / "M1.Faults.csv").write_text(faults, "ascii")
+        run = Run(self, data, "--for", "200", *self.RUN_OPTIONS)
+        self.assertTrue(run.shows(r"^Running"), run.describe())
+        return run, master
+
+
 class ModbusRtu(ModbusRtuServer):
     def test_mbpoll_reads_sixteen_registers_each_its_address_plus_1000(self):
-        if not shutil.which("mbpoll"):
-            self.skipTest("mbpoll is not installed")
+        need(self, "mbpoll")
         run, master = self.serve()
-        # References count from 1: reference 1 is register 0. A poll that times out is tried again.
-        command = ["mbpoll", "-m", "rtu", "-b", str(BIT_RATE), "-P", "none", "-a", "1", "-t", "4", "-r", "1",
-                   "-c", "16", "-1", "-o", "2", str(master)]
-        for _ in range(5):
-            poll = subprocess.run(command, capture_output=True, text=True, timeout=60)
-            if poll.returncode == 0:
-                break
-        values = re.findall(r"^\[(\d+)\]:\s+(-?\d+)$", poll.stdout, re.MULTILINE)
-        self.assertEqual([(int(reference), int(value)) for reference, value in values],
-                         [(reference, 999 + reference) for reference in range(1, 17)],
-                         f"{poll.stdout}{poll.stderr}{run.describe()}")
+        # A poll that times out is tried again.
+        poll = mbpoll(self, "-m", "rtu", "-b", str(BIT_RATE), "-P", "none", "-c", "16", "-o", "2", str(master), tries=5)
+        check_sixteen_registers(self, poll, run)
         self.finish(run)
         self.assertLines(run.output(), rf"M1 {TIME} TX 37 {e2e_test.TX} {hex_bytes(read_reply(0, 16))}")
 
@@ -144,9 +172,7 @@ class ModbusRtu(ModbusRtuServer):
 
     def test_raw_requests_in_pieces_are_answered_and_bad_ones_meet_silence(self):
         run, master = self.serve()
-        line = os.open(master, os.O_RDWR | os.O_NOCTTY)
-        self.addCleanup(os.close, line)
-        tty.setraw(line)
+        line = open_line(self, master)
 
         def receive(length, timeout=5):
             data, deadline = b"", time.monotonic() + timeout
@@ -217,18 +243,13 @@ class ModbusFaults(ModbusRtuServer):
               "slow,T[4] == 0xFC,delay,300,,\r\n")  # register 20 (1020 = 0x03FC) comes 300 ms late
 
     def test_a_corrupted_reply_fails_the_masters_crc_check_and_a_delayed_one_comes_late(self):
-        if not shutil.which("mbpoll"):
-            self.skipTest("mbpoll is not installed")
+        need(self, "mbpoll")
         run, master = self.serve(self.FAULTS)
-        poll = subprocess.run(["mbpoll", "-m", "rtu", "-b", str(BIT_RATE), "-P", "none", "-a", "1", "-t", "4",
-                               "-r", "1", "-c", "1", "-1", "-o", "2", str(master)],
-                              capture_output=True, text=True, timeout=60)
+        poll = mbpoll(self, "-m", "rtu", "-b", str(BIT_RATE), "-P", "none", "-c", "1", "-o", "2", str(master))
         self.assertNotEqual(poll.returncode, 0, poll.stdout)
         self.assertRegex(poll.stdout + poll.stderr, re.compile("crc", re.IGNORECASE))
 
-        line = os.open(master, os.O_RDWR | os.O_NOCTTY)
-        self.addCleanup(os.close, line)
-        tty.setraw(line)
+        line = open_line(self, master)
 
         def round_trip(start):  # seconds from the request to the whole reply
             request, reply = read_request(1, start, 1), read_reply(start, 1)
@@ -265,14 +286,17 @@ def tcp_read_reply(transaction, unit, start, count):
     return mbap(transaction, unit, 3, 2 * count, *b"".join((1000 + start + k).to_bytes(2, "big") for k in range(count)))
 
 
-class ModbusTcp(E2ETest):
-    def serve(self):
-        # The example on a free loopback port; returns the run and the port.
-        port = free_tcp_port()
-        run = Run(self, copy_example(self, "modbus-tcp", f"tcp-server://127.0.0.1:{port}"), "--for", "200")
-        self.assertTrue(run.shows(r"^Running"), run.describe())
-        self.assertTrue(wait_listening(port), run.describe())
-        return run, port
+def serve_modbus_tcp(test, *options):
+    # The example on a free loopback port, listening once this returns; returns the run and the port.
+    port = free_tcp_port()
+    run = Run(test, copy_example(test, "modbus-tcp", f"tcp-server://127.0.0.1:{port}"), "--for", "200", *options)
+    test.assertTrue(run.shows(r"^Running"), run.describe())
+    test.assertTrue(wait_listening(port), run.describe())
+    return run, port
+
+
+class ModbusTcp(ModbusTest):
+    serve = serve_modbus_tcp
 
     def connect(self, port):
         client = socket.create_connection(("127.0.0.1", port), timeout=10)
@@ -288,21 +312,10 @@ class ModbusTcp(E2ETest):
             data += piece
         return data
 
-    def finish(self, run):
-        self.assertEqual(run.stop(), 0, run.describe())
-        self.assertEqual(run.output(1), "")
-
     def test_mbpoll_reads_sixteen_registers_each_its_address_plus_1000(self):
-        if not shutil.which("mbpoll"):
-            self.skipTest("mbpoll is not installed")
+        need(self, "mbpoll")
         run, port = self.serve()
-        # References count from 1: reference 1 is register 0.
-        poll = subprocess.run(["mbpoll", "-m", "tcp", "-p", str(port), "-a", "1", "-t", "4", "-r", "1", "-c", "16",
-                               "-1", "-o", "5", "127.0.0.1"], capture_output=True, text=True, timeout=60)
-        values = re.findall(r"^\[(\d+)\]:\s+(-?\d+)$", poll.stdout, re.MULTILINE)
-        self.assertEqual([(int(reference), int(value)) for reference, value in values],
-                         [(reference, 999 + reference) for reference in range(1, 17)],
-                         f"{poll.stdout}{poll.stderr}{run.describe()}")
+        check_sixteen_registers(self, mbpoll(self, "-m", "tcp", "-p", str(port), "-c", "16", "-o", "5", "127.0.0.1"), run)
         self.finish(run)
         reply = hex_bytes(tcp_read_reply(0, 1, 0, 16)[2:])  # whatever transaction id mbpoll chose
         self.assertLines(run.output(), rf"M1 {TIME} TX 41 {e2e_test.TX} [0-9a-f]{{2}} [0-9a-f]{{2}} {reply}")

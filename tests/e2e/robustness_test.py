@@ -15,6 +15,7 @@ sys.dont_write_bytecode = True  # no __pycache__ of the shared helpers in the so
 import e2e_test
 from e2e_test import (LOST, E2ETest, Run, TIME, free_udp_port, reply, request, send_until_answered,
                       write_ack_device, write_device, write_frame, write_status_device)
+from modbus_test import socat_pair
 
 # Sends numbered datagrams 'f1 <n, 4 bytes>' to a port as fast as it can until its time is up.
 FLOOD_SENDER = """
@@ -134,12 +135,7 @@ class SerialPeerGone(E2ETest):
     def test_a_serial_device_that_vanishes_is_reported_once_and_the_run_goes_on_without_a_busy_loop(self):
         folder, port = self.folder(), free_udp_port()
         peer_link = folder / "peer"
-        socat = subprocess.Popen(["socat", f"pty,raw,echo=0,link={folder / 'COM1'}",
-                                  f"pty,raw,echo=0,link={peer_link}"], stderr=subprocess.DEVNULL)
-        self.addCleanup(socat.kill)
-        deadline = time.monotonic() + 10
-        while not (peer_link.exists() and (folder / "COM1").exists()) and time.monotonic() < deadline:
-            time.sleep(0.05)
+        socat = socat_pair(self, folder / "COM1", peer_link)
         write_ack_device(folder, folder / "COM1", "50")
         write_status_device(folder, "D2", f"127.0.0.1:{port}")
         run = Run(self, folder, "--for", "120")

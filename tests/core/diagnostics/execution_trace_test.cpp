@@ -63,23 +63,23 @@ TEST(ExecutionTrace, AFullRingKeepsTheNewestAndDumpsOldestFirst) {
                 {Access::AnyThread, true, Stamp::Latest},  {Access::OneThread, true, Stamp::Latest}};
     const TraceFormat checkpoint{"checkpoint %d", TraceFormat::Argument::Int32};
     for (const auto& way : ways) {
-        ExecutionTrace trace(trace_messages::kServiceTraceCapacity, way.access);
-        for (int i = 1; i <= 4100; ++i) {
+        ExecutionTrace trace(16, way.access);
+        for (int i = 1; i <= 20; ++i) {
             if (way.formatted) {
                 trace.record(checkpoint, i, way.stamp);
             } else {
                 trace.record("checkpoint " + std::to_string(i));
             }
-            ASSERT_EQ(trace.size(), std::min<std::size_t>(static_cast<std::size_t>(i), 4096u));
+            ASSERT_EQ(trace.size(), std::min<std::size_t>(static_cast<std::size_t>(i), 16u));
         }
         const std::vector<std::string> messages = dump(trace);
-        ASSERT_EQ(messages.size(), 4096u);
+        ASSERT_EQ(messages.size(), 16u);
         EXPECT_EQ(messages.front(), "checkpoint 5");
-        EXPECT_EQ(messages.back(), "checkpoint 4100");
+        EXPECT_EQ(messages.back(), "checkpoint 20");
         EXPECT_EQ(trace.size(), 0u);  // a dump empties the trace
         // Recording goes on into the emptied ring.
-        trace.record(checkpoint, 4101, way.stamp);
-        EXPECT_EQ(dump(trace), std::vector<std::string>{"checkpoint 4101"});
+        trace.record(checkpoint, 21, way.stamp);
+        EXPECT_EQ(dump(trace), std::vector<std::string>{"checkpoint 21"});
     }
 }
 
@@ -152,29 +152,24 @@ TEST(ExecutionTrace, LatestStampsRepeatTheEntryBeforeAndOneThreadTracesDumpAlike
     }
 }
 
-TEST(ExecutionTrace, AnEmptyMessageEndsTheDumpAndLeavesLaterEntries) {
+// An empty message ends the dump and leaves the entries after it; a file that cannot be opened
+// leaves the trace as it was; a capacity of 0 keeps nothing.
+TEST(ExecutionTrace, DumpsStopAtAnEmptyMessageOrAnUnopenableFileAndCapacityZeroKeepsNothing) {
     ExecutionTrace trace(8);
     trace.record("before");
     trace.record("");
     trace.record("after");
     EXPECT_EQ(dump(trace), std::vector<std::string>{"before"});
     EXPECT_EQ(trace.size(), 1u);
-}
-
-TEST(ExecutionTrace, AFileThatCannotBeOpenedLeavesTheTraceAsItWas) {
-    ExecutionTrace trace(4);
-    trace.record("kept");
     const test::TempFolder folder;
     EXPECT_FALSE(trace.dumpToFile(folder.path() / "missing" / "Controller.csv"));
-    EXPECT_EQ(dump(trace), std::vector<std::string>{"kept"});
-}
+    EXPECT_EQ(dump(trace), std::vector<std::string>{"after"});
 
-TEST(ExecutionTrace, ACapacityOfZeroKeepsNothing) {
-    ExecutionTrace trace(0);
-    trace.record("lost");
-    trace.record(trace_messages::kStartIndex, 1);
-    EXPECT_EQ(trace.size(), 0u);
-    EXPECT_TRUE(dump(trace).empty());
+    ExecutionTrace none(0);
+    none.record("lost");
+    none.record(trace_messages::kStartIndex, 1);
+    EXPECT_EQ(none.size(), 0u);
+    EXPECT_TRUE(dump(none).empty());
 }
 
 }  // namespace

@@ -34,8 +34,9 @@ using Sources = std::vector<std::size_t>;
 
 constexpr std::uint32_t kLoopback = 0x7F000001;
 constexpr std::chrono::milliseconds kGenerous = 2s;
-// For waits that must report nothing: what they would report is there long before.
-constexpr std::chrono::milliseconds kQuiet = 50ms;
+// For waits that must report nothing: what they would report is there long before (a loopback
+// datagram is readable before sendTo returns).
+constexpr std::chrono::milliseconds kQuiet = 10ms;
 
 template <typename Done>
 bool eventually(Done done) {

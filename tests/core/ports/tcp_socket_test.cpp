@@ -105,25 +105,6 @@ TEST_F(TcpSocketTest, BytesGoBothWaysAndEachSideKnowsItsPeer) {
     }
 }
 
-// One client is served at a time; the next one's connection completes in the backlog and
-// keeps what it sent meanwhile.
-TEST_F(TcpSocketTest, ASecondClientWaitsInTheBacklogUntilTheFirstHasGone) {
-    TcpListener server = listener();
-    std::optional<TcpConnection> first = connectTo(server);
-    TcpConnection served = acceptFrom(server);
-    TcpConnection second = connectTo(server);
-    EXPECT_EQ(second.send(bytesOf("waiting")).status, TcpSendStatus::Complete);
-    EXPECT_EQ(first->send(bytesOf("first")).status, TcpSendStatus::Complete);
-    first.reset();
-    EXPECT_EQ(receive(served, 100), bytesOf("first")) << "up to the close";
-    std::array<std::uint8_t, 8> buffer{};
-    EXPECT_EQ(served.receive(buffer).status, TcpReceiveStatus::Closed);
-
-    TcpConnection next = acceptFrom(server);
-    EXPECT_EQ(receive(next, 7), bytesOf("waiting"));
-    EXPECT_EQ(next.peer(), ipv4SocketAddress(kLoopback, portOf(next.peer())));
-}
-
 // A close is a normal end, not an error; sending to a closed peer then fails without a
 // signal that would end the process.
 TEST_F(TcpSocketTest, APeerThatClosesIsReportedClosedAfterItsLastBytes) {
@@ -149,15 +130,14 @@ TEST_F(TcpSocketTest, APeerThatClosesIsReportedClosedAfterItsLastBytes) {
     }
 }
 
-TEST_F(TcpSocketTest, ConnectingWhereNobodyListensIsRefusedWithTheSystemsReason) {
+// Connecting where nobody listens, and listening on a port in use.
+TEST_F(TcpSocketTest, AConnectionOrAListenerTheSystemRefusesComesWithItsReason) {
     const std::uint16_t closedPort = listener().localPort();
     const TcpConnectProgress progress = finishedAttempt(closedPort);
     EXPECT_EQ(progress.status, TcpConnectStatus::Failed);
     EXPECT_EQ(progress.error, kRefused) << platform::systemErrorText(progress.error);
     EXPECT_FALSE(progress.connection);
-}
 
-TEST_F(TcpSocketTest, ListeningOnAPortInUseFailsWithTheSystemsReason) {
     const TcpListener holder = listener();
     const TcpListener::Opened second = TcpListener::open(kLoopback, holder.localPort());
     EXPECT_FALSE(second.listener);

@@ -312,8 +312,9 @@ public:
     std::uint16_t port() const { return socket_.localPort(); }
 
     // Sends the request (if any), then waits about `waitMs` for a datagram; all that up to `tries`
-    // times, since requests sent before the service listens are lost.
-    std::optional<Bytes> ask(std::uint16_t port, const Bytes& request, int tries = 100, int waitMs = 100) {
+    // times, since requests sent before the service listens are lost. The default wait is two
+    // cycles: an answer seldom comes after the request was sent again.
+    std::optional<Bytes> ask(std::uint16_t port, const Bytes& request, int tries = 500, int waitMs = 20) {
         std::array<std::uint8_t, 256> buffer{};
         SocketAddress sender;
         for (int attempt = 0; attempt < tries; ++attempt) {
