@@ -111,7 +111,8 @@ void ConsoleSink::onEvent(const TrafficEvent& event) {
             console_.out.flush();
         },
         [&](const ConnectFailed& failed) {
-            console_.out << connectFailedNotice(failed.environment, failed.port, failed.reason, Language::English) << "\n";
+            console_.out << connectFailedNotice(failed.environment, failed.port, failed.reason, Language::English)
+                         << "\n";
             console_.out.flush();
         },
         [&](const LossCounted& loss) { tellLoss(loss); },
