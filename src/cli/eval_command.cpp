@@ -69,13 +69,13 @@ int runEvalCommand(std::span<const std::string> arguments, Console console) {
     for (const std::string& piece : parsed.positional) {
         text += (text.empty() ? "" : " ") + piece;
     }
-    CompiledExpression expression;
-    CompileDiagnostic diagnostic;
-    if (compileExpression(text, expression, diagnostic, ExpressionPlace::FrameRow) != 0) {
-        console.err << "orvalix-cli eval: \"" << text << "\" does not compile: " << describeCompileFailure(diagnostic)
-                    << "\n";
+    const Compilation<CompiledExpression> compilation = compileExpression(text, ExpressionPlace::FrameRow);
+    if (!compilation.program) {
+        console.err << "orvalix-cli eval: \"" << text
+                    << "\" does not compile: " << describeCompileFailure(compilation.diagnostic) << "\n";
         return kExitFailure;
     }
+    const CompiledExpression& expression = *compilation.program;
     EvaluationContext context;
     registerNamedBytes(buffers, context.names);
     if (fieldLayout(expression).copies) {

@@ -161,13 +161,6 @@ std::u16string widenAscii(std::string_view text) {
     return wide;
 }
 
-int makeToken(Token& token, TokenKind kind, std::int64_t value, std::u16string name = {}) {
-    token.kind = kind;
-    token.value = value;
-    token.name = std::move(name);
-    return kind == TokenKind::Invalid ? 2 : 0;
-}
-
 std::string narrowAscii(std::u16string_view text) {
     std::string narrow(text.size(), '?');
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -186,19 +179,19 @@ bool isReservedWord(std::string_view text) {
            });
 }
 
-int classifyToken(std::string_view text, Token& token) {
+std::optional<Token> classifyToken(std::string_view text) {
     for (const FixedToken& fixed : kFixedTokens) {
         if (fixed.text == text) {
-            return makeToken(token, fixed.kind, fixed.value);
+            return Token{fixed.kind, fixed.value, {}};
         }
     }
     if (const auto number = parseInteger(text)) {
-        return makeToken(token, TokenKind::Number, *number);
+        return Token{TokenKind::Number, *number, {}};
     }
     if (isIdentifier(text)) {
-        return makeToken(token, TokenKind::Identifier, 0, widenAscii(text));
+        return Token{TokenKind::Identifier, 0, widenAscii(text)};
     }
-    return makeToken(token, TokenKind::Invalid, 0);
+    return std::nullopt;
 }
 
 std::string tokenText(const Token& token) {

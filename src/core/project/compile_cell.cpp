@@ -1,3 +1,4 @@
+#include <optional>
 #include <utility>
 
 #include "core/expression/compile_expression.hpp"
@@ -12,12 +13,9 @@ void compileCell(const std::vector<std::u16string>& row, std::size_t column, Com
     if (row.size() <= column) {
         return;
     }
-    // A failed compile leaves its output as it was, so compile into a fresh one.
-    CompiledExpression compiled;
-    if (compileExpression(toNarrow(row[column]), compiled, place) != 0) {
-        return;
+    if (std::optional<CompiledExpression> compiled = compileExpression(toNarrow(row[column]), place).program) {
+        target = std::move(*compiled);
     }
-    target = std::move(compiled);
 }
 
 }  // namespace orvalix

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <optional>
 #include <utility>
 
 #include "core/expression/compile_expression.hpp"
@@ -130,11 +131,11 @@ FaultRowParse parseFaultRow(const std::vector<std::u16string>& row) {
     }
     rule.whenText = trimmedCell(row, 1);
     if (!rule.whenText.empty()) {
-        CompiledExpression compiled;
-        if (compileExpression(toNarrow(rule.whenText), compiled) != 0) {
+        std::optional<CompiledExpression> compiled = compileExpression(toNarrow(rule.whenText)).program;
+        if (!compiled) {
             return failure(2, "the condition '" + toNarrow(rule.whenText) + "' does not compile");
         }
-        rule.when = std::move(compiled);
+        rule.when = std::move(*compiled);
     }
     const std::string actionText = cellText(row, 2);
     const auto action = std::find_if(kActions.begin(), kActions.end(),
