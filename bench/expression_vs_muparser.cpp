@@ -168,8 +168,8 @@ void orvalixCrc(benchmark::State& state, std::size_t count) {
     const std::vector<std::uint8_t> frame = frameBytes(count);
     EvaluationContext context;
     setNamedBytes(context.names, u"Rx", frame.data(), static_cast<std::uint32_t>(frame.size()));
-    const CompiledExpression program =
-        compileExpression("CRC_CCITT1(Rx, 0, " + std::to_string(count) + ")").program.value_or(CompiledExpression{});
+    const CompiledExpression program = compileExpression("CRC_CCITT1(Rx, 0, " + std::to_string(count) + ")")
+                                           .program.value_or(CompiledExpression{});
     if (evaluateExpression(program, context) != tableCrc(frame)) {
         state.SkipWithError("CRC_CCITT1 and the table loop disagree");
         return;

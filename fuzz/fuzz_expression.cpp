@@ -190,7 +190,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         checkLayout(compiled, reductionsOnly, result);
     }
 
-    require(orvalix::flattenProgram(*reductions) == compiled, "flattening the reductions gives the compiled program");
+    require(orvalix::flattenProgram(*reductions) == compiled,
+            "flattening the reductions gives the compiled program");
     requireGroupingShownIsTheProgram(text, compiled);
     return 0;
 }

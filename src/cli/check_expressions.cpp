@@ -70,8 +70,8 @@ bool ExpressionChecks::checkCell(const ExpressionCell& cell, std::u16string_view
                 std::to_string(kMaxExpressionLength) + " (the token still open there is dropped); " + result);
     } else if (!compiles) {
         add(cell, Severity::Error,
-            what + " " + inQuotes(text) + " does not compile: " + describeCompileFailure(reduced.diagnostic) + "; " +
-                failure);
+            what + " " + inQuotes(text) + " does not compile: " + describeCompileFailure(reduced.diagnostic) +
+                "; " + failure);
     }
     if (reduced.program) {
         if (const std::optional<std::string> grouping = describeOperatorGrouping(*reduced.program)) {

@@ -118,7 +118,8 @@ void describeAt(CompileDiagnostic& diagnostic, CompileStatus status, std::string
     diagnostic.position = start;
 }
 
-Compilation<std::vector<Reduction>> reduce(std::string_view text, ExpressionPlace place, Parentheses parentheses) {
+Compilation<std::vector<Reduction>> reduce(std::string_view text, ExpressionPlace place,
+                                           Parentheses parentheses) {
     Compilation<std::vector<Reduction>> compilation;
     CompileDiagnostic& diagnostic = compilation.diagnostic;
     Reducer reducer;

@@ -61,8 +61,8 @@ Compilation<std::vector<Reduction>> compileReductions(std::string_view text,
 
 // The same, keeping the Grouping reductions that compileReductions leaves out (parentheses only
 // steer the reduction order): they tell how the text was written, which the evaluation ignores.
-Compilation<std::vector<Reduction>> compileReductionsAsWritten(std::string_view text,
-                                                               ExpressionPlace place = ExpressionPlace::Value);
+Compilation<std::vector<Reduction>> compileReductionsAsWritten(
+    std::string_view text, ExpressionPlace place = ExpressionPlace::Value);
 
 // Compiles text (UTF-8) into its flat form.
 // The text ends at its first NUL or at the end of the view; at most kMaxExpressionLength

@@ -13,7 +13,8 @@ void compileCell(const std::vector<std::u16string>& row, std::size_t column, Com
     if (row.size() <= column) {
         return;
     }
-    if (std::optional<CompiledExpression> compiled = compileExpression(toNarrow(row[column]), place).program) {
+    if (std::optional<CompiledExpression> compiled =
+            compileExpression(toNarrow(row[column]), place).program) {
         target = std::move(*compiled);
     }
 }
