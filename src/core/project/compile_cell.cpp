@@ -1,4 +1,3 @@
-#include <optional>
 #include <utility>
 
 #include "core/expression/compile_expression.hpp"
@@ -13,9 +12,9 @@ void compileCell(const std::vector<std::u16string>& row, std::size_t column, Com
     if (row.size() <= column) {
         return;
     }
-    if (std::optional<CompiledExpression> compiled =
-            compileExpression(toNarrow(row[column]), place).program) {
-        target = std::move(*compiled);
+    Compilation<CompiledExpression> compilation = compileExpression(toNarrow(row[column]), place);
+    if (compilation.program) {
+        target = std::move(*compilation.program);
     }
 }
 
