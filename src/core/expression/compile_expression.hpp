@@ -13,11 +13,11 @@ namespace orvalix {
 // Longest expression text that is read; the rest is ignored.
 inline constexpr std::size_t kMaxExpressionLength = 2048;
 
-enum class CompileStatus : int {
-    Compiled = 0,
-    SyntaxError = 1,
-    InvalidToken = 2,
-    MisplacedCopy = 3,  // COPY anywhere but as a frame row's whole expression
+enum class CompileStatus {
+    Compiled,
+    SyntaxError,
+    InvalidToken,
+    MisplacedCopy,  // COPY anywhere but as a frame row's whole expression
 };
 
 // Where an expression stands decides what it may hold: only a frame row may be a COPY.
