@@ -19,9 +19,9 @@ CommandStart startCommand(std::span<const std::string> arguments, const CommandS
                parsed.positional.size() > syntax.maxPositional) {
         start.exitStatus = usageError(console, syntax.name, syntax.positionalError);
     } else if (syntax.folderFirst && !parsed.positional.empty()) {
-        FolderArgument argument = readFolderArgument(parsed.positional[0]);
-        if (argument.folder) {
-            start.folder = std::move(*argument.folder);
+        ArgumentRead<std::u16string> argument = readFolderArgument(parsed.positional[0]);
+        if (argument.value) {
+            start.folder = std::move(*argument.value);
         } else {
             start.exitStatus = usageError(console, syntax.name, argument.error);
         }

@@ -61,9 +61,10 @@ int runEvalCommand(std::span<const std::string> arguments, Console console) {
         return *start.exitStatus;
     }
     const ParsedArguments& parsed = start.parsed;
-    std::vector<NamedBytesArgument> buffers;
-    if (std::string error = parseNamedBytesArguments(parsed.values("--bytes"), buffers); !error.empty()) {
-        return usageError(console, "eval", error);
+    const ArgumentRead<std::vector<NamedBytesArgument>> buffers =
+        parseNamedBytesArguments(parsed.values("--bytes"));
+    if (!buffers.value) {
+        return usageError(console, "eval", buffers.error);
     }
     std::string text;
     for (const std::string& piece : parsed.positional) {
@@ -77,7 +78,7 @@ int runEvalCommand(std::span<const std::string> arguments, Console console) {
     }
     const CompiledExpression& expression = *compilation.program;
     EvaluationContext context;
-    registerNamedBytes(buffers, context.names);
+    registerNamedBytes(*buffers.value, context.names);
     if (fieldLayout(expression).copies) {
         console.out << copiedBytesText(evaluateCopy(expression, context)) << "\n";
         return kExitSuccess;

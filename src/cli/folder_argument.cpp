@@ -8,7 +8,7 @@
 
 namespace orvalix::cli {
 
-FolderArgument readFolderArgument(const std::string& argument) {
+ArgumentRead<std::u16string> readFolderArgument(const std::string& argument) {
     std::u16string wide = toWide(argument);
     if (wide.empty()) {
         return {std::nullopt, "'" + argument + "' is not a folder name (empty or not UTF-8)"};
