@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -15,11 +14,11 @@ namespace orvalix {
 namespace {
 
 CompiledExpression compileOrDie(std::string_view text) {
-    std::optional<CompiledExpression> compiled = compileExpression(text).program;
-    if (!compiled) {
+    Compilation<CompiledExpression> compilation = compileExpression(text);
+    if (!compilation.program) {
         std::abort();
     }
-    return std::move(*compiled);
+    return std::move(*compilation.program);
 }
 
 std::vector<std::uint8_t> frameBytes(std::size_t count) {
