@@ -30,9 +30,7 @@ namespace {
 constexpr std::uint64_t kCycle = 100'000;  // 10 ms in 100 ns units
 
 CompiledExpression compiled(const std::string& text) {
-    CompiledExpression expression;
-    compileExpression(text, expression);
-    return expression;
+    return compileExpression(text).program.value_or(CompiledExpression{});
 }
 
 // Delivers a fixed number of bytes of a repeating request pattern per read, as a serial driver

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "allocation_counter.hpp"
@@ -13,11 +14,11 @@ namespace orvalix {
 namespace {
 
 CompiledExpression compileOrDie(std::string_view text) {
-    CompiledExpression compiled;
-    if (compileExpression(text, compiled) != 0) {
+    Compilation<CompiledExpression> compilation = compileExpression(text);
+    if (!compilation.program) {
         std::abort();
     }
-    return compiled;
+    return std::move(*compilation.program);
 }
 
 std::vector<std::uint8_t> frameBytes(std::size_t count) {
@@ -62,9 +63,8 @@ BENCHMARK(BM_EvaluateByteAccessChain);
 void BM_CompileTypicalCondition(benchmark::State& state) {
     constexpr std::string_view text = "(Rx[0] == 0x02) & (Rx[1] == 0x31) & (SUM(Rx, 0, Rx[2] + 3) == Rx[Rx[2] + 3])";
     for (auto _ : state) {
-        CompiledExpression compiled;
-        benchmark::DoNotOptimize(compileExpression(text, compiled));
-        benchmark::DoNotOptimize(compiled);
+        Compilation<CompiledExpression> compilation = compileExpression(text);
+        benchmark::DoNotOptimize(compilation);
     }
 }
 BENCHMARK(BM_CompileTypicalCondition);

@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -90,12 +91,12 @@ void timeEvaluations(benchmark::State& state, Evaluate&& evaluate) {
 
 void orvalixEvaluation(benchmark::State& state, const ExpressionPair& pair) {
     const EvaluationContext context = timesContext();
-    CompiledExpression program;
-    if (compileExpression(pair.orvalix, program) != 0) {
+    const std::optional<CompiledExpression> program = compileExpression(pair.orvalix).program;
+    if (!program) {
         state.SkipWithError("the Orvalix text does not compile");
         return;
     }
-    timeEvaluations(state, [&] { return evaluateExpression(program, context); });
+    timeEvaluations(state, [&] { return evaluateExpression(*program, context); });
 }
 
 void muparserEvaluation(benchmark::State& state, const ExpressionPair& pair) {
@@ -116,8 +117,7 @@ void muparserEvaluation(benchmark::State& state, const ExpressionPair& pair) {
         state.SkipWithError(error.GetMsg().c_str());
         return;
     }
-    CompiledExpression program;
-    compileExpression(pair.orvalix, program);
+    const CompiledExpression program = compileExpression(pair.orvalix).program.value_or(CompiledExpression{});
     if (const std::int64_t expected = evaluateExpression(program, timesContext());
         static_cast<std::int64_t>(value) != expected) {
         const std::string text =
@@ -168,8 +168,8 @@ void orvalixCrc(benchmark::State& state, std::size_t count) {
     const std::vector<std::uint8_t> frame = frameBytes(count);
     EvaluationContext context;
     setNamedBytes(context.names, u"Rx", frame.data(), static_cast<std::uint32_t>(frame.size()));
-    CompiledExpression program;
-    compileExpression("CRC_CCITT1(Rx, 0, " + std::to_string(count) + ")", program);
+    const CompiledExpression program = compileExpression("CRC_CCITT1(Rx, 0, " + std::to_string(count) + ")")
+                                           .program.value_or(CompiledExpression{});
     if (evaluateExpression(program, context) != tableCrc(frame)) {
         state.SkipWithError("CRC_CCITT1 and the table loop disagree");
         return;
@@ -223,11 +223,12 @@ void functionCrc(benchmark::State& state, const CrcFunction& function, std::size
     EvaluationContext context;
     setNamedBytes(context.names, u"Rx", frame.data(), static_cast<std::uint32_t>(frame.size()));
     const std::string text = std::string(function.call) + "(Rx, 0, " + std::to_string(count) + function.rest;
-    CompiledExpression program;
-    if (compileExpression(text, program) != 0) {
+    const std::optional<CompiledExpression> compiled = compileExpression(text).program;
+    if (!compiled) {
         state.SkipWithError("the CRC text does not compile");
         return;
     }
+    const CompiledExpression& program = *compiled;
     if (evaluateExpression(program, context) != static_cast<std::int64_t>(crc(function.model, frame))) {
         state.SkipWithError("the CRC function and its bit-by-bit model disagree");
         return;

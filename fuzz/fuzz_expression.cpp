@@ -69,35 +69,24 @@ void requireGroupingShownIsTheProgram(std::string_view text, const orvalix::Comp
     if (grouped.size() >= orvalix::kMaxExpressionLength) {
         return;
     }
-    orvalix::CompiledExpression regrouped;
-    require(orvalix::compileExpression(grouped, regrouped) == 0 && regrouped == compiled,
-            "the grouping shown is the program");
+    require(orvalix::compileExpression(grouped).program == compiled, "the grouping shown is the program");
     require(!orvalix::describeOperatorGrouping(grouped), "C reads the grouping shown as it runs");
 }
 
-struct Compile {
-    int status = 0;
-    orvalix::CompileDiagnostic diagnostic;
-    orvalix::CompiledExpression program;
-};
+using Compile = orvalix::Compilation<orvalix::CompiledExpression>;
 
 Compile compileIn(std::string_view text, orvalix::ExpressionPlace place) {
-    // A failed compile must leave the output as it was.
-    orvalix::CompiledExpression untouched;
-    untouched.reductions.push_back(orvalix::Reduction{99, {}});
-    Compile compile{0, {}, untouched};
-    compile.status = orvalix::compileExpression(text, compile.program, compile.diagnostic, place);
-    require(compile.status == static_cast<int>(compile.diagnostic.status),
-            "the status and the diagnostic agree");
-    if (compile.status != 0) {
-        require(compile.program == untouched, "a failed compile leaves its output unchanged");
+    Compile compile = orvalix::compileExpression(text, place);
+    require(compile.program.has_value() == (compile.diagnostic.status == orvalix::CompileStatus::Compiled),
+            "a program comes exactly with a diagnostic of no failure");
+    if (!compile.program) {
         const orvalix::CompileDiagnostic& diagnostic = compile.diagnostic;
         require(diagnostic.position <= text.size() &&
                     text.substr(diagnostic.position, diagnostic.tokenText.size()) == diagnostic.tokenText,
                 "the diagnostic's token lies in the text");
         (void)orvalix::describeCompileFailure(diagnostic);
     } else {
-        require(!compile.program.empty(), "a compiled expression has a program");
+        require(!compile.program->empty(), "a compiled expression has a program");
     }
     return compile;
 }
@@ -108,16 +97,16 @@ bool isCopy(const orvalix::CompiledExpression& program) {
 
 // Only a COPY that is the whole text tells the two places apart.
 void checkPlacesAgree(const Compile& value, const Compile& row) {
-    const int misplaced = static_cast<int>(orvalix::CompileStatus::MisplacedCopy);
-    if (value.status == 0) {
-        require(row.status == 0 && row.program == value.program,
-                "a value compiles to the same program as a row");
-    } else if (value.status != misplaced) {
-        require(row.status == value.status && row.diagnostic.position == value.diagnostic.position &&
+    const orvalix::CompileStatus misplaced = orvalix::CompileStatus::MisplacedCopy;
+    if (value.program) {
+        require(row.program == value.program, "a value compiles to the same program as a row");
+    } else if (value.diagnostic.status != misplaced) {
+        require(row.diagnostic.status == value.diagnostic.status &&
+                    row.diagnostic.position == value.diagnostic.position &&
                     row.diagnostic.tokenText == value.diagnostic.tokenText,
                 "a text that fails as a value for other than a COPY fails alike as a row");
     } else {
-        require(row.status == 0 ? isCopy(row.program) : row.status == misplaced,
+        require(row.program ? isCopy(*row.program) : row.diagnostic.status == misplaced,
                 "a COPY refused as a value is a row's whole COPY or refused there too");
     }
 }
@@ -134,10 +123,10 @@ void checkCopy(const orvalix::CompiledExpression& program, const orvalix::Evalua
     if (copied.empty()) {
         return;
     }
-    require(program.flat() && program.instructions.back().kind == orvalix::InstructionKind::Copy,
+    require(program.flat() && program.instructions().back().kind == orvalix::InstructionKind::Copy,
             "a flat COPY ends with its copy");
-    const auto place = static_cast<std::size_t>(program.instructions.back().code);
-    const auto named = context.names.find(program.names.at(place).text);
+    const auto place = static_cast<std::size_t>(program.instructions().back().code);
+    const auto named = context.names.find(program.names().at(place).text);
     require(named != context.names.end(), "a COPY gives bytes only of a known name");
     const std::less_equal<const std::uint8_t*> notAfter;
     const orvalix::NamedBytes& buffer = named->second;
@@ -176,20 +165,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Compile value = compileIn(text, orvalix::ExpressionPlace::Value);
     const Compile row = compileIn(text, orvalix::ExpressionPlace::FrameRow);
     checkPlacesAgree(value, row);
-    if (row.status != 0) {
+    if (!row.program) {
         return 0;
     }
-    const orvalix::CompiledExpression& compiled = row.program;
+    const orvalix::CompiledExpression& compiled = *row.program;
 
     const orvalix::EvaluationContext context = makeContext(buffers);
     const std::int64_t result = orvalix::evaluateExpression(compiled, context);
     require(orvalix::evaluateExpression(compiled, context) == result, "evaluation is repeatable");
     // Without its flat form a program runs from its reductions, and must give the same value.
-    orvalix::CompiledExpression reductionsOnly;
-    orvalix::CompileDiagnostic again;
-    require(orvalix::compileReductions(text, reductionsOnly.reductions, again,
-                                       orvalix::ExpressionPlace::FrameRow) == 0,
-            "the text reduces again");
+    const std::optional<std::vector<orvalix::Reduction>> reductions =
+        orvalix::compileReductions(text, orvalix::ExpressionPlace::FrameRow).program;
+    require(reductions.has_value(), "the text reduces again");
+    const orvalix::CompiledExpression reductionsOnly(*reductions);
     require(orvalix::evaluateExpression(reductionsOnly, context) == result,
             "the flat form agrees with the reductions");
 
@@ -202,8 +190,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         checkLayout(compiled, reductionsOnly, result);
     }
 
-    orvalix::flattenProgram(reductionsOnly);
-    require(reductionsOnly == compiled, "flattening the reductions gives the compiled program");
+    require(orvalix::flattenProgram(*reductions) == compiled,
+            "flattening the reductions gives the compiled program");
     requireGroupingShownIsTheProgram(text, compiled);
     return 0;
 }

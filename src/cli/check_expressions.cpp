@@ -58,9 +58,8 @@ bool ExpressionChecks::checkCell(const ExpressionCell& cell, std::u16string_view
     // The compiler reads up to the first NUL and at most kMaxExpressionLength bytes.
     const std::size_t length = std::min(narrow.find('\0'), narrow.size());
     // Reduced as the compiler does, with the parentheses kept to judge the operators' grouping.
-    std::vector<Reduction> reductions;
-    CompileDiagnostic diagnostic;
-    const bool compiles = compileReductionsAsWritten(narrow, reductions, diagnostic, place) == 0;
+    const Compilation<std::vector<Reduction>> reduced = compileReductionsAsWritten(narrow, place);
+    const bool compiles = reduced.program.has_value();
     const std::string failure = whenEmpty == EmptyCell::GivesByteFF ? "it gives the byte ff"
                                                                      : "it evaluates to -1 and counts as holding";
     if (length >= kMaxExpressionLength) {
@@ -71,14 +70,14 @@ bool ExpressionChecks::checkCell(const ExpressionCell& cell, std::u16string_view
                 std::to_string(kMaxExpressionLength) + " (the token still open there is dropped); " + result);
     } else if (!compiles) {
         add(cell, Severity::Error,
-            what + " " + inQuotes(text) + " does not compile: " + describeCompileFailure(diagnostic) + "; " +
-                failure);
+            what + " " + inQuotes(text) + " does not compile: " + describeCompileFailure(reduced.diagnostic) +
+                "; " + failure);
     }
-    if (compiles) {
-        if (const std::optional<std::string> grouping = describeOperatorGrouping(reductions)) {
+    if (reduced.program) {
+        if (const std::optional<std::string> grouping = describeOperatorGrouping(*reduced.program)) {
             add(cell, Severity::Warning, what + " " + *grouping);
         }
-        noteNamesRead(cell, reductions);
+        noteNamesRead(cell, *reduced.program);
     }
     return true;
 }

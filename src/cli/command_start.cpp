@@ -1,5 +1,7 @@
 #include "cli/command_start.hpp"
 
+#include <utility>
+
 #include "cli/folder_argument.hpp"
 
 namespace orvalix::cli {
@@ -17,8 +19,11 @@ CommandStart startCommand(std::span<const std::string> arguments, const CommandS
                parsed.positional.size() > syntax.maxPositional) {
         start.exitStatus = usageError(console, syntax.name, syntax.positionalError);
     } else if (syntax.folderFirst && !parsed.positional.empty()) {
-        if (std::string error = readFolderArgument(parsed.positional[0], start.folder); !error.empty()) {
-            start.exitStatus = usageError(console, syntax.name, error);
+        ArgumentRead<std::u16string> argument = readFolderArgument(parsed.positional[0]);
+        if (argument.value) {
+            start.folder = std::move(*argument.value);
+        } else {
+            start.exitStatus = usageError(console, syntax.name, argument.error);
         }
     }
     return start;

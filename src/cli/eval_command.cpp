@@ -61,23 +61,24 @@ int runEvalCommand(std::span<const std::string> arguments, Console console) {
         return *start.exitStatus;
     }
     const ParsedArguments& parsed = start.parsed;
-    std::vector<NamedBytesArgument> buffers;
-    if (std::string error = parseNamedBytesArguments(parsed.values("--bytes"), buffers); !error.empty()) {
-        return usageError(console, "eval", error);
+    const ArgumentRead<std::vector<NamedBytesArgument>> buffers =
+        parseNamedBytesArguments(parsed.values("--bytes"));
+    if (!buffers.value) {
+        return usageError(console, "eval", buffers.error);
     }
     std::string text;
     for (const std::string& piece : parsed.positional) {
         text += (text.empty() ? "" : " ") + piece;
     }
-    CompiledExpression expression;
-    CompileDiagnostic diagnostic;
-    if (compileExpression(text, expression, diagnostic, ExpressionPlace::FrameRow) != 0) {
-        console.err << "orvalix-cli eval: \"" << text << "\" does not compile: " << describeCompileFailure(diagnostic)
-                    << "\n";
+    const Compilation<CompiledExpression> compilation = compileExpression(text, ExpressionPlace::FrameRow);
+    if (!compilation.program) {
+        console.err << "orvalix-cli eval: \"" << text
+                    << "\" does not compile: " << describeCompileFailure(compilation.diagnostic) << "\n";
         return kExitFailure;
     }
+    const CompiledExpression& expression = *compilation.program;
     EvaluationContext context;
-    registerNamedBytes(buffers, context.names);
+    registerNamedBytes(*buffers.value, context.names);
     if (fieldLayout(expression).copies) {
         console.out << copiedBytesText(evaluateCopy(expression, context)) << "\n";
         return kExitSuccess;

@@ -77,9 +77,10 @@ int runFrameCommand(std::span<const std::string> arguments, Console console) {
     }
     const ParsedArguments& parsed = start.parsed;
     const std::u16string& folder = start.folder;
-    std::vector<NamedBytesArgument> buffers;
-    if (std::string error = parseNamedBytesArguments(parsed.values("--bytes"), buffers); !error.empty()) {
-        return usageError(console, "frame", error);
+    const ArgumentRead<std::vector<NamedBytesArgument>> buffers =
+        parseNamedBytesArguments(parsed.values("--bytes"));
+    if (!buffers.value) {
+        return usageError(console, "frame", buffers.error);
     }
     const std::u16string frameName = toWide(parsed.positional[1]);
     FrameDefinition definition;
@@ -96,7 +97,7 @@ int runFrameCommand(std::span<const std::string> arguments, Console console) {
     EvaluationContext context;
     setNamedBytes(context.names, u"R", received->data.data(), received->length);
     setNamedBytes(context.names, kTransmitName, transmit->data.data(), transmit->length);
-    registerNamedBytes(buffers, context.names);
+    registerNamedBytes(*buffers.value, context.names);
     buildFrame(frameName, definition, *transmit, namedStore, context);
     console.out << hexLine(*transmit) << "\n";
     return kExitSuccess;

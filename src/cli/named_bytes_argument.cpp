@@ -1,5 +1,7 @@
 #include "cli/named_bytes_argument.hpp"
 
+#include <optional>
+#include <string>
 #include <utility>
 
 #include "core/text/text_conversion.hpp"
@@ -14,31 +16,34 @@ int hexDigitValue(char c) {
     return -1;
 }
 
+ArgumentRead<NamedBytesArgument> refused(std::string error) { return {std::nullopt, std::move(error)}; }
+
 }  // namespace
 
-std::string parseNamedBytesArgument(std::string_view text, NamedBytesArgument& result) {
+ArgumentRead<NamedBytesArgument> parseNamedBytesArgument(std::string_view text) {
     const std::size_t equals = text.find('=');
     if (equals == std::string_view::npos || equals == 0) {
-        return "'" + std::string(text) + "' is not NAME=HEX";
+        return refused("'" + std::string(text) + "' is not NAME=HEX");
     }
     const std::string_view hex = text.substr(equals + 1);
     NamedBytesArgument parsed;
     parsed.name = toWide(text.substr(0, equals));
     if (parsed.name.empty()) {
-        return "the name in '" + std::string(text) + "' is not valid UTF-8";
+        return refused("the name in '" + std::string(text) + "' is not valid UTF-8");
     }
     int pendingHigh = -1;
     for (std::size_t i = 0; i < hex.size(); ++i) {
         const char c = hex[i];
         if (c == ' ' || c == '\t') {
             if (pendingHigh >= 0) {
-                return "'" + std::string(hex) + "': a byte needs two hexadecimal digits";
+                return refused("'" + std::string(hex) + "': a byte needs two hexadecimal digits");
             }
             continue;
         }
         const int digit = hexDigitValue(c);
         if (digit < 0) {
-            return "'" + std::string(hex) + "': '" + std::string(1, c) + "' is not a hexadecimal digit";
+            return refused("'" + std::string(hex) + "': '" + std::string(1, c) +
+                           "' is not a hexadecimal digit");
         }
         if (pendingHigh < 0) {
             pendingHigh = digit;
@@ -48,26 +53,26 @@ std::string parseNamedBytesArgument(std::string_view text, NamedBytesArgument& r
         }
     }
     if (pendingHigh >= 0) {
-        return "'" + std::string(hex) + "': odd number of hexadecimal digits";
+        return refused("'" + std::string(hex) + "': odd number of hexadecimal digits");
     }
-    result = std::move(parsed);
-    return {};
+    return {std::move(parsed), {}};
 }
 
 }  // namespace orvalix::cli
 
 namespace orvalix::cli {
 
-std::string parseNamedBytesArguments(const std::vector<std::string>& texts,
-                                     std::vector<NamedBytesArgument>& result) {
+ArgumentRead<std::vector<NamedBytesArgument>> parseNamedBytesArguments(
+    const std::vector<std::string>& texts) {
+    std::vector<NamedBytesArgument> buffers;
     for (const std::string& text : texts) {
-        NamedBytesArgument parsed;
-        if (std::string error = parseNamedBytesArgument(text, parsed); !error.empty()) {
-            return "--bytes " + error;
+        ArgumentRead<NamedBytesArgument> parsed = parseNamedBytesArgument(text);
+        if (!parsed.value) {
+            return {std::nullopt, "--bytes " + parsed.error};
         }
-        result.push_back(std::move(parsed));
+        buffers.push_back(std::move(*parsed.value));
     }
-    return {};
+    return {std::move(buffers), {}};
 }
 
 void registerNamedBytes(const std::vector<NamedBytesArgument>& buffers, NamesTable& names) {

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/argument_read.hpp"
+
 namespace orvalix::cli {
 
 // A named byte buffer given as NAME=HEX on the command line.
@@ -14,8 +16,7 @@ struct NamedBytesArgument {
 };
 
 // Parses NAME=HEX (two hexadecimal digits per byte; blanks between bytes are allowed).
-// Returns an error text, empty on success.
-std::string parseNamedBytesArgument(std::string_view text, NamedBytesArgument& result);
+ArgumentRead<NamedBytesArgument> parseNamedBytesArgument(std::string_view text);
 
 }  // namespace orvalix::cli
 
@@ -24,7 +25,7 @@ std::string parseNamedBytesArgument(std::string_view text, NamedBytesArgument& r
 namespace orvalix::cli {
 
 // Parses every NAME=HEX text; a later buffer of the same name replaces an earlier one.
-std::string parseNamedBytesArguments(const std::vector<std::string>& texts, std::vector<NamedBytesArgument>& result);
+ArgumentRead<std::vector<NamedBytesArgument>> parseNamedBytesArguments(const std::vector<std::string>& texts);
 
 // Registers the buffers by name; they must outlive the table's use.
 void registerNamedBytes(const std::vector<NamedBytesArgument>& buffers, NamesTable& names);

@@ -1,10 +1,10 @@
 #include "cli/project_check.hpp"
 
 #include <algorithm>
-#include <cerrno>
 #include <iterator>
 #include <map>
 #include <set>
+#include <system_error>
 #include <tuple>
 
 #include "cli/check_expressions.hpp"
@@ -101,18 +101,19 @@ private:
     CsvFile readFile(const std::filesystem::path& path, bool missingIsFinding) {
         CsvFile file;
         file.path = pathText(path);
-        std::u16string text;
-        const CsvFileError error = readTextFile(path, text);
-        if (error.code != 0) {
-            if (error.code == ENOENT && missingIsFinding) {
+        const FileRead<std::u16string> read = readTextFile(path);
+        if (!read.contents) {
+            const bool missing = read.failure.error == std::errc::no_such_file_or_directory;
+            if (missing && missingIsFinding) {
                 add(file.path, 0, 0, Severity::Error,
                     "missing: another file ending in .Environments.csv names this environment, so it is "
                     "loaded without a port");
-            } else if (error.code != ENOENT) {
-                add(file.path, 0, 0, Severity::Error, error.message + ": the file is ignored");
+            } else if (!missing) {
+                add(file.path, 0, 0, Severity::Error, read.failure.message + ": the file is ignored");
             }
             return file;
         }
+        const std::u16string& text = *read.contents;
         file.read = true;
         file.parse = parseCsvText(text);
         if (const CsvParse::Place& quote = file.parse.openQuote; quote.line != 0) {

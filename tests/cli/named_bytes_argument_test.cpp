@@ -15,11 +15,13 @@ TEST(NamedBytesArgument, ParsesTwoHexDigitsPerByteOrGivesAReason) {
         {"R=0", u"", {}, "odd number of hexadecimal digits"}, {"R=0g", u"", {}, "'g' is not a hexadecimal"},
         {"R=0 1", u"", {}, "a byte needs two hexadecimal"}, {"A=B=01", u"", {}, "'=' is not a hexadecimal"}};
     for (const auto& [text, name, bytes, reason] : cases) {
-        NamedBytesArgument parsed;
-        const std::string error = parseNamedBytesArgument(text, parsed);
-        EXPECT_TRUE(reason.empty() ? error.empty() : error.find(reason) != std::string::npos) << error;
-        if (!reason.empty()) continue;
-        EXPECT_EQ(std::tie(parsed.name, parsed.bytes), std::tie(name, bytes)) << text;
+        const ArgumentRead<NamedBytesArgument> parsed = parseNamedBytesArgument(text);
+        EXPECT_EQ(parsed.value.has_value(), reason.empty()) << text;
+        if (!parsed.value) {
+            EXPECT_NE(parsed.error.find(reason), std::string::npos) << parsed.error;
+            continue;
+        }
+        EXPECT_EQ(std::tie(parsed.value->name, parsed.value->bytes), std::tie(name, bytes)) << text;
     }
 }
 

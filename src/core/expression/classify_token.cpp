@@ -20,6 +20,14 @@ struct FixedToken {
     std::int64_t value;
 };
 
+// The functions of one kind, told apart by their token's value.
+constexpr FixedToken presetToken(std::string_view text, CrcPreset preset) {
+    return {text, TokenKind::FunctionCrcPreset, static_cast<std::int64_t>(preset)};
+}
+constexpr FixedToken byteOrderToken(std::string_view text, FieldByteOrder order) {
+    return {text, TokenKind::FunctionByteOrder, static_cast<std::int64_t>(order)};
+}
+
 // Keywords first, so that reserved words can never become identifiers.
 constexpr std::array<FixedToken, 47> kFixedTokens{{
     {"SinceStart", TokenKind::TimeKeyword, 0},
@@ -32,19 +40,19 @@ constexpr std::array<FixedToken, 47> kFixedTokens{{
     {"BCC", TokenKind::FunctionBcc, 0},
     {"BCC2", TokenKind::FunctionBcc2, 0},
     {"CRC", TokenKind::FunctionCrc, 0},
-    {"CRC8", TokenKind::FunctionCrcPreset, static_cast<std::int64_t>(CrcPreset::Crc8)},
-    {"CRC16_ARC", TokenKind::FunctionCrcPreset, static_cast<std::int64_t>(CrcPreset::Crc16Arc)},
-    {"CRC16_MODBUS", TokenKind::FunctionCrcPreset, static_cast<std::int64_t>(CrcPreset::Crc16Modbus)},
-    {"CRC16_XMODEM", TokenKind::FunctionCrcPreset, static_cast<std::int64_t>(CrcPreset::Crc16Xmodem)},
-    {"CRC16_IBM3740", TokenKind::FunctionCrcPreset, static_cast<std::int64_t>(CrcPreset::Crc16Ibm3740)},
-    {"CRC16_KERMIT", TokenKind::FunctionCrcPreset, static_cast<std::int64_t>(CrcPreset::Crc16Kermit)},
-    {"CRC16_DNP", TokenKind::FunctionCrcPreset, static_cast<std::int64_t>(CrcPreset::Crc16Dnp)},
-    {"CRC32", TokenKind::FunctionCrcPreset, static_cast<std::int64_t>(CrcPreset::Crc32)},
-    {"CRC32C", TokenKind::FunctionCrcPreset, static_cast<std::int64_t>(CrcPreset::Crc32c)},
-    {"LE16", TokenKind::FunctionByteOrder, static_cast<std::int64_t>(FieldByteOrder::Le16)},
-    {"BE16", TokenKind::FunctionByteOrder, static_cast<std::int64_t>(FieldByteOrder::Be16)},
-    {"LE32", TokenKind::FunctionByteOrder, static_cast<std::int64_t>(FieldByteOrder::Le32)},
-    {"BE32", TokenKind::FunctionByteOrder, static_cast<std::int64_t>(FieldByteOrder::Be32)},
+    presetToken("CRC8", CrcPreset::Crc8),
+    presetToken("CRC16_ARC", CrcPreset::Crc16Arc),
+    presetToken("CRC16_MODBUS", CrcPreset::Crc16Modbus),
+    presetToken("CRC16_XMODEM", CrcPreset::Crc16Xmodem),
+    presetToken("CRC16_IBM3740", CrcPreset::Crc16Ibm3740),
+    presetToken("CRC16_KERMIT", CrcPreset::Crc16Kermit),
+    presetToken("CRC16_DNP", CrcPreset::Crc16Dnp),
+    presetToken("CRC32", CrcPreset::Crc32),
+    presetToken("CRC32C", CrcPreset::Crc32c),
+    byteOrderToken("LE16", FieldByteOrder::Le16),
+    byteOrderToken("BE16", FieldByteOrder::Be16),
+    byteOrderToken("LE32", FieldByteOrder::Le32),
+    byteOrderToken("BE32", FieldByteOrder::Be32),
     {"LEN", TokenKind::FunctionLength, 0},
     {"COPY", TokenKind::FunctionCopy, 0},
     {"(", TokenKind::LeftParen, 0},
@@ -161,13 +169,6 @@ std::u16string widenAscii(std::string_view text) {
     return wide;
 }
 
-int makeToken(Token& token, TokenKind kind, std::int64_t value, std::u16string name = {}) {
-    token.kind = kind;
-    token.value = value;
-    token.name = std::move(name);
-    return kind == TokenKind::Invalid ? 2 : 0;
-}
-
 std::string narrowAscii(std::u16string_view text) {
     std::string narrow(text.size(), '?');
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -186,19 +187,19 @@ bool isReservedWord(std::string_view text) {
            });
 }
 
-int classifyToken(std::string_view text, Token& token) {
+std::optional<Token> classifyToken(std::string_view text) {
     for (const FixedToken& fixed : kFixedTokens) {
         if (fixed.text == text) {
-            return makeToken(token, fixed.kind, fixed.value);
+            return Token{fixed.kind, fixed.value, {}};
         }
     }
     if (const auto number = parseInteger(text)) {
-        return makeToken(token, TokenKind::Number, *number);
+        return Token{TokenKind::Number, *number, {}};
     }
     if (isIdentifier(text)) {
-        return makeToken(token, TokenKind::Identifier, 0, widenAscii(text));
+        return Token{TokenKind::Identifier, 0, widenAscii(text)};
     }
-    return makeToken(token, TokenKind::Invalid, 0);
+    return std::nullopt;
 }
 
 std::string tokenText(const Token& token) {

@@ -118,9 +118,10 @@ void describeAt(CompileDiagnostic& diagnostic, CompileStatus status, std::string
     diagnostic.position = start;
 }
 
-int reduce(std::string_view text, std::vector<Reduction>& out, CompileDiagnostic& diagnostic, ExpressionPlace place,
-           Parentheses parentheses) {
-    diagnostic = CompileDiagnostic{};
+Compilation<std::vector<Reduction>> reduce(std::string_view text, ExpressionPlace place,
+                                           Parentheses parentheses) {
+    Compilation<std::vector<Reduction>> compilation;
+    CompileDiagnostic& diagnostic = compilation.diagnostic;
     Reducer reducer;
     // A token never holds a blank, so the one being collected is a plain span of the text.
     std::size_t tokenStart = 0;
@@ -132,9 +133,8 @@ int reduce(std::string_view text, std::vector<Reduction>& out, CompileDiagnostic
         const char c = pos < text.size() ? text[pos] : '\0';
         if (tokenLength != 0 && detail::endsTokenBefore(text[tokenStart + tokenLength - 1], c)) {
             const std::string_view piece = text.substr(tokenStart, tokenLength);
-            Token token;
-            if (classifyToken(piece, token) == 0) {
-                reducer.shift(std::move(token), tokenStart, tokenLength);
+            if (std::optional<Token> token = classifyToken(piece)) {
+                reducer.shift(std::move(*token), tokenStart, tokenLength);
             } else {
                 invalid = true;
                 describeAt(diagnostic, CompileStatus::InvalidToken, text, tokenStart, tokenLength);
@@ -154,50 +154,39 @@ int reduce(std::string_view text, std::vector<Reduction>& out, CompileDiagnostic
     // Reaching the length limit drops the token still being collected.
 
     if (invalid) {
-        return static_cast<int>(CompileStatus::InvalidToken);
+        return compilation;
     }
     if (!reducer.complete()) {
         diagnostic.status = CompileStatus::SyntaxError;
         if (const Symbol* stuck = reducer.stuckSymbol()) {
             describeAt(diagnostic, CompileStatus::SyntaxError, text, stuck->sourceStart, stuck->sourceLength);
         }
-        return static_cast<int>(CompileStatus::SyntaxError);
+        return compilation;
     }
     if (const Symbol* copy = reducer.misplacedCopy(place)) {
         describeAt(diagnostic, CompileStatus::MisplacedCopy, text, copy->sourceStart, copy->sourceLength);
-        return static_cast<int>(CompileStatus::MisplacedCopy);
+        return compilation;
     }
-    out = reducer.takeReductions(parentheses);
-    return static_cast<int>(CompileStatus::Compiled);
+    compilation.program = reducer.takeReductions(parentheses);
+    return compilation;
 }
 
 }  // namespace
 
-int compileReductions(std::string_view text, std::vector<Reduction>& out, CompileDiagnostic& diagnostic,
-                      ExpressionPlace place) {
-    return reduce(text, out, diagnostic, place, Parentheses::Drop);
+Compilation<std::vector<Reduction>> compileReductions(std::string_view text, ExpressionPlace place) {
+    return reduce(text, place, Parentheses::Drop);
 }
 
-int compileReductionsAsWritten(std::string_view text, std::vector<Reduction>& out, CompileDiagnostic& diagnostic,
-                               ExpressionPlace place) {
-    return reduce(text, out, diagnostic, place, Parentheses::Keep);
+Compilation<std::vector<Reduction>> compileReductionsAsWritten(std::string_view text, ExpressionPlace place) {
+    return reduce(text, place, Parentheses::Keep);
 }
 
-int compileExpression(std::string_view text, CompiledExpression& out, CompileDiagnostic& diagnostic,
-                      ExpressionPlace place) {
-    std::vector<Reduction> reductions;
-    if (const int status = compileReductions(text, reductions, diagnostic, place); status != 0) {
-        return status;
+Compilation<CompiledExpression> compileExpression(std::string_view text, ExpressionPlace place) {
+    Compilation<std::vector<Reduction>> reduced = compileReductions(text, place);
+    if (!reduced.program) {
+        return {std::nullopt, std::move(reduced.diagnostic)};
     }
-    CompiledExpression compiled{std::move(reductions)};
-    flattenProgram(compiled);
-    out = std::move(compiled);
-    return static_cast<int>(CompileStatus::Compiled);
-}
-
-int compileExpression(std::string_view text, CompiledExpression& out, ExpressionPlace place) {
-    CompileDiagnostic diagnostic;
-    return compileExpression(text, out, diagnostic, place);
+    return {flattenProgram(std::move(*reduced.program)), std::move(reduced.diagnostic)};
 }
 
 }  // namespace orvalix

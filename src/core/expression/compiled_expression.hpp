@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/expression/crc.hpp"
@@ -76,7 +77,7 @@ enum class InstructionKind : std::uint8_t {
 // step is one small record in one array, and no token is visited.
 struct Instruction {
     InstructionKind kind = InstructionKind::Push;
-    // Operator code, or the place of a name in CompiledExpression::names.
+    // Operator code, or the place of a name in CompiledExpression::names().
     std::int32_t code = 0;
     std::int64_t value = 0;
 
@@ -91,34 +92,51 @@ struct ProgramName {
     friend bool operator==(const ProgramName&, const ProgramName&) = default;
 };
 
-// A postfix program. A compiled one holds only its flat form (see flattenProgram): the
-// reductions it was made from are let go of, since a large data folder holds hundreds of
-// thousands of programs. A program put together by hand, or one that could not be flattened,
-// keeps its reductions and is run from them. Empty for a cell that was missing or did not
-// compile; evaluating it yields -1.
-struct CompiledExpression {
-    std::vector<Reduction> reductions;
-    std::vector<Instruction> instructions{};
-    std::vector<ProgramName> names{};  // each once, in order of first reading
-    // Tables of the generic CRC calls whose parameters are all constants.
-    std::vector<CrcTable> crcTables{};
-    // The rule of the last reduction of a flattened program: a frame field's width follows it.
-    std::optional<std::int32_t> flattenedLastRule{};
+// A postfix program, in one of two forms. A compiled one holds only its flat form (see
+// flattenProgram): the reductions it was made from are let go of, since a large data folder
+// holds hundreds of thousands of programs. A program put together by hand, or one that could
+// not be flattened, keeps its reductions and is run from them. Empty for a cell that was
+// missing or did not compile; evaluating it yields -1. Only flattenProgram makes the flat form,
+// so a program never holds both forms nor a flat form that its reductions did not give.
+class CompiledExpression {
+public:
+    CompiledExpression() = default;
+    // A program run from its reductions as they are.
+    explicit CompiledExpression(std::vector<Reduction> reductions) : reductions_(std::move(reductions)) {}
 
-    bool empty() const { return reductions.empty() && !flattenedLastRule; }
-    bool flat() const { return reductions.empty(); }
+    bool empty() const { return reductions_.empty() && !flattenedLastRule_; }
+    bool flat() const { return reductions_.empty(); }
     // The rule that made the program's value; -1 for an empty program.
     std::int32_t lastRule() const {
-        return reductions.empty() ? flattenedLastRule.value_or(-1) : reductions.back().rule;
+        return reductions_.empty() ? flattenedLastRule_.value_or(-1) : reductions_.back().rule;
     }
+
+    // The reductions of a program that is not flat.
+    const std::vector<Reduction>& reductions() const { return reductions_; }
+    // The flat form's steps, the names they read (each once, in order of first reading) and the
+    // tables of the generic CRC calls whose parameters are all constants.
+    const std::vector<Instruction>& instructions() const { return instructions_; }
+    const std::vector<ProgramName>& names() const { return names_; }
+    const std::vector<CrcTable>& crcTables() const { return crcTables_; }
+
     // A compiled program's flat form is made from its reductions and nothing else, and tells
     // them apart (every token it drops is fixed by the rule), so comparing it compares programs.
     friend bool operator==(const CompiledExpression&, const CompiledExpression&) = default;
+
+private:
+    friend CompiledExpression flattenProgram(std::vector<Reduction> reductions);
+
+    std::vector<Reduction> reductions_;
+    std::vector<Instruction> instructions_;
+    std::vector<ProgramName> names_;
+    std::vector<CrcTable> crcTables_;
+    // The rule of the last reduction of a flattened program: a frame field's width follows it.
+    std::optional<std::int32_t> flattenedLastRule_;
 };
 
-// Replaces the reductions by their flat form. A program that would read a missing operand or
-// token, or nest deeper than the value stack, gets none and keeps its reductions, whose rules
-// for those cases the flat form need not repeat.
-void flattenProgram(CompiledExpression& expression);
+// The flat form of the reductions. A program that would read a missing operand or token, or
+// nest deeper than the value stack, gets none and keeps its reductions, whose rules for those
+// cases the flat form need not repeat.
+CompiledExpression flattenProgram(std::vector<Reduction> reductions);
 
 }  // namespace orvalix

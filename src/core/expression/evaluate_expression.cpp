@@ -77,9 +77,9 @@ std::int64_t presetCrc(std::int64_t preset, const OptionalBytes& bytes, std::int
 std::int64_t tableCrc(const CompiledExpression& expression, std::int64_t table, const OptionalBytes& bytes,
                       std::int64_t offset, std::int64_t count) {
     const OptionalBytes range = rangeWithin(bytes, offset, count);
-    return table < 0 || bits(table) >= expression.crcTables.size() || !range
+    return table < 0 || bits(table) >= expression.crcTables().size() || !range
                ? -1
-               : static_cast<std::int64_t>(expression.crcTables[static_cast<std::size_t>(table)](*range));
+               : static_cast<std::int64_t>(expression.crcTables()[static_cast<std::size_t>(table)](*range));
 }
 
 // Offset, count, width, polynomial, initial value, reflect in, reflect out, final xor.
@@ -160,21 +160,23 @@ std::int64_t runInstructions(const CompiledExpression& expression, const Evaluat
     std::size_t depth = 0;
     // Looking names up in advance finds what a lookup when the step runs would: nothing changes them.
     std::array<const NamedBytes*, kNamesLookedUpFirst> firstNames;
-    const std::size_t lookedUp = std::min(expression.names.size(), kNamesLookedUpFirst);
+    const std::vector<ProgramName>& names = expression.names();
+    const std::size_t lookedUp = std::min(names.size(), kNamesLookedUpFirst);
     for (std::size_t i = 0; i < lookedUp; ++i) {
-        firstNames[i] = context.names.lookup(expression.names[i].text, expression.names[i].hash);
+        firstNames[i] = context.names.lookup(names[i].text, names[i].hash);
     }
     const auto bytesNamedBy = [&](const Instruction& instruction) {
         const auto place = static_cast<std::size_t>(instruction.code);
         if (place < kNamesLookedUpFirst) {
             return bytesOf(firstNames[place]);
         }
-        const ProgramName& name = expression.names[place];
+        const ProgramName& name = names[place];
         return bytesOf(context.names.lookup(name.text, name.hash));
     };
-    const std::size_t steps = expression.instructions.size();
+    const std::vector<Instruction>& instructions = expression.instructions();
+    const std::size_t steps = instructions.size();
     for (std::size_t at = 0; at < steps; ++at) {
-        const Instruction& instruction = expression.instructions[at];
+        const Instruction& instruction = instructions[at];
         switch (instruction.kind) {
         case InstructionKind::Push:
             stack[depth++] = instruction.value;
@@ -234,7 +236,7 @@ std::int64_t runInstructions(const CompiledExpression& expression, const Evaluat
             stack[depth - 1] = applyByteOrder(instruction.value, stack[depth - 1]);
             break;
         case InstructionKind::Length:
-            stack[depth++] = lengthOf(context, expression.names[static_cast<std::size_t>(instruction.code)],
+            stack[depth++] = lengthOf(context, names[static_cast<std::size_t>(instruction.code)],
                                       bytesNamedBy(instruction));
             break;
         case InstructionKind::Time:
@@ -259,7 +261,7 @@ std::int64_t runReductions(const CompiledExpression& expression, const Evaluatio
     std::size_t depth = 0;
     const auto pop = [&stack, &depth]() -> std::int64_t { return depth == 0 ? -1 : stack[--depth]; };
 
-    for (const Reduction& reduction : expression.reductions) {
+    for (const Reduction& reduction : expression.reductions()) {
         std::int64_t result = 0;
         const auto rule = static_cast<GrammarRuleId>(reduction.rule);
         switch (rule) {
@@ -345,7 +347,7 @@ std::int64_t evaluateExpression(const CompiledExpression& expression, const Eval
         return runReductions(expression, context, nullptr);
     }
     // A lone number, as most jump conditions are, is its value: no run to set up.
-    const std::vector<Instruction>& instructions = expression.instructions;
+    const std::vector<Instruction>& instructions = expression.instructions();
     if (instructions.size() == 1 && instructions.front().kind == InstructionKind::Push) {
         return instructions.front().value;
     }

@@ -10,18 +10,18 @@ int bytesOfWidth(int bits) { return bits >= 1 && bits <= 64 ? (bits + 7) / 8 : 1
 // The code a function's first token carries, from the flat form's last step or the last reduction.
 std::int64_t outermostCode(const CompiledExpression& expression) {
     if (expression.flat()) {
-        return expression.instructions.empty() ? -1 : expression.instructions.back().value;
+        return expression.instructions().empty() ? -1 : expression.instructions().back().value;
     }
-    const Reduction& last = expression.reductions.back();
+    const Reduction& last = expression.reductions().back();
     return last.tokens.empty() ? -1 : last.tokens.front().value;
 }
 
 FieldLayout genericCrcLayout(const CompiledExpression& expression) {
-    if (expression.flat() && !expression.instructions.empty()) {
-        const Instruction& last = expression.instructions.back();
+    if (expression.flat() && !expression.instructions().empty()) {
+        const Instruction& last = expression.instructions().back();
         const auto table = static_cast<std::size_t>(last.value);
-        if (last.kind == InstructionKind::RangeCrcTable && table < expression.crcTables.size()) {
-            return {bytesOfWidth(expression.crcTables[table].parameters().width)};
+        if (last.kind == InstructionKind::RangeCrcTable && table < expression.crcTables().size()) {
+            return {bytesOfWidth(expression.crcTables()[table].parameters().width)};
         }
         if (last.kind == InstructionKind::RangeCrc && last.value != 0) {
             return {bytesOfWidth(static_cast<int>(last.value))};

@@ -5,6 +5,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/expression/apply_operator.hpp"
@@ -275,29 +276,26 @@ private:
 
 }  // namespace
 
-void flattenProgram(CompiledExpression& expression) {
-    if (expression.reductions.empty()) {
-        return;  // already flat, or empty
+CompiledExpression flattenProgram(std::vector<Reduction> reductions) {
+    if (reductions.empty()) {
+        return {};
     }
     Flattener flattener;
-    for (const Reduction& reduction : expression.reductions) {
+    for (const Reduction& reduction : reductions) {
         if (!flattener.add(reduction)) {
-            expression.instructions.clear();
-            expression.names.clear();
-            expression.crcTables.clear();
-            expression.flattenedLastRule.reset();
-            return;
+            return CompiledExpression(std::move(reductions));
         }
     }
     // Exactly sized: a loaded project keeps every program for as long as it is open.
-    expression.instructions = flattener.takeInstructions();
-    expression.instructions.shrink_to_fit();
-    expression.names = flattener.takeNames();
-    expression.names.shrink_to_fit();
-    expression.crcTables = flattener.takeCrcTables();
-    expression.crcTables.shrink_to_fit();
-    expression.flattenedLastRule = expression.reductions.back().rule;
-    expression.reductions = std::vector<Reduction>();  // assigning {} would keep the storage
+    CompiledExpression flat;
+    flat.instructions_ = flattener.takeInstructions();
+    flat.instructions_.shrink_to_fit();
+    flat.names_ = flattener.takeNames();
+    flat.names_.shrink_to_fit();
+    flat.crcTables_ = flattener.takeCrcTables();
+    flat.crcTables_.shrink_to_fit();
+    flat.flattenedLastRule_ = reductions.back().rule;
+    return flat;
 }
 
 }  // namespace orvalix

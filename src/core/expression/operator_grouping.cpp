@@ -227,12 +227,11 @@ std::optional<std::string> describeOperatorGrouping(const std::vector<Reduction>
 }
 
 std::optional<std::string> describeOperatorGrouping(std::string_view text) {
-    std::vector<Reduction> reductions;
-    CompileDiagnostic diagnostic;
-    if (compileReductionsAsWritten(text, reductions, diagnostic) != 0) {
+    const Compilation<std::vector<Reduction>> reduced = compileReductionsAsWritten(text);
+    if (!reduced.program) {
         return std::nullopt;
     }
-    return describeOperatorGrouping(reductions);
+    return describeOperatorGrouping(*reduced.program);
 }
 
 }  // namespace orvalix

@@ -12,12 +12,10 @@ void compileCell(const std::vector<std::u16string>& row, std::size_t column, Com
     if (row.size() <= column) {
         return;
     }
-    // A failed compile leaves its output as it was, so compile into a fresh one.
-    CompiledExpression compiled;
-    if (compileExpression(toNarrow(row[column]), compiled, place) != 0) {
-        return;
+    Compilation<CompiledExpression> compilation = compileExpression(toNarrow(row[column]), place);
+    if (compilation.program) {
+        target = std::move(*compilation.program);
     }
-    target = std::move(compiled);
 }
 
 }  // namespace orvalix

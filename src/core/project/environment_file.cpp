@@ -96,11 +96,11 @@ bool readEnvironmentTable(std::u16string_view dataFolder, std::u16string_view en
     if (!path) {
         return false;
     }
-    CsvTable read;
-    if (readCsvFile(*path, read) != 0) {
+    FileRead<CsvTable> read = readCsvFile(*path);
+    if (!read.contents) {
         return false;
     }
-    table = std::move(read);
+    table = std::move(*read.contents);
     return true;
 }
 

@@ -64,51 +64,57 @@ std::optional<std::pair<std::uint64_t, std::uint64_t>> parsePair(std::string_vie
 
 FaultRowParse failure(std::size_t column, std::string message) { return {std::nullopt, {column, std::move(message)}}; }
 
-// The parameter into the rule; an error text when it does not fit the action.
-std::string readParameter(FaultRule& rule, std::string_view text) {
+// The rule with its parameter, or why the parameter does not fit the action.
+FaultRowParse withParameter(FaultRule rule, std::string_view text) {
     const std::string quoted = "'" + std::string(text) + "'";
     switch (rule.action) {
         case FaultAction::Drop:
         case FaultAction::Duplicate:
         case FaultAction::Ignore:
-            return text.empty() ? "" : std::string(faultActionWord(rule.action)) + " takes no parameter, not " + quoted;
+            if (!text.empty()) {
+                return failure(
+                    4, std::string(faultActionWord(rule.action)) + " takes no parameter, not " + quoted);
+            }
+            break;
         case FaultAction::Delay: {
             const auto ms = parseUnsigned(text);
             if (!ms || *ms > kLongestFaultDelayMs) {
-                return "delay needs milliseconds from 0 to " + std::to_string(kLongestFaultDelayMs) + ", not " + quoted;
+                return failure(4, "delay needs milliseconds from 0 to " +
+                                      std::to_string(kLongestFaultDelayMs) + ", not " + quoted);
             }
             rule.first = static_cast<std::uint32_t>(*ms);
-            return "";
+            break;
         }
         case FaultAction::Truncate: {
             const auto kept = parseUnsigned(text);
             if (!kept || *kept > 0xFFFF) {
-                return "truncate needs the number of bytes to keep, not " + quoted;
+                return failure(4, "truncate needs the number of bytes to keep, not " + quoted);
             }
             rule.first = static_cast<std::uint32_t>(*kept);
-            return "";
+            break;
         }
         case FaultAction::Corrupt: {
             const auto pair = parsePair(text);
             if (!pair || pair->first > 0xFFFF || pair->second == 0 || pair->second > 0xFF) {
-                return "corrupt needs OFFSET:MASK, a byte offset and a mask from 1 to 0xFF, not " + quoted;
+                return failure(
+                    4, "corrupt needs OFFSET:MASK, a byte offset and a mask from 1 to 0xFF, not " + quoted);
             }
             rule.first = static_cast<std::uint32_t>(pair->first);
             rule.second = static_cast<std::uint32_t>(pair->second);
-            return "";
+            break;
         }
         case FaultAction::Split: {
             const auto pair = parsePair(text);
             if (!pair || pair->first == 0 || pair->first > 0xFFFF || pair->second > kLongestFaultDelayMs) {
-                return "split needs AT:GAP_MS, a byte offset above 0 and a gap from 0 to " +
-                       std::to_string(kLongestFaultDelayMs) + " ms, not " + quoted;
+                return failure(4, "split needs AT:GAP_MS, a byte offset above 0 and a gap from 0 to " +
+                                      std::to_string(kLongestFaultDelayMs) + " ms, not " + quoted);
             }
             rule.first = static_cast<std::uint32_t>(pair->first);
             rule.second = static_cast<std::uint32_t>(pair->second);
-            return "";
+            break;
         }
     }
-    return "";
+    return {std::move(rule), {}};
 }
 
 }  // namespace
@@ -130,11 +136,11 @@ FaultRowParse parseFaultRow(const std::vector<std::u16string>& row) {
     }
     rule.whenText = trimmedCell(row, 1);
     if (!rule.whenText.empty()) {
-        CompiledExpression compiled;
-        if (compileExpression(toNarrow(rule.whenText), compiled) != 0) {
+        Compilation<CompiledExpression> compilation = compileExpression(toNarrow(rule.whenText));
+        if (!compilation.program) {
             return failure(2, "the condition '" + toNarrow(rule.whenText) + "' does not compile");
         }
-        rule.when = std::move(compiled);
+        rule.when = std::move(*compilation.program);
     }
     const std::string actionText = cellText(row, 2);
     const auto action = std::find_if(kActions.begin(), kActions.end(),
@@ -144,9 +150,11 @@ FaultRowParse parseFaultRow(const std::vector<std::u16string>& row) {
                               "': delay, drop, corrupt, truncate, duplicate, split or ignore");
     }
     rule.action = action->second;
-    if (std::string error = readParameter(rule, cellText(row, 3)); !error.empty()) {
-        return failure(4, std::move(error));
+    FaultRowParse withItsParameter = withParameter(std::move(rule), cellText(row, 3));
+    if (!withItsParameter.rule) {
+        return withItsParameter;
     }
+    rule = std::move(*withItsParameter.rule);
     if (const std::string text = cellText(row, 4); !text.empty()) {
         double percent = -1;
         const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), percent);

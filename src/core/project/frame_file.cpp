@@ -49,10 +49,11 @@ bool isDueForReading(const std::filesystem::path& path, const std::u16string& fr
 }
 
 std::optional<FrameDefinition> readFrameFile(const std::filesystem::path& path) {
-    CsvTable table;
-    if (readCsvFile(path, table) != 0) {
+    const std::optional<CsvTable> read = readCsvFile(path).contents;
+    if (!read) {
         return std::nullopt;
     }
+    const CsvTable& table = *read;
     FrameDefinition definition;
     for (std::size_t r = kFirstDataRow; r < table.size(); ++r) {
         compileCell(table[r], kExpressionColumn, definition.emplace_back(), ExpressionPlace::FrameRow);

@@ -19,11 +19,7 @@ std::optional<CsvTable> readEnvironmentTable(std::u16string_view dataFolder, std
     if (!path) {
         return std::nullopt;
     }
-    CsvTable table;
-    if (readCsvFile(*path, table) != 0) {
-        return std::nullopt;
-    }
-    return table;
+    return readCsvFile(*path).contents;
 }
 
 // Every record row of one of the environment's files: row 0 is the header, comments are skipped.

@@ -15,37 +15,33 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr std::string_view kUtf16LeBom = "\xFF\xFE";
 
 // The caller names the file; the message tells only what went wrong with it.
-CsvFileError fileError(int code, std::string_view what) {
-    return {code, std::string(what)};
+FileReadFailure decodingFailure(std::size_t offset, std::string_view encoding) {
+    return {std::error_code(EILSEQ, std::generic_category()),
+            "not valid " + std::string(encoding) + " at byte offset " + std::to_string(offset) +
+                "; the file may be saved in another encoding (e.g. Shift-JIS)"};
 }
 
-CsvFileError decodingError(std::size_t offset,
-                           std::string_view encoding) {
-    return fileError(EILSEQ,
-                     "not valid " + std::string(encoding) + " at byte offset " +
-                         std::to_string(offset) +
-                         "; the file may be saved in another encoding (e.g. Shift-JIS)");
+// errno is the only cause the stream leaves behind; fall back when it has none.
+FileReadFailure streamFailure(int fallback) {
+    const std::error_code error(errno != 0 ? errno : fallback, std::generic_category());
+    return {error, error.message()};
 }
 
-// errno is the only cause the stream leaves behind; fall back to EIO when it has none.
-int lastErrorOr(int fallback) { return errno != 0 ? errno : fallback; }
-
-CsvFileError readBytes(const std::filesystem::path& path, std::string& bytes) {
+FileRead<std::string> readBytes(const std::filesystem::path& path) {
     errno = 0;
     std::ifstream in(path, std::ios::binary);
     if (!in.is_open()) {
-        const int code = lastErrorOr(ENOENT);
-        return fileError(code, std::generic_category().message(code));
+        return {std::nullopt, streamFailure(ENOENT)};
     }
+    std::string bytes;
     char chunk[16384];
     while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
         bytes.append(chunk, static_cast<std::size_t>(in.gcount()));
     }
     if (in.bad()) {
-        const int code = lastErrorOr(EIO);
-        return fileError(code, std::generic_category().message(code));
+        return {std::nullopt, streamFailure(EIO)};
     }
-    return {};
+    return {std::move(bytes), {}};
 }
 
 void appendUtf16Le(std::string_view bytes, std::u16string& text) {
@@ -125,17 +121,17 @@ CsvParse parseCsvText(std::u16string_view text) {
     return result;
 }
 
-CsvFileError readTextFile(const std::filesystem::path& path, std::u16string& text) {
-    std::string bytes;
-    if (auto error = readBytes(path, bytes); error.code != 0) {
-        return error;
+FileRead<std::u16string> readTextFile(const std::filesystem::path& path) {
+    FileRead<std::string> bytes = readBytes(path);
+    if (!bytes.contents) {
+        return {std::nullopt, std::move(bytes.failure)};
     }
-    std::string_view content = bytes;
-    text.clear();
+    std::string_view content = *bytes.contents;
+    std::u16string text;
     if (content.starts_with(kUtf16LeBom)) {
         content.remove_prefix(kUtf16LeBom.size());
         if (content.size() % 2 != 0) {
-            return decodingError(bytes.size() - 1, "UTF-16LE");
+            return {std::nullopt, decodingFailure(bytes.contents->size() - 1, "UTF-16LE")};
         }
         appendUtf16Le(content, text);
     } else {
@@ -145,24 +141,19 @@ CsvFileError readTextFile(const std::filesystem::path& path, std::u16string& tex
             content.remove_prefix(bomSize);
         }
         if (const auto bad = appendUtf8AsUtf16(content, text); bad != std::string_view::npos) {
-            text.clear();
-            return decodingError(bomSize + bad, "UTF-8");
+            return {std::nullopt, decodingFailure(bomSize + bad, "UTF-8")};
         }
     }
     dropCrBeforeLf(text);
-    return {};
+    return {std::move(text), {}};
 }
 
-int readCsvFile(const std::filesystem::path& path, CsvTable& table) {
-    std::u16string text;
-    if (const auto error = readTextFile(path, text); error.code != 0) {
-        return error.code;
+FileRead<CsvTable> readCsvFile(const std::filesystem::path& path) {
+    FileRead<std::u16string> text = readTextFile(path);
+    if (!text.contents) {
+        return {std::nullopt, std::move(text.failure)};
     }
-    auto parsed = parseCsvText(text);
-    for (auto& row : parsed.table) {
-        table.push_back(std::move(row));
-    }
-    return 0;
+    return {parseCsvText(*text.contents).table, {}};
 }
 
 }  // namespace orvalix

@@ -2,8 +2,10 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace orvalix {
@@ -37,17 +39,26 @@ struct CsvParse {
 CsvParse parseCsvText(std::u16string_view text);
 
 // Why a file could not be turned into text.
-struct CsvFileError {
-    int code = 0;                 // 0 when the file was read
-    std::string message;          // what went wrong, without the path; empty when code is 0
+struct FileReadFailure {
+    // The errno that the C library's file streams leave behind, in the generic category since
+    // it is the C library's number on every system (on Windows it is no GetLastError code);
+    // EILSEQ for bytes that do not decode.
+    std::error_code error;
+    std::string message;  // what went wrong, without the path
+};
+
+// What reading a file gives: its contents, or why there are none.
+template <typename Contents>
+struct FileRead {
+    std::optional<Contents> contents;
+    FileReadFailure failure;  // when there are no contents
 };
 
 // Reads a file: UTF-8 (BOM optional) or UTF-16LE with its BOM, CR LF or LF.
-// Returns the decoded text with CR LF reduced to LF, or an error.
-CsvFileError readTextFile(const std::filesystem::path& path, std::u16string& text);
+// Gives the decoded text with CR LF reduced to LF.
+FileRead<std::u16string> readTextFile(const std::filesystem::path& path);
 
-// Appends the rows of the file to table. 0 on success; the platform's error number when
-// the file cannot be opened; a non-zero code when it cannot be read or decoded.
-int readCsvFile(const std::filesystem::path& path, CsvTable& table);
+// The rows of the file.
+FileRead<CsvTable> readCsvFile(const std::filesystem::path& path);
 
 }  // namespace orvalix

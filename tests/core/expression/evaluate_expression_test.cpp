@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -23,9 +24,9 @@ using Cases = std::vector<std::pair<std::string_view, std::int64_t>>;
 const std::array<std::uint8_t, 4> kBytes{0x10, 0x20, 0x30, 0x40};
 
 std::int64_t evaluateText(std::string_view text, const EvaluationContext& context = {}) {
-    CompiledExpression compiled;
-    EXPECT_EQ(compileExpression(text, compiled), 0) << text;
-    return evaluateExpression(compiled, context);
+    const std::optional<CompiledExpression> compiled = compileExpression(text).program;
+    EXPECT_TRUE(compiled) << text;
+    return evaluateExpression(compiled.value_or(CompiledExpression{}), context);
 }
 
 void expectValues(const Cases& cases, const EvaluationContext& context = {}) {
@@ -127,9 +128,9 @@ TEST(EvaluateExpression, CopyGivesTheBytesOfItsRangeOrNone) {
         {"COPY(R, 3, 2)", {}}, {"COPY(R, -1, 1)", {}}, {"COPY(R, 0, -1)", {}}, {"COPY(Q, 0, 0)", {}},
     };
     for (const auto& [text, bytes] : cases) {
-        CompiledExpression compiled;
-        ASSERT_EQ(compileExpression(text, compiled, ExpressionPlace::FrameRow), 0) << text;
-        const std::span<const std::uint8_t> copied = evaluateCopy(compiled, context);
+        const std::optional<CompiledExpression> compiled = compileExpression(text, ExpressionPlace::FrameRow).program;
+        ASSERT_TRUE(compiled) << text;
+        const std::span<const std::uint8_t> copied = evaluateCopy(*compiled, context);
         EXPECT_EQ(std::vector<std::uint8_t>(copied.begin(), copied.end()), bytes) << text;
     }
 }
@@ -154,7 +155,10 @@ TEST(EvaluateExpression, MalformedProgramsYieldValuesWithoutFaulting) {
     const Token expr{TokenKind::Expression, 0, {}};
     const Token name{TokenKind::Identifier, 0, u"R"};
     const auto time = [](std::int64_t code) { return Reduction{11, {{TokenKind::TimeKeyword, code, {}}}}; };
-    const std::pair<CompiledExpression, std::int64_t> cases[] = {
+    struct HandMade {
+        std::vector<Reduction> reductions;
+    };
+    const std::pair<HandMade, std::int64_t> cases[] = {
         // Empty program, a number without token; unknown and grouping rules are skipped.
         {{}, -1}, {{{{0, {}}}}, -1}, {{{num(5), {42, {}}, {-3, {}}}}, 5}, {{{{5, {}}, {99, {}}}}, -1},
         // Unknown operator codes give 0; 12 and 5 are chosen so that 0 is no operation's result.
@@ -169,16 +173,16 @@ TEST(EvaluateExpression, MalformedProgramsYieldValuesWithoutFaulting) {
         {{{num(0), {10, {}}}}, -1}, {{{{10, {name}}}}, -1}, {{{num(0), num(1), {3, {}}}}, -1},
         {{{{3, {{}, {}, name}}}}, -1}, {{{num(kMax), num(kMax), {2, {{}, {}, name}}}}, -1}};
     for (std::size_t i = 0; i < std::size(cases); ++i) {
-        EXPECT_EQ(evaluateExpression(cases[i].first, contextWithR()), cases[i].second) << "case " << i;
+        EXPECT_EQ(evaluateExpression(CompiledExpression(cases[i].first.reductions), contextWithR()), cases[i].second)
+            << "case " << i;
     }
 }
 
 TEST(EvaluateExpression, ValueStackHoldsTheDeepestNestingOfTheLongestText) {
-    CompiledExpression program;
-    program.reductions.assign(1024, num(7));
-    EXPECT_EQ(evaluateExpression(program, {}), 7);
-    program.reductions.push_back(num(7));
-    EXPECT_EQ(evaluateExpression(program, {}), -1);
+    std::vector<Reduction> reductions(1024, num(7));
+    EXPECT_EQ(evaluateExpression(CompiledExpression(reductions), {}), 7);
+    reductions.push_back(num(7));
+    EXPECT_EQ(evaluateExpression(CompiledExpression(reductions), {}), -1);
     // Every pending operand costs at least four characters ("1+(" and its ")").
     const std::size_t levels = (kMaxExpressionLength - 1) / 4;
     std::string text;
@@ -209,18 +213,14 @@ TEST(EvaluateExpression, TheFlatFormGivesWhatTheReductionsGive) {
         "A[0] + B[1] + C[2] + D[3] + E[0] + R[1] + Tx[0] + Q[0]",
     };
     for (const std::string_view text : texts) {
-        std::vector<Reduction> reductions;
-        CompileDiagnostic diagnostic;
-        ASSERT_EQ(compileReductions(text, reductions, diagnostic), 0) << text;
-        const CompiledExpression reductionsOnly{reductions};
-        CompiledExpression flat;
-        ASSERT_EQ(compileExpression(text, flat), 0) << text;
+        const std::optional<std::vector<Reduction>> reductions = compileReductions(text).program;
+        ASSERT_TRUE(reductions) << text;
+        const CompiledExpression reductionsOnly(*reductions);
+        const std::optional<CompiledExpression> flat = compileExpression(text).program;
+        ASSERT_TRUE(flat) << text;
         // A compiled program keeps its flat form alone; the reductions it came from are let go.
-        EXPECT_TRUE(flat.reductions.empty() && !flat.instructions.empty()) << text;
-        EXPECT_EQ(evaluateExpression(flat, context), evaluateExpression(reductionsOnly, context)) << text;
-        // A program given reductions runs from them, whatever flat form it holds.
-        flat.reductions.push_back(num(99));
-        EXPECT_EQ(evaluateExpression(flat, context), 99) << text;
+        EXPECT_TRUE(flat->flat() && flat->reductions().empty() && !flat->instructions().empty()) << text;
+        EXPECT_EQ(evaluateExpression(*flat, context), evaluateExpression(reductionsOnly, context)) << text;
     }
 }
 
@@ -269,22 +269,24 @@ TEST(EvaluateExpression, AnAndWhoseLeftOperandIsZeroSkipsItsRightOne) {
         {"(R[0] == 0x10) & ((R[1] == 31) & (R[2] == 0x30)) | (R[3] == 0x40)", 1, 2},
     };
     for (const auto& c : cases) {
-        CompiledExpression compiled;
-        ASSERT_EQ(compileExpression(c.text, compiled), 0) << c.text;
-        EXPECT_EQ(evaluateExpression(compiled, context), c.value) << c.text;
-        EXPECT_EQ(std::count_if(compiled.instructions.begin(), compiled.instructions.end(),
+        const std::optional<CompiledExpression> compiled = compileExpression(c.text).program;
+        ASSERT_TRUE(compiled) << c.text;
+        EXPECT_EQ(evaluateExpression(*compiled, context), c.value) << c.text;
+        const std::vector<Instruction>& steps = compiled->instructions();
+        EXPECT_EQ(std::count_if(steps.begin(), steps.end(),
                                 [](const Instruction& step) { return step.kind == InstructionKind::SkipIfZero; }),
                   c.skips)
             << c.text;
     }
     // A chain whose first test fails is done in one skip: its first goes to the program's end.
-    CompiledExpression chain;
-    ASSERT_EQ(compileExpression("(R[0] == 0x11) & (R[1] == 32) & (R[2] == 0x30) & (R[3] == 0x40)", chain), 0);
-    const auto first = std::find_if(chain.instructions.begin(), chain.instructions.end(),
+    const std::optional<CompiledExpression> chain =
+        compileExpression("(R[0] == 0x11) & (R[1] == 32) & (R[2] == 0x30) & (R[3] == 0x40)").program;
+    ASSERT_TRUE(chain);
+    const std::vector<Instruction>& steps = chain->instructions();
+    const auto first = std::find_if(steps.begin(), steps.end(),
                                     [](const Instruction& step) { return step.kind == InstructionKind::SkipIfZero; });
-    ASSERT_NE(first, chain.instructions.end());
-    EXPECT_EQ(first - chain.instructions.begin() + 1 + first->value,
-              static_cast<std::ptrdiff_t>(chain.instructions.size()));
+    ASSERT_NE(first, steps.end());
+    EXPECT_EQ(first - steps.begin() + 1 + first->value, static_cast<std::ptrdiff_t>(steps.size()));
 }
 
 TEST(NamedBytes, EveryNameSetIsFoundAmongManyAndNoOtherIs) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string_view>
 
 #include "core/expression/compile_expression.hpp"
@@ -42,19 +43,19 @@ TEST(FieldLayout, FollowsTheOutermostOperation) {
         {"a COPY fills what it copies", "COPY(R, 0, 4)", {.width = 0, .copies = true}},
     };
     for (const auto& c : cases) {
-        CompiledExpression compiled;
-        ASSERT_EQ(compileExpression(c.text, compiled, ExpressionPlace::FrameRow), 0) << c.text;
-        EXPECT_EQ(fieldLayout(compiled), c.layout) << c.text << ": " << c.rule;
+        const std::optional<CompiledExpression> compiled = compileExpression(c.text, ExpressionPlace::FrameRow).program;
+        ASSERT_TRUE(compiled) << c.text;
+        EXPECT_EQ(fieldLayout(*compiled), c.layout) << c.text << ": " << c.rule;
     }
 }
 
 TEST(FieldLayout, AnEmptyProgramIsOneByteAndAHandMadeOneIsMeasuredByItsLastReduction) {
     EXPECT_EQ(fieldLayout(CompiledExpression{}), FieldLayout{1});
     const Reduction number{0, {{TokenKind::Number, 1, {}}}};
-    EXPECT_EQ(fieldLayout(CompiledExpression{{number, number, Reduction{1, {}}}}), FieldLayout{2});
-    EXPECT_EQ(fieldLayout(CompiledExpression{{Reduction{1, {}}, number}}), FieldLayout{1});
+    EXPECT_EQ(fieldLayout(CompiledExpression({number, number, Reduction{1, {}}})), FieldLayout{2});
+    EXPECT_EQ(fieldLayout(CompiledExpression({Reduction{1, {}}, number})), FieldLayout{1});
     const auto be32 = static_cast<std::int32_t>(GrammarRuleId::ByteOrder);
-    EXPECT_EQ(fieldLayout(CompiledExpression{{number, Reduction{be32, {{TokenKind::FunctionByteOrder, 3, {}}}}}}),
+    EXPECT_EQ(fieldLayout(CompiledExpression({number, Reduction{be32, {{TokenKind::FunctionByteOrder, 3, {}}}}})),
               (FieldLayout{4, true}));
 }
 

@@ -49,11 +49,9 @@ TEST(OperatorGrouping, ShowsTheLeftToRightGroupingWhereCPrecedenceReadsOtherwise
                                 " (strictly left to right, not by C operator precedence): add parentheses")
             << c.rule;
         // What is shown is the same program, and C reads it so.
-        CompiledExpression original;
-        CompiledExpression grouped;
-        ASSERT_EQ(compileExpression(c.text, original), 0) << c.rule;
-        EXPECT_EQ(compileExpression(c.grouped, grouped), 0) << c.rule;
-        EXPECT_EQ(grouped, original) << c.rule;
+        const std::optional<CompiledExpression> original = compileExpression(c.text).program;
+        ASSERT_TRUE(original) << c.rule;
+        EXPECT_EQ(compileExpression(c.grouped).program, original) << c.rule;
         EXPECT_FALSE(describeOperatorGrouping(c.grouped)) << c.rule;
     }
 }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <ratio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/expression/compile_expression.hpp"
@@ -50,9 +51,9 @@ struct FileTime {
 };
 
 CompiledExpression compiled(std::string_view text) {
-    CompiledExpression expression;
-    EXPECT_EQ(compileExpression(text, expression), 0) << text;
-    return expression;
+    std::optional<CompiledExpression> expression = compileExpression(text).program;
+    EXPECT_TRUE(expression) << text;
+    return std::move(expression).value_or(CompiledExpression{});
 }
 
 TEST(RefreshFrames, ReadsTheFramesTheStepsNameWithOneElementPerRowAfterTheHeaders) {

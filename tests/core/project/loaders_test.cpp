@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,9 +20,9 @@ namespace {
 using test::TempFolder;
 
 CompiledExpression compiled(std::string_view text) {
-    CompiledExpression expression;
-    EXPECT_EQ(compileExpression(text, expression), 0) << text;
-    return expression;
+    std::optional<CompiledExpression> expression = compileExpression(text).program;
+    EXPECT_TRUE(expression) << text;
+    return std::move(expression).value_or(CompiledExpression{});
 }
 
 // Writes the files into the folder and loads it into a fresh project.

@@ -41,9 +41,10 @@ inline constexpr std::uint64_t kStart = 133'000'000'000'000'000;  // some FILETI
 inline constexpr std::uint64_t kCycle = 100'000;                    // 10 ms
 
 inline CompiledExpression compiled(std::string_view text, ExpressionPlace place = ExpressionPlace::Value) {
-    CompiledExpression expression;
-    EXPECT_EQ(text.empty() || compileExpression(text, expression, place) == 0, text != kBroken) << text;
-    return expression;
+    std::optional<CompiledExpression> expression =
+        text.empty() ? std::optional(CompiledExpression{}) : compileExpression(text, place).program;
+    EXPECT_EQ(expression.has_value(), text != kBroken) << text;
+    return std::move(expression).value_or(CompiledExpression{});
 }
 
 // A sequence row: label, transmit condition, frame, jump condition, jump target.

@@ -7,6 +7,7 @@
 #include <string>
 #include <system_error>
 #include <tuple>
+#include <utility>
 
 #include "../project/temp_folder.hpp"
 #include "core/text/text_conversion.hpp"
@@ -16,16 +17,14 @@ namespace {
 
 std::string utf8(std::u8string_view text) { return {text.begin(), text.end()}; }
 
-// Reads the bytes as a file into a table that holds a row already: rows read are appended after it.
 CsvTable readFile(std::string_view bytes) {
     const test::TempFolder folder;
-    CsvTable table{{u"first"}};
-    EXPECT_EQ(readCsvFile(folder.write(u"t.csv", bytes), table), 0);
-    EXPECT_TRUE(!table.empty() && table[0] == CsvRow{u"first"});
-    return table.empty() ? table : CsvTable(table.begin() + 1, table.end());
+    FileRead<CsvTable> read = readCsvFile(folder.write(u"t.csv", bytes));
+    EXPECT_TRUE(read.contents) << read.failure.message;
+    return std::move(read.contents).value_or(CsvTable{});
 }
 
-TEST(CsvQuoteRules, TextAndFileGiveTheSameRowsAfterExistingOnes) {
+TEST(CsvQuoteRules, TextAndFileGiveTheSameRows) {
     const std::tuple<std::string, CsvTable, bool> cases[] = {
         {"a,\"b,c\",d\n", {{u"a", u"b,c", u"d"}}, false},
         {"\"word\"\"second\"\"\"\n", {{u"word\"second\""}}, false},
@@ -83,7 +82,7 @@ TEST(CsvFileDecoding, BomAndLineEndsAreHandled) {
     for (const auto& [bytes, expected] : cases) EXPECT_EQ(readFile(bytes), expected) << bytes.size();
 }
 
-TEST(CsvFileErrors, MalformedTextOrMissingFileIsAReadErrorThatKeepsEarlierRows) {
+TEST(CsvFileErrors, MalformedTextOrMissingFileIsAReadError) {
     const test::TempFolder folder;
     // The bytes, or none for a missing file; the error code; a part of the message.
     const std::tuple<std::optional<std::string>, int, std::string> cases[] = {
@@ -93,16 +92,19 @@ TEST(CsvFileErrors, MalformedTextOrMissingFileIsAReadErrorThatKeepsEarlierRows) 
         {"\x80", EILSEQ, "Shift-JIS"}, {std::nullopt, ENOENT, std::generic_category().message(ENOENT)}};
     for (const auto& [bytes, code, messagePart] : cases) {
         const auto file = bytes ? folder.write(u"bad.csv", *bytes) : folder.file(u"absent.csv");
-        std::u16string text;
-        const auto error = readTextFile(file, text);
-        EXPECT_EQ(error.code, code);
-        EXPECT_NE(error.message.find(messagePart), std::string::npos) << error.message;
-        EXPECT_TRUE(text.empty());
-        CsvTable table{{u"kept"}};
-        EXPECT_EQ(readCsvFile(file, table), code);
-        EXPECT_NE(readCsvFile(folder.path(), table), 0);
-        EXPECT_EQ(table, (CsvTable{{u"kept"}}));
+        const FileRead<std::u16string> text = readTextFile(file);
+        EXPECT_FALSE(text.contents);
+        EXPECT_EQ(text.failure.error, std::error_code(code, std::generic_category()));
+        EXPECT_NE(text.failure.message.find(messagePart), std::string::npos) << text.failure.message;
+        const FileRead<CsvTable> table = readCsvFile(file);
+        EXPECT_FALSE(table.contents);
+        EXPECT_EQ(table.failure.error, text.failure.error);
+        EXPECT_EQ(table.failure.message, text.failure.message);
     }
+    // A folder opens as no file.
+    const FileRead<CsvTable> folderRead = readCsvFile(folder.path());
+    EXPECT_FALSE(folderRead.contents);
+    EXPECT_TRUE(folderRead.failure.error);
 }
 
 }  // namespace
