@@ -35,37 +35,18 @@ struct Case {
 };
 
 TEST(StartCommand, AnswersHelpThenReportsTheFirstUsageErrorOrLetsTheCommandGoOn) {
+    const std::string tryHelp = "\nTry 'orvalix-cli demo --help'.\n";
+    const std::string needed = "orvalix-cli demo: FOLDER and NAME are needed" + tryHelp;
     const Case cases[] = {
-        {"--help is answered before the arguments are counted",
-         {"x", "--help"},
-         kExitSuccess,
-         std::string(kDemo.help),
-         ""},
-        {"an unknown option is a usage error of the command",
-         {kFolder, "x", "--nope"},
-         kExitUsage,
-         "",
-         "orvalix-cli demo: unknown option '--nope'\nTry 'orvalix-cli demo --help'.\n"},
-        {"too few arguments",
-         {kFolder},
-         kExitUsage,
-         "",
-         "orvalix-cli demo: FOLDER and NAME are needed\nTry 'orvalix-cli demo --help'.\n"},
-        {"too many arguments",
-         {kFolder, "x", "y"},
-         kExitUsage,
-         "",
-         "orvalix-cli demo: FOLDER and NAME are needed\nTry 'orvalix-cli demo --help'.\n"},
-        {"the count is checked before the folder",
-         {"/no/such/folder"},
-         kExitUsage,
-         "",
-         "orvalix-cli demo: FOLDER and NAME are needed\nTry 'orvalix-cli demo --help'.\n"},
-        {"a first argument that is no folder",
-         {"/no/such/folder", "x"},
-         kExitUsage,
-         "",
-         "orvalix-cli demo: '/no/such/folder' is not a folder\nTry 'orvalix-cli demo --help'.\n"},
+        {"--help is answered before the arguments are counted", {"x", "--help"}, kExitSuccess,
+         std::string(kDemo.help), ""},
+        {"an unknown option is a usage error of the command", {kFolder, "x", "--nope"}, kExitUsage, "",
+         "orvalix-cli demo: unknown option '--nope'" + tryHelp},
+        {"too few arguments", {kFolder}, kExitUsage, "", needed},
+        {"too many arguments", {kFolder, "x", "y"}, kExitUsage, "", needed},
+        {"the count is checked before the folder", {"/no/such/folder"}, kExitUsage, "", needed},
+        {"a first argument that is no folder", {"/no/such/folder", "x"}, kExitUsage, "",
+         "orvalix-cli demo: '/no/such/folder' is not a folder" + tryHelp},
         {"good arguments leave the console alone", {kFolder, "x", "--level", "3"}, std::nullopt, "", ""},
     };
     for (const Case& c : cases) {

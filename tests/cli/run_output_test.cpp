@@ -38,7 +38,8 @@ PortOptions portNamed(std::u16string name, std::u16string remote = u"") {
     return parsePortOptions(rows);
 }
 
-TEST(RecordLine, ShowsDirectionLengthAttributeBytesAndRisenMarks) {
+// The environment's fault rules are lost and slow.
+TEST(RecordLine, ShowsDirectionLengthAttributeBytesRisenMarksAndTheFaultThatTouchedTheRecordLast) {
     const Names nine{u"c0", u"c1", u"c2", u"c3", u"c4", u"c5", u"c6", u"c7", u"応答"};
     const std::tuple<Names, std::uint32_t, std::vector<std::size_t>, Bytes, std::string> cases[] = {
         {{}, kReceivedAttribute, {}, {0x02, 0x41, 0x03}, " RX 3 80000000 02 41 03"},
@@ -47,29 +48,18 @@ TEST(RecordLine, ShowsDirectionLengthAttributeBytesAndRisenMarks) {
         {{u"A", u"B", u"C"}, kReceivedAttribute, {0, 2}, {0x01}, " RX 1 80000000 01 marks: A, C"},
         {{u"A", u"B"}, 0, {}, {0x0A}, " TX 1 00000000 0a"},
         // Condition 8 sits in the second mark byte.
-        {nine, 0, {8}, {0x7E}, " TX 1 00000000 7e marks: 応答"}};
+        {nine, 0, {8}, {0x7E}, " TX 1 00000000 7e marks: 応答"},
+        {{u"A"}, 0x40020000, {}, {0x0A}, " TX 1 40020000 0a fault: slow"},
+        {{u"A"}, kReceivedAttribute | 0x40010000, {0}, {0x0A}, " RX 1 c0010000 0a marks: A fault: lost"},
+        {{u"A"}, 0x40030000, {}, {0x0A}, " TX 1 40030000 0a"},  // a number beyond the file's rules names none
+    };
     const std::regex time(R"(P1 \d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}\.\d{3})");
     for (const auto& [conditions, attribute, marks, data, rest] : cases) {
+        Environment environment = withConditions(conditions);
+        for (const std::u16string name : {u"lost", u"slow"}) environment.faults.emplace_back().name = name;
         const Bytes extra = test::makeExtra(conditions.size(), attribute, marks);
-        const std::string line = formatRecordLine(u"P1", withConditions(conditions), data, kTime, extra);
+        const std::string line = formatRecordLine(u"P1", environment, data, kTime, extra);
         EXPECT_TRUE(std::regex_match(line.substr(0, 26), time)) << line;
-        EXPECT_EQ(line.substr(26), rest);
-    }
-}
-
-TEST(RecordLine, NamesTheFaultThatTouchedTheRecordLast) {
-    Environment environment = withConditions({u"A"});
-    for (const std::u16string name : {u"lost", u"slow"}) {
-        environment.faults.emplace_back().name = name;
-    }
-    const std::tuple<std::uint32_t, std::vector<std::size_t>, std::string> cases[] = {
-        {0x40020000, {}, " TX 1 40020000 0a fault: slow"},
-        {kReceivedAttribute | 0x40010000, {0}, " RX 1 c0010000 0a marks: A fault: lost"},
-        {0x40030000, {}, " TX 1 40030000 0a"},  // a number beyond the file's rules names none
-    };
-    for (const auto& [attribute, marks, rest] : cases) {
-        const std::string line =
-            formatRecordLine(u"P1", environment, Bytes{0x0A}, kTime, test::makeExtra(1, attribute, marks));
         EXPECT_EQ(line.substr(26), rest);
     }
 }

@@ -63,11 +63,11 @@ def write_status_device(folder, name, port, trigger="", pre=0, post=0, records=1
     write_frame(folder, "StatusReply", "0x02", "0x73", "StatusRequest[2]", "0", "0x03", "CRC_CCITT1(T, 0, 5)", "")
 
 
-def write_ack_device(folder, port, char_timeout):
-    # Serial device S1 acknowledges 02 .. .. 03 with 06 and the third byte. Setting 9 bit rate, then parity
-    # (a pty carries none), stop bits, data bits, flow control, character time-out.
-    write_device(folder, "S1", port, [["ack", "(R[0] == 0x02) & (R[3] == 0x03)", "Ack", "", "ack"]],
-                 setting9="9600", later=["None", "1", "8", "", char_timeout])
+def write_ack_device(folder, port, char_timeout, name="S1", line=("9600", "None", "1", "8")):
+    # Device S1 acknowledges 02 .. .. 03 with 06 and the third byte. The line is a serial port's bit rate
+    # (setting 9), parity (a pty carries none), stop bits and data bits; then flow control, character time-out.
+    write_device(folder, name, port, [["ack", "(R[0] == 0x02) & (R[3] == 0x03)", "Ack", "", "ack"]],
+                 setting9=line[0], later=[*line[1:], "", char_timeout])
     write_frame(folder, "Ack", "0x06", "R[2]")
 
 
@@ -81,16 +81,13 @@ def send_until_answered(peer, data):
     return os.read(peer, 16) if select.select([peer], [], [], 0)[0] else b""
 
 
-def free_udp_port():  # a loopback port free now
-    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as probe:
+def free_port(kind):  # a loopback port free now
+    with socket.socket(socket.AF_INET, kind) as probe:
         probe.bind(("127.0.0.1", 0))
         return probe.getsockname()[1]
 
 
-def free_tcp_port():
-    with socket.socket() as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
+free_udp_port, free_tcp_port = (lambda: free_port(socket.SOCK_DGRAM)), (lambda: free_port(socket.SOCK_STREAM))
 
 
 # A summary line's ending when the service's store overwrote records before the pump took them,
@@ -368,13 +365,9 @@ class SerialRun(E2ETest):
 
 class TcpClientRun(E2ETest):
     def test_a_client_connects_when_the_server_comes_and_again_after_it_went_away(self):
-        port = free_tcp_port()
-        folder = self.folder()
+        port, folder = free_tcp_port(), self.folder()
         address = f"tcp-client://127.0.0.1:{port}"
-        # C1 acknowledges 02 .. .. 03 with 06 and the third byte; the character time-out is 200 ms.
-        write_device(folder, "C1", address, [["ack", "(R[0] == 0x02) & (R[3] == 0x03)", "Ack", "", "ack"]],
-                     later=["", "", "", "", "200"])
-        write_frame(folder, "Ack", "0x06", "R[2]")
+        write_ack_device(folder, address, "200", "C1", ("", "", "", ""))  # C1 on no serial line
         run = Run(self, folder, "--for", "200")
         refused = rf"^C1 no connection on {re.escape(address)}: .+$"
         self.assertTrue(run.shows(refused), run.describe())

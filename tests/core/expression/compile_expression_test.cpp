@@ -90,24 +90,6 @@ TEST(CompileExpression, SplitsTokensAtCharacterClassBoundaries) {
     for (const auto& [text, spaced] : cases) EXPECT_EQ(compileOrFail(text), compileOrFail(spaced)) << text;
 }
 
-TEST(CompileExpression, GivesAProgramOrTheKindOfItsFailure) {
-    const std::pair<std::string_view, S> cases[] = {
-        // Identifiers are case-sensitive ASCII names not starting with a digit.
-        {"_x1[0] + sum[1] * SinceLastRX[2]", S::Compiled}, {"SinceLastRx + SinceLastTx", S::Compiled},
-        {"1- -1", S::Compiled}, {"CRC_CCITT1(Rx, Rx[0], 2) == 0", S::Compiled}, {"Rx[Tx[0]]", S::Compiled},
-        {"Rx", S::SyntaxError}, {"SUM(Rx[0], 0, 1)", S::SyntaxError}, {"SUM Rx, 0, 1", S::SyntaxError},
-        {"SUM(Rx, 0, 1, 2)", S::SyntaxError}, {"(1", S::SyntaxError}, {"1 ~ 2", S::SyntaxError},
-        {"Since Start", S::SyntaxError},
-        // Glued operator and sign runs form one token that no table knows.
-        {"1--1", S::InvalidToken}, {"1+-2", S::InvalidToken}, {"1 += 2", S::InvalidToken},
-        {"1 -< 2", S::InvalidToken}, {"1 && 2", S::InvalidToken}, {"$", S::InvalidToken}};
-    for (const auto& [text, status] : cases) {
-        const Compilation<CompiledExpression> compilation = compileExpression(text);
-        EXPECT_EQ(compilation.diagnostic.status, status) << text;
-        EXPECT_EQ(compilation.program.has_value(), status == S::Compiled) << text;
-    }
-}
-
 TEST(CompileExpression, ReadsAtMostTheLengthLimitAndUpToANul) {
     const std::string blanks(kMaxExpressionLength - 4, ' ');
     const std::tuple<std::string, S, Rules> cases[] = {
@@ -136,22 +118,34 @@ TEST(CompileExpression, AFrameRowMayBeACopyAsAWholeOnly) {
     }
 }
 
-TEST(CompileDiagnostic, PointsAtTheFirstOffendingToken) {
+TEST(CompileExpression, GivesAProgramOrTheKindOfItsFailureAtTheFirstOffendingToken) {
     const std::tuple<std::string_view, S, std::string, std::size_t> cases[] = {
-        {"1+2", S::Compiled, "", 0}, {"", S::SyntaxError, "", 0}, {"  \t ", S::SyntaxError, "", 0},
+        // Identifiers are case-sensitive ASCII names not starting with a digit.
+        {"_x1[0] + sum[1] * SinceLastRX[2]", S::Compiled, "", 0}, {"SinceLastRx + SinceLastTx", S::Compiled, "", 0},
+        {"1- -1", S::Compiled, "", 0}, {"CRC_CCITT1(Rx, Rx[0], 2) == 0", S::Compiled, "", 0},
+        {"Rx[Tx[0]]", S::Compiled, "", 0}, {"1+2", S::Compiled, "", 0},
+        {"", S::SyntaxError, "", 0}, {"  \t ", S::SyntaxError, "", 0},
+        {"SUM(Rx[0], 0, 1)", S::SyntaxError, "SUM", 0}, {"SUM Rx, 0, 1", S::SyntaxError, "SUM", 0},
+        {"SUM(Rx, 0, 1, 2)", S::SyntaxError, "SUM", 0}, {"(1", S::SyntaxError, "(", 0},
+        {"1 ~ 2", S::SyntaxError, "~", 2}, {"Since Start", S::SyntaxError, "Since", 0},
         {"SUM(Rx, 0)", S::SyntaxError, "SUM", 0}, {"1+", S::SyntaxError, "+", 1},
         {"1 2", S::SyntaxError, "2", 2}, {"(1+2) (3)", S::SyntaxError, "(", 6},
         {"  Rx", S::SyntaxError, "Rx", 2}, {"2 * Rx", S::SyntaxError, "*", 2}, {"1)", S::SyntaxError, ")", 1},
-        {"1 ! 2", S::InvalidToken, "!", 2}, {"08 + 1x", S::InvalidToken, "08", 0},
+        {"1 ! 2", S::InvalidToken, "!", 2}, {"08 + 1x", S::InvalidToken, "08", 0}, {"$", S::InvalidToken, "$", 0},
+        // Glued operator and sign runs form one token that no table knows.
+        {"1--1", S::InvalidToken, "--", 1}, {"1+-2", S::InvalidToken, "+-", 1}, {"1 += 2", S::InvalidToken, "+=", 2},
+        {"1 -< 2", S::InvalidToken, "-<", 2}, {"1 && 2", S::InvalidToken, "&&", 2},
         // COPY is a frame row's whole expression and nothing else.
         {"COPY(R, 0, 1)", S::MisplacedCopy, "COPY", 0}, {"LEN(R) + COPY(R, 0, 1)", S::MisplacedCopy, "COPY", 9},
         // The new function names are reserved: they no longer read as identifiers.
         {"LEN[0]", S::SyntaxError, "LEN", 0}, {"CRC32(R, 0)", S::SyntaxError, "CRC32", 0},
-        {"Rx[1] +1x", S::InvalidToken, "1x", 7}, {"1--1", S::InvalidToken, "--", 1}};
+        {"Rx[1] +1x", S::InvalidToken, "1x", 7}};
     for (const auto& [text, status, tokenText, position] : cases) {
-        const CompileDiagnostic diagnostic = compileExpression(text).diagnostic;
+        const Compilation<CompiledExpression> compilation = compileExpression(text);
+        const CompileDiagnostic& diagnostic = compilation.diagnostic;
         EXPECT_EQ(std::tie(diagnostic.status, diagnostic.tokenText, diagnostic.position),
                   std::tie(status, tokenText, position)) << text;
+        EXPECT_EQ(compilation.program.has_value(), status == S::Compiled) << text;
     }
 }
 
