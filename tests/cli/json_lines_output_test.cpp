@@ -35,6 +35,12 @@ const Environment kEnvironment = [] {
     return environment;
 }();
 
+// Tells the sink of an event made from these parts, which the teller keeps.
+template <class Event, class... Parts>
+std::function<void(TrafficSink&)> telling(Parts... parts) {
+    return [=](TrafficSink& sink) { sink.onEvent(Event{parts...}); };
+}
+
 struct SinkCase {
     const char* rule;
     std::function<void(TrafficSink&)> tell;
@@ -48,81 +54,56 @@ TEST(JsonLinesSink, WritesEachFrameAndEventAsOneObjectOnALine) {
     const SinkCase cases[] = {
         {"a received frame: local time, raw file time, status bits, bytes as one hex text, marks and "
          "triggers by name",
-         [](TrafficSink& sink) {
-             sink.onEvent(RecordPumped{u"D1", kEnvironment, Bytes{0x02, 0x41, 0xFF}, kTime,
-                                       test::makeExtra(3, kReceivedAttribute | 0x08, {0, 1}, {2})});
-         },
+         telling<RecordPumped>(u"D1", kEnvironment, Bytes{0x02, 0x41, 0xFF}, kTime,
+                               test::makeExtra(3, kReceivedAttribute | 0x08, {0, 1}, {2})),
          R"({"type":"frame","environment":"D1","time":")" + formatIsoTime(kTime) +
              R"(","filetime":133511472005020000,"direction":"rx","length":3,"attribute":"80000008","bytes":"0241ff",)"
              R"("marks":["Request","say \"hi\""],"triggers":["応答"],"fault":null})"},
         {"a sent frame with an odd environment name, a time without local form and nothing set",
-         [](TrafficSink& sink) {
-             sink.onEvent(
-                 RecordPumped{u"環境\t1", kEnvironment, Bytes{0x0A}, kNoLocalTime, test::makeExtra(3, 0x1F)});
-         },
+         telling<RecordPumped>(u"環境\t1", kEnvironment, Bytes{0x0A}, kNoLocalTime, test::makeExtra(3, 0x1F)),
          R"({"type":"frame","environment":"環境\t1","time":null,"filetime":18446744073709551615,"direction":"tx",)"
          R"("length":1,"attribute":"0000001f","bytes":"0a","marks":[],"triggers":[],"fault":null})"},
-        {"an empty frame has empty bytes",
-         [](TrafficSink& sink) { sink.onEvent(RecordPumped{u"D1", kEnvironment, Bytes{}, kNoLocalTime, Bytes{}}); },
+        {"an empty frame has empty bytes", telling<RecordPumped>(u"D1", kEnvironment, Bytes{}, kNoLocalTime, Bytes{}),
          R"({"type":"frame","environment":"D1","time":null,"filetime":18446744073709551615,"direction":"tx",)"
          R"("length":0,"attribute":"00000000","bytes":"","marks":[],"triggers":[],"fault":null})"},
         {"a frame a fault touched names the fault's rule by the number in its attribute",
-         [](TrafficSink& sink) {
-             sink.onEvent(RecordPumped{u"D1", kEnvironment, Bytes{0x0B}, kNoLocalTime, test::makeExtra(3, 0x40010000)});
-         },
+         telling<RecordPumped>(u"D1", kEnvironment, Bytes{0x0B}, kNoLocalTime, test::makeExtra(3, 0x40010000)),
          R"({"type":"frame","environment":"D1","time":null,"filetime":18446744073709551615,"direction":"tx",)"
          R"("length":1,"attribute":"40010000","bytes":"0b","marks":[],"triggers":[],"fault":"late \"reply\""})"},
-        {"a log file started",
-         [&](TrafficSink& sink) {
-             sink.onEvent(LogFileStarted{u"D1", StartedLog{u"Alarm", log, {}}});
-         },
+        {"a log file started", telling<LogFileStarted>(u"D1", StartedLog{u"Alarm", log, {}}),
          R"({"type":"log_started","environment":"D1","condition":"Alarm",)"
          R"("file":"/data/Logs/D1/Alarm-20240131_210000_000.log","reason":null})"},
         {"a log file that cannot be made, with the system's reason",
-         [&](TrafficSink& sink) {
-             sink.onEvent(LogFileStarted{u"D1", StartedLog{u"Alarm", {}, tooLong}});
-         },
+         telling<LogFileStarted>(u"D1", StartedLog{u"Alarm", {}, tooLong}),
          R"({"type":"log_started","environment":"D1","condition":"Alarm","file":null,"reason":)" +
              jsonString(tooLong.message()) + "}"},
         {"a log file that cannot be made, without a reason",
-         [](TrafficSink& sink) {
-             sink.onEvent(LogFileStarted{u"D1", StartedLog{u"Alarm", {}, {}}});
-         },
+         telling<LogFileStarted>(u"D1", StartedLog{u"Alarm", {}, {}}),
          R"({"type":"log_started","environment":"D1","condition":"Alarm","file":null,"reason":null})"},
-        {"a log file stopped by a failed write",
-         [&](TrafficSink& sink) {
-             sink.onEvent(LogFileStopped{u"D1", StoppedLog{u"Alarm", log, 7, full}});
-         },
+        {"a log file stopped by a failed write", telling<LogFileStopped>(u"D1", StoppedLog{u"Alarm", log, 7, full}),
          R"({"type":"log_stopped","environment":"D1","condition":"Alarm",)"
          R"("file":"/data/Logs/D1/Alarm-20240131_210000_000.log","records":7,"reason":)" +
              jsonString(full.message()) + "}"},
-        {"refused recordings", [](TrafficSink& sink) { sink.onEvent(RecordingsRefused{u"D1", 936}); },
+        {"refused recordings", telling<RecordingsRefused>(u"D1", std::size_t{936}),
          R"({"type":"recordings_refused","environment":"D1","refused":936})"},
-        {"a lost port",
-         [](TrafficSink& sink) { sink.onEvent(PortLost{u"D1", u"/dev/ttyUSB0", "Input/output error"}); },
+        {"a lost port", telling<PortLost>(u"D1", u"/dev/ttyUSB0", "Input/output error"),
          R"({"type":"port_lost","environment":"D1","port":"/dev/ttyUSB0","reason":"Input/output error"})"},
-        {"dropped datagrams", [](TrafficSink& sink) { sink.onEvent(LossCounted{Loss::datagrams, u"F1", 5120, 8192}); },
+        {"dropped datagrams", telling<LossCounted>(Loss::datagrams, u"F1", 5120u, 8192u),
          R"({"type":"datagrams_dropped","environment":"F1","added":5120,"total":8192})"},
-        {"frames not sent", [](TrafficSink& sink) { sink.onEvent(LossCounted{Loss::sends, u"C1", 3, 4}); },
+        {"frames not sent", telling<LossCounted>(Loss::sends, u"C1", 3u, 4u),
          R"({"type":"sends_dropped","environment":"C1","added":3,"total":4})"},
-        {"records lost to a full history",
-         [](TrafficSink& sink) { sink.onEvent(LossCounted{Loss::records, u"D1", 1, 18446744073709551615U}); },
+        {"records lost to a full history", telling<LossCounted>(Loss::records, u"D1", 1u, 18446744073709551615U),
          R"({"type":"records_lost","environment":"D1","added":1,"total":18446744073709551615})"},
-        {"a connection with its peer",
-         [](TrafficSink& sink) { sink.onEvent(ConnectionOpened{u"C1", "127.0.0.1:502"}); },
+        {"a connection with its peer", telling<ConnectionOpened>(u"C1", "127.0.0.1:502"),
          R"({"type":"connection_opened","environment":"C1","peer":"127.0.0.1:502"})"},
-        {"a connection's end whose peer the port no longer knew",
-         [](TrafficSink& sink) { sink.onEvent(ConnectionClosed{u"C1", ""}); },
+        {"a connection's end whose peer the port no longer knew", telling<ConnectionClosed>(u"C1", ""),
          R"({"type":"connection_closed","environment":"C1","peer":null})"},
         {"failed attempts to connect",
-         [](TrafficSink& sink) {
-             sink.onEvent(ConnectFailed{u"C1", u"tcp-client://127.0.0.1:502", "Connection refused"});
-         },
+         telling<ConnectFailed>(u"C1", u"tcp-client://127.0.0.1:502", "Connection refused"),
          R"({"type":"connect_failed","environment":"C1","port":"tcp-client://127.0.0.1:502",)"
          R"("reason":"Connection refused"})"},
         {"the service's error without the system's line break, and of no environment",
-         [](TrafficSink& sink) { sink.onEvent(ServiceFailed{"Access is denied.\r\n"}); },
-         R"({"type":"error","message":"Access is denied."})"},
+         telling<ServiceFailed>("Access is denied.\r\n"), R"({"type":"error","message":"Access is denied."})"},
     };
     for (const auto& [rule, tell, line] : cases) {
         std::ostringstream out, err;
