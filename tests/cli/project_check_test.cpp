@@ -123,6 +123,12 @@ std::map<std::u16string, std::string> u1With(std::map<std::u16string, std::strin
     return files;
 }
 
+// U1 sends the frame Reply of these rows.
+std::map<std::u16string, std::string> u1WithReply(std::string_view rows) {
+    return u1With({{u"U1.Sequences.csv", "L,T,F,J,G\ns,1,Reply,,\n"},
+                   {u"Reply.csv", "Frame,Reply\nOffset,Value\n" + std::string(rows)}});
+}
+
 TEST(ProjectCheck, ControlCharactersInNamesAreErrorsThatShowTheCharacter) {
     using namespace std::string_literals;
     expectFindings("a NUL in a port name cuts it short",
@@ -165,31 +171,25 @@ TEST(ProjectCheck, AnExpressionOfTheReadLengthOrMoreIsTooLong) {
                     {"U1.Named.csv", 2, 4, 'E',
                      "trigger condition is too long: 2103 bytes, and an expression is read up to 2048 (the token "
                      "still open there is dropped); only what comes before is evaluated"}});
-    expectFindings("a frame field as well",
-                   u1With({{u"U1.Sequences.csv", "L,T,F,J,G\ns,1,Reply,,\n"},
-                           {u"Reply.csv", "Frame,Reply\nOffset,Value\n0," + cutToBroken + "\n"}}),
+    expectFindings("a frame field as well", u1WithReply("0," + cutToBroken + "\n"),
                    {{"Reply.csv", 3, 2, 'E', "field is too long: 2048 bytes"}});
 }
 
 TEST(ProjectCheck, WideFieldsNeedTheirPlaceholderRowsAndCopyStandsAlone) {
-    const auto folderWithFrame = [](std::string_view rows) -> std::map<std::u16string, std::string> {
-        return u1With({{u"U1.Sequences.csv", "L,T,F,J,G\ns,1,Reply,,\n"},
-                       {u"Reply.csv", "Frame,Reply\nOffset,Value\n" + std::string(rows)}});
-    };
     expectFindings("a four-byte field with its three placeholder rows, and a COPY row, pass",
-                   folderWithFrame("0,\"COPY(R, 0, LEN(R))\"\n1,\"CRC32(T, 0, LEN(T))\"\n2,\n3,\n4,\n"), {});
+                   u1WithReply("0,\"COPY(R, 0, LEN(R))\"\n1,\"CRC32(T, 0, LEN(T))\"\n2,\n3,\n4,\n"), {});
     expectFindings("a placeholder that holds an expression is never evaluated",
-                   folderWithFrame("0,\"BE32(7)\"\n1,\n2,9\n3,\n"),
+                   u1WithReply("0,\"BE32(7)\"\n1,\n2,9\n3,\n"),
                    {{"Reply.csv", 5, 2, 'W', "never evaluated: its position holds byte 3 of the 4-byte field on line 3"}});
     expectFindings("a field whose placeholders the frame lacks makes the frame longer than its rows",
-                   folderWithFrame("0,1\n1,\"CRC32(T, 0, 1)\"\n2,\n"),
+                   u1WithReply("0,1\n1,\"CRC32(T, 0, 1)\"\n2,\n"),
                    {{"Reply.csv", 4, 2, 'W', "this 4-byte field has 1 of its 3 placeholder rows: the frame is built "
                                              "2 bytes longer than its rows"}});
     expectFindings("a CRC whose width is known only when it runs is one byte",
-                   folderWithFrame("0,\"CRC(R, 0, 2, R[0], 7, 0, 0, 0, 0)\"\n"),
+                   u1WithReply("0,\"CRC(R, 0, 2, R[0], 7, 0, 0, 0, 0)\"\n"),
                    {{"Reply.csv", 3, 2, 'W', "the CRC's width is known only when it runs"}});
     expectFindings("COPY anywhere but as a frame row's whole expression does not compile",
-                   folderWithFrame("0,\"COPY(R, 0, 1) + 1\"\n"),
+                   u1WithReply("0,\"COPY(R, 0, 1) + 1\"\n"),
                    {{"Reply.csv", 3, 2, 'E', "COPY must be a frame row's whole expression (column 1)"}});
 }
 

@@ -415,9 +415,7 @@ class HdlcRun(E2ETest):
 
 
 class JsonLines(E2ETest):
-    FRAME_FIELDS = {"type", "environment", "time", "filetime", "direction", "length", "attribute", "bytes", "marks",
-                    "triggers", "fault"}
-
+    # How each object is written is the sink's unit test; here what a real run gives them.
     def test_jsonl_writes_every_frame_and_event_as_json_and_the_text_to_the_error_output(self):
         # The demo polls and answers on its own; its copy takes the log files. Half an hour off the hour, west
         # of UTC: the offset's sign and minutes are both seen.
@@ -428,9 +426,7 @@ class JsonLines(E2ETest):
         objects = [json.loads(line) for line in run.output().splitlines()]
         frames = [o for o in objects if o["type"] == "frame"]
         for frame in frames:
-            self.assertEqual(set(frame), self.FRAME_FIELDS, frame)
             data = bytes.fromhex(frame["bytes"])
-            self.assertEqual((frame["bytes"], frame["length"]), (data.hex(), len(data)), frame)
             received = int(frame["attribute"], 16) & 0x80000000 != 0
             self.assertEqual(frame["direction"], "rx" if received else "tx", frame)
             # The local time is the file time's, to the millisecond.
