@@ -6,13 +6,7 @@
 #include <stdint.h>
 
 #ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include <windows.h> /* OVERLAPPED */
 #define FBIHDLC_CALL __stdcall
 #else
 #define FBIHDLC_CALL

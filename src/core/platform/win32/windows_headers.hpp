@@ -1,12 +1,7 @@
 #pragma once
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-// winsock2.h before windows.h: once windows.h is in, winsock2.h clashes with it.
+// The build defines WIN32_LEAN_AND_MEAN and NOMINMAX for every file. winsock2.h still comes
+// first, in case a file is ever compiled without them.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
