@@ -26,4 +26,13 @@ function(orvalix_add_library target)
   target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(${target} PUBLIC ${ARG_DEPENDS})
   orvalix_target_defaults(${target})
+  orvalix_fuzz_coverage(${target})
+endfunction()
+
+# With the fuzzers, what they exercise reports its coverage to libFuzzer. The tests beside them
+# in the same build are left out: they would only compile slower.
+function(orvalix_fuzz_coverage target)
+  if(ORVALIX_BUILD_FUZZERS)
+    target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link)
+  endif()
 endfunction()
