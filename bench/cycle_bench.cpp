@@ -61,13 +61,19 @@ private:
     std::size_t writes_ = 0;
 };
 
-Environment serialEnvironment(int conditionsAndSteps) {
+// An environment on a 921,600 bit/s serial line, with no conditions or steps yet.
+Environment onFastSerialLine(std::int32_t characterTimeoutMs, std::int32_t records) {
     Environment environment;
     SerialOptions line;
     line.bitRate = 921600;
     line.parity = SerialParity::None;
-    line.characterTimeoutMs = 20;
-    environment.port = PortOptions{u"COM1", 1000, 64, 0, 0, line};
+    line.characterTimeoutMs = characterTimeoutMs;
+    environment.port = PortOptions{u"COM1", records, 64, 0, 0, line};
+    return environment;
+}
+
+Environment serialEnvironment(int conditionsAndSteps) {
+    Environment environment = onFastSerialLine(20, 1000);
     for (int i = 0; i < conditionsAndSteps; ++i) {
         const std::string n = std::to_string(i);
         NamedCondition condition;
@@ -111,12 +117,7 @@ private:
 
 // The conditions and steps of serial_dispatch_cpu.py: none ever holds, every one is tried.
 Environment dispatchEnvironment(int width) {
-    Environment environment;
-    SerialOptions line;
-    line.bitRate = 921600;
-    line.parity = SerialParity::None;
-    line.characterTimeoutMs = 5;
-    environment.port = PortOptions{u"COM1", 50000, 64, 0, 0, line};
+    Environment environment = onFastSerialLine(5, 50000);
     for (int k = 0; k < width; ++k) {
         const std::string n = std::to_string(k);
         const std::string named = "(R[0] == 0x02) & (LEN(R) == " + std::to_string(12 + k) + ") & (R[1] == " + n + ")";
