@@ -388,6 +388,8 @@ class TcpClientRun(E2ETest):
         self.assertTrue(run.shows(r"^C1 disconnected"), run.describe())
         time.sleep(2.5)
         serve(6)
+        # The run tells of the end at its next look: stopping sooner would race it.
+        self.assertTrue(run.shows(r"^C1 disconnected[^\n]*\n(.*\n)*C1 disconnected"), run.describe())
         self.assertEqual(run.stop(), 0, run.describe())
         lines = [line for line in run.output().splitlines() if re.match(r"C1 (no connection|connected|disconnected)",
                                                                         line)]
