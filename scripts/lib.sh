@@ -70,11 +70,55 @@ ensure_locales() {
     step "locale-gen" locale-gen
 }
 
+# Runs "$@" at a lower priority, so that tests running beside it get the processors first.
+compile() {
+    nice -n 10 "$@"
+}
+
+# One step at a time runs in the background (in_background, then finish_background): its
+# output goes to a file under build/logs and is printed once it has ended, unmixed.
+ORVALIX_BACKGROUND=()
+in_background() {
+    local name=$1
+    shift
+    local log=$ORVALIX_ROOT/build/logs/${name//[^A-Za-z0-9]/-}.log
+    mkdir -p -- "${log%/*}"
+    section "$name: started in the background, output when it ends"
+    printf '+ %s\n' "$*"
+    # A session of its own, so that stop_background can end every process it started.
+    setsid "$@" >"$log" 2>&1 &
+    ORVALIX_BACKGROUND=("$name" "$!" "$log" "$SECONDS")
+}
+
+finish_background() {
+    local name=${ORVALIX_BACKGROUND[0]} pid=${ORVALIX_BACKGROUND[1]}
+    local log=${ORVALIX_BACKGROUND[2]} started=${ORVALIX_BACKGROUND[3]} status=0
+    wait "$pid" || status=$?
+    ORVALIX_BACKGROUND=()
+    section "$name (ran in the background)"
+    cat -- "$log"
+    ((status == 0)) || fail "$name (exit status $status)"
+    report_time "$name (background)" "$started"
+}
+
+stop_background() {
+    if ((${#ORVALIX_BACKGROUND[@]} > 0)); then
+        kill -- "-${ORVALIX_BACKGROUND[1]}" 2>/dev/null || true
+        ORVALIX_BACKGROUND=()
+    fi
+}
+
 # Prints how long the named stage took; call with the start time from $SECONDS.
 report_time() {
     local name=$1 started=$2
     local elapsed=$((SECONDS - started))
-    ORVALIX_TIMES+=("$(printf '%-22s %4d s' "$name" "$elapsed")")
+    ORVALIX_TIMES+=("$(printf '%-32s %4d s' "$name" "$elapsed")")
     printf -- '-- %s took %d s\n' "$name" "$elapsed"
 }
 ORVALIX_TIMES=()
+
+# The table of stage times; stages in the background overlap the ones in the foreground.
+print_times() {
+    printf '%s\n' "${ORVALIX_TIMES[@]}"
+    printf '%-32s %4d s\n' "in all, packages included" "$SECONDS"
+}

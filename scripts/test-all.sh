@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: the native Debug build, the same under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the fuzzers for a bounded time (ORVALIX_FUZZ_SECONDS per
-# target), the Windows cross build under Wine, and builds the benchmarks.
+# target), the Windows cross build under Wine, and builds the benchmarks. A stage's tests run
+# in the background while the next stage compiles; the end prints a table of stage times.
 # Meant for a fresh Debian 12 machine as root; installs what is missing. Safe to repeat.
 set -euo pipefail
 
@@ -21,64 +22,58 @@ ensure_locales ja_JP.UTF-8 en_US.UTF-8
 wine_run=$ORVALIX_ROOT/cmake/wine-run.sh
 windows_build=$ORVALIX_ROOT/build/windows
 
-# No wineserver or Wine helper of ours may outlive the script, whichever way it ends.
-stop_wine() {
+# No wineserver or Wine helper of ours, and no background stage, may outlive the script,
+# whichever way it ends.
+stop_leftovers() {
+    stop_background
     if [[ -d $windows_build/wineprefix ]]; then
         bash "$wine_run" --kill "$windows_build" || true
     fi
 }
-trap stop_wine EXIT
+trap stop_leftovers EXIT
 
-native_stage() {
+configure_and_build() {
     local preset=$1 started=$SECONDS
+    shift
     section "$preset: configure"
     step "configure $preset" cmake --preset "$preset"
     section "$preset: build"
-    step "build $preset" cmake --build --preset "$preset" -j"$ORVALIX_JOBS"
-    section "$preset: test"
-    step "test $preset" ctest --preset "$preset" -j"$ORVALIX_JOBS" --output-on-failure
-    report_time "$preset" "$started"
+    step "build $preset" compile cmake --build --preset "$preset" -j"$ORVALIX_JOBS" "$@"
+    report_time "$preset build" "$started"
 }
 
-native_stage debug
-native_stage asan
+# A stage's tests mostly wait (on ports, on processes, on timers): they run in the background
+# while the next stage compiles, and the compiler yields the processors to them.
+configure_and_build debug
+in_background "debug tests" ctest --preset debug -j"$ORVALIX_JOBS" --output-on-failure
 
-# The parsers and loaders under libFuzzer, a bounded time per target: built by the asan stage.
-started=$SECONDS
-step "fuzz" bash scripts/fuzz.sh --preset asan "${ORVALIX_FUZZ_SECONDS:-45}"
-report_time "fuzz" "$started"
+configure_and_build asan
+finish_background
+# The two tests that keep a processor busy would measure the sanitizer: the debug stage runs them.
+in_background "asan tests" ctest --preset asan -j"$ORVALIX_JOBS" --output-on-failure -LE load
 
 # The two threads meet in the service and the pump: their tests, and the real orvalix-cli
 # end to end, under ThreadSanitizer.
-started=$SECONDS
-section "tsan: configure"
-step "configure tsan" cmake --preset tsan
-section "tsan: build"
-step "build tsan" cmake --build --preset tsan -j"$ORVALIX_JOBS" --target \
-    orvalix_service_tests orvalix_session_tests orvalix-cli FbiHdlc
-section "tsan: test"
-step "test tsan" ctest --preset tsan -j"$ORVALIX_JOBS" --output-on-failure \
+configure_and_build tsan --target orvalix_service_tests orvalix_session_tests orvalix-cli FbiHdlc
+finish_background
+in_background "tsan tests" ctest --preset tsan -j"$ORVALIX_JOBS" --output-on-failure \
     -L 'orvalix_service_tests|orvalix_session_tests|e2e' -LE robustness
-report_time "tsan" "$started"
 
-started=$SECONDS
-section "windows: configure"
-step "configure windows" cmake --preset windows
-section "windows: build"
-step "build windows" cmake --build --preset windows -j"$ORVALIX_JOBS"
-report_time "windows build" "$started"
+configure_and_build windows
+finish_background
 
-started=$SECONDS
-section "windows: test under Wine"
-step "create the Wine prefix" bash "$wine_run" --init "$windows_build"
-step "test windows" ctest --preset windows -j"$ORVALIX_JOBS" --output-on-failure
-report_time "windows test (Wine)" "$started"
+# shellcheck disable=SC2016  # expanded by the inner shell
+in_background "windows tests (Wine)" bash -c 'bash "$1" --init "$2" && exec ctest --preset windows -j"$3" --output-on-failure' \
+    windows-tests "$wine_run" "$windows_build" "$ORVALIX_JOBS"
 
+# The parsers and loaders under libFuzzer, a bounded time per target, from the asan build.
 started=$SECONDS
-section "bench: configure and build (not run)"
-step "configure bench" cmake --preset bench
-step "build bench" cmake --build --preset bench -j"$ORVALIX_JOBS"
-report_time "bench build" "$started"
+step "fuzz" compile bash scripts/fuzz.sh --preset asan "${ORVALIX_FUZZ_SECONDS:-45}"
+report_time "fuzz" "$started"
+finish_background
+
+# Built, not run: their figures are taken on a quiet machine.
+configure_and_build bench
 
 section "All tests passed"
-printf '%s\n' "${ORVALIX_TIMES[@]}"
+print_times
