@@ -12,7 +12,7 @@ from pathlib import Path
 
 sys.dont_write_bytecode = True  # no __pycache__ of the shared helpers in the source tree
 import e2e_test
-from e2e_test import E2ETest, Run, free_udp_port, send_until_answered, write_ack_device
+from e2e_test import E2ETest, Run, free_udp_port, read_until, send_until_answered, write_ack_device
 from modbus_test import serve_modbus_tcp, tcp_read_reply, tcp_read_request
 
 EXAMPLES = Path(__file__).resolve().parents[2] / "examples"
@@ -85,10 +85,7 @@ class CaptureTcp(CaptureTest):
         for transaction, start, count in [(0x1234, 10, 3), (0x1235, 0, 2), (0x1236, 5, 1)]:
             client.sendall(tcp_read_request(transaction, 1, start, count))
             reply = tcp_read_reply(transaction, 1, start, count)
-            received = b""
-            while len(received) < len(reply) and (piece := client.recv(256)):
-                received += piece
-            self.assertEqual(received, reply, run.describe())
+            self.assertEqual(read_until(client, len(reply)), reply, run.describe())
         client_port = client.getsockname()[1]
         client.close()
         self.assertTrue(run.shows(r"^M1 disconnected "), run.describe())

@@ -81,6 +81,17 @@ def send_until_answered(peer, data):
     return os.read(peer, 16) if select.select([peer], [], [], 0)[0] else b""
 
 
+def read_until(source, length, timeout=10):
+    # Up to length bytes from a file descriptor or a socket; fewer once the wait is over or the peer closed.
+    data, deadline = b"", time.monotonic() + timeout
+    while len(data) < length and select.select([source], [], [], max(0, deadline - time.monotonic()))[0]:
+        piece = source.recv(256) if isinstance(source, socket.socket) else os.read(source, 256)
+        if not piece:
+            break
+        data += piece
+    return data
+
+
 def free_port(kind):  # a loopback port free now
     with socket.socket(socket.AF_INET, kind) as probe:
         probe.bind(("127.0.0.1", 0))
@@ -335,11 +346,11 @@ class Verdict(E2ETest):
         self.assertEqual(run.stop(None), 3, run.describe())
         self.assertLines(run.output(), r"Stopped\.", r"  until D1:received >= 1 +>= 1 +0 +FAIL",
                          r"    never: step status, named StatusRequest")
-        for expectation, why in [("D9:sent >= 1", 'unknown environment "D9" \\(the run serves: D1\\)'),
-                                 ("D1:sent => 1", "bad operator '=>'"), ("D1:Other > 1", 'no named condition "Other"')]:
-            run, _, _ = self.status_run("--for", "1", "--expect", expectation)
-            self.assertEqual(run.stop(None), 2, run.describe())
-            self.assertRegex(run.output(1), f"orvalix-cli run: --expect '{re.escape(expectation)}': .*{why}")
+        # Which texts are refused, and why, is the expectation's unit test; here the status and the message.
+        run, _, _ = self.status_run("--for", "1", "--expect", "D9:sent >= 1")
+        self.assertEqual(run.stop(None), 2, run.describe())
+        self.assertRegex(run.output(1), r"orvalix-cli run: --expect 'D9:sent >= 1': .*unknown environment \"D9\" "
+                                        r"\(the run serves: D1\)")
 
 
 class SerialRun(E2ETest):

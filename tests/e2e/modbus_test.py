@@ -13,7 +13,7 @@ from pathlib import Path
 
 sys.dont_write_bytecode = True  # no __pycache__ of the shared helpers in the source tree
 import e2e_test
-from e2e_test import E2ETest, Run, TIME, free_tcp_port, hex_bytes, wait_listening
+from e2e_test import E2ETest, Run, TIME, free_tcp_port, hex_bytes, read_until, wait_listening
 
 EXAMPLES = Path(__file__).resolve().parents[2] / "examples"
 BIT_RATE = 9600  # the example's line: 9600 bits/s, 8 data bits, no parity, 1 stop bit
@@ -174,12 +174,6 @@ class ModbusRtu(ModbusRtuServer):
         run, master = self.serve()
         line = open_line(self, master)
 
-        def receive(length, timeout=5):
-            data, deadline = b"", time.monotonic() + timeout
-            while len(data) < length and select.select([line], [], [], max(0, deadline - time.monotonic()))[0]:
-                data += os.read(line, 256)
-            return data
-
         def silent():  # nothing comes for 300 ms: no answer, whatever its speed would have been
             return not select.select([line], [], [], 0.3)[0]
 
@@ -195,7 +189,7 @@ class ModbusRtu(ModbusRtuServer):
                     os.write(line, request[offset:offset + size])
                     offset += size
                     time.sleep(gap)
-                answer = receive(len(reply), timeout=2)
+                answer = read_until(line, len(reply), timeout=2)
                 held_up = any(later - earlier > 0.035 for earlier, later in zip(times, times[1:]))
                 if answer == reply or (len(pieces) > 1 and not held_up):
                     break
@@ -253,10 +247,8 @@ class ModbusFaults(ModbusRtuServer):
 
         def round_trip(start):  # seconds from the request to the whole reply
             request, reply = read_request(1, start, 1), read_reply(start, 1)
-            sent, data = time.monotonic(), b""
-            while len(data) < len(reply) and select.select([line], [], [], 5)[0]:
-                data += os.read(line, 256)
-            self.assertEqual(data, reply, run.describe())
+            sent = time.monotonic()
+            self.assertEqual(read_until(line, len(reply)), reply, run.describe())
             return time.monotonic() - sent
 
         os.write(line, read_request(1, 0, 1))
@@ -303,15 +295,6 @@ class ModbusTcp(ModbusTest):
         self.addCleanup(client.close)
         return client
 
-    def receive(self, client, length, timeout=10):  # up to length bytes, b"" once the wait is over
-        data, deadline = b"", time.monotonic() + timeout
-        while len(data) < length and select.select([client], [], [], max(0, deadline - time.monotonic()))[0]:
-            piece = client.recv(256)
-            if not piece:
-                break
-            data += piece
-        return data
-
     def test_mbpoll_reads_sixteen_registers_each_its_address_plus_1000(self):
         need(self, "mbpoll")
         run, port = self.serve()
@@ -337,22 +320,22 @@ class ModbusTcp(ModbusTest):
         request = tcp_read_request(0x1234, 7, 10, 3)
         first.sendall(request[:5])
         first.sendall(request[5:])
-        self.assertEqual(self.receive(first, 15), tcp_read_reply(0x1234, 7, 10, 3), run.describe())
+        self.assertEqual(read_until(first, 15), tcp_read_reply(0x1234, 7, 10, 3), run.describe())
         # The second client waits in the backlog: its request is answered once the first has closed.
         second = self.connect(port)
         second.sendall(tcp_read_request(0xBEEF, 1, 0, 2))
-        self.assertEqual(self.receive(second, 13, timeout=0.5), b"", run.describe())
+        self.assertEqual(read_until(second, 13, timeout=0.5), b"", run.describe())
         first_address = "127.0.0.1:%d" % first.getsockname()[1]
         first.close()
-        self.assertEqual(self.receive(second, 13), tcp_read_reply(0xBEEF, 1, 0, 2), run.describe())
+        self.assertEqual(read_until(second, 13), tcp_read_reply(0xBEEF, 1, 0, 2), run.describe())
         # A protocol id other than 0 makes no request: no answer, and the next request is answered as usual.
         second.sendall(b"\x00\x01\x00\x01" + tcp_read_request(1, 1, 0, 1)[4:])
-        self.assertEqual(self.receive(second, 11, timeout=0.5), b"", run.describe())
+        self.assertEqual(read_until(second, 11, timeout=0.5), b"", run.describe())
         second.sendall(tcp_read_request(2, 1, 5, 1))
-        self.assertEqual(self.receive(second, 11), tcp_read_reply(2, 1, 5, 1), run.describe())
+        self.assertEqual(read_until(second, 11), tcp_read_reply(2, 1, 5, 1), run.describe())
         # The length field decides where a request ends: a function 3 with a byte too many is exception 3.
         second.sendall(mbap(3, 1, 3, 0, 0, 0, 1, 0))
-        self.assertEqual(self.receive(second, 9), mbap(3, 1, 0x83, 3), run.describe())
+        self.assertEqual(read_until(second, 9), mbap(3, 1, 0x83, 3), run.describe())
         second_address = "127.0.0.1:%d" % second.getsockname()[1]
         second.close()
         self.assertTrue(run.shows(rf"^M1 disconnected {second_address}$"), run.describe())
