@@ -1,14 +1,20 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include "core/platform/error_text.hpp"
 #include "core/ports/parse_port_options.hpp"
+#include "core/ports/tcp_socket.hpp"
 #include "core/ports/udp_socket.hpp"
 #include "core/text/text_conversion.hpp"
 
@@ -59,6 +65,57 @@ bool eventually(Done done) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return false;
+}
+
+// The system's number for a connection nobody listens for, as the sockets report it.
+#ifdef _WIN32
+inline constexpr std::uint32_t kRefused = 10061;  // WSAECONNREFUSED
+#else
+inline constexpr std::uint32_t kRefused = ECONNREFUSED;
+#endif
+
+// How a connection to the loopback port ended up, once it is no longer under way.
+inline TcpConnectProgress finishedAttempt(std::uint16_t port) {
+    TcpConnector connector = TcpConnector::start(kLoopback, port);
+    TcpConnectProgress progress;
+    eventually([&] { return (progress = connector.poll()).status != TcpConnectStatus::Connecting; });
+    return progress;
+}
+
+// A client standing in for the equipment, connected once this returns.
+inline TcpConnection connectTo(std::uint16_t port) {
+    TcpConnectProgress progress = finishedAttempt(port);
+    EXPECT_EQ(progress.status, TcpConnectStatus::Connected) << platform::systemErrorText(progress.error);
+    return std::move(progress.connection).value();
+}
+
+inline TcpConnection acceptFrom(TcpListener& listener) {
+    TcpAccepted accepted;
+    eventually([&] { return (accepted = listener.accept()).connection.has_value(); });
+    EXPECT_EQ(accepted.error, 0u);
+    return std::move(accepted.connection).value();
+}
+
+// What arrives until `length` bytes came or the peer closed, in pieces of at most `piece`.
+inline Bytes receive(TcpConnection& connection, std::size_t length, std::size_t piece = 4096) {
+    Bytes got;
+    Bytes buffer(piece);
+    eventually([&] {
+        const TcpReceiveResult result = connection.receive(buffer);
+        got.insert(got.end(), buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(result.count));
+        return got.size() >= length || result.status == TcpReceiveStatus::Closed;
+    });
+    return got;
+}
+
+// The stream holds frames 0, 1, ... of pattern(kMaxFrameLength, n), each whole and in order.
+inline void expectFramesInOrder(const Bytes& stream, std::size_t frames) {
+    ASSERT_EQ(stream.size(), frames * kMaxFrameLength);
+    for (std::size_t n = 0; n < frames; ++n) {
+        const auto from = stream.begin() + static_cast<std::ptrdiff_t>(n * kMaxFrameLength);
+        ASSERT_EQ(Bytes(from, from + kMaxFrameLength), pattern(kMaxFrameLength, static_cast<std::uint8_t>(n)))
+            << "frame " << n << " of " << frames;
+    }
 }
 
 }  // namespace orvalix::test

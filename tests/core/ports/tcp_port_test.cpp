@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cerrno>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -24,12 +23,8 @@ using test::Bytes;
 using test::bytesOf;
 using test::eventually;
 using test::kLoopback;
-
-#ifdef _WIN32
-constexpr std::uint32_t kRefused = 10061;  // WSAECONNREFUSED
-#else
-constexpr std::uint32_t kRefused = ECONNREFUSED;
-#endif
+using test::acceptFrom;
+using test::receive;
 
 class TcpPortTest : public testing::Test {
 protected:
@@ -40,21 +35,6 @@ protected:
         std::optional<TcpPort> port = TcpPort::listen(kLoopback, 0, error);
         EXPECT_EQ(error, 0u) << platform::systemErrorText(error);
         return std::move(port).value();
-    }
-
-    // A client standing in for the equipment, connected once this returns.
-    static TcpConnection clientOf(std::uint16_t port) {
-        TcpConnector connector = TcpConnector::start(kLoopback, port);
-        TcpConnectProgress progress;
-        eventually([&] { return (progress = connector.poll()).status != TcpConnectStatus::Connecting; });
-        EXPECT_EQ(progress.status, TcpConnectStatus::Connected) << platform::systemErrorText(progress.error);
-        return std::move(progress.connection).value();
-    }
-
-    static TcpConnection acceptFrom(TcpListener& listener) {
-        TcpAccepted accepted;
-        eventually([&] { return (accepted = listener.accept()).connection.has_value(); });
-        return std::move(accepted.connection).value();
     }
 
     // Reads the port until `length` bytes came; sender is the last one read.
@@ -80,17 +60,6 @@ protected:
         });
     }
 
-    static Bytes receive(TcpConnection& connection, std::size_t length) {
-        Bytes got;
-        std::array<std::uint8_t, 256> buffer{};
-        eventually([&] {
-            const TcpReceiveResult result = connection.receive(buffer);
-            got.insert(got.end(), buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(result.count));
-            return got.size() >= length;
-        });
-        return got;
-    }
-
     platform::SocketsStartup sockets_;
     std::array<std::uint8_t, kMaxFrameLength> buffer_{};
 };
@@ -110,8 +79,8 @@ TEST(SocketAddressText, GivesTheAddressAndPortInTheOrderPeopleWriteThem) {
 // first has gone; the first going away is counted as a close, not as a failure.
 TEST_F(TcpPortTest, AServerServesOneClientAtATimeAndTakesTheNextWhenItCloses) {
     TcpPort port = server();
-    std::optional<TcpConnection> first = clientOf(port.localPort());
-    TcpConnection second = clientOf(port.localPort());
+    std::optional<TcpConnection> first = test::connectTo(port.localPort());
+    TcpConnection second = test::connectTo(port.localPort());
     ASSERT_EQ(first->send(bytesOf("one")).status, TcpSendStatus::Complete);
     ASSERT_EQ(second.send(bytesOf("two")).status, TcpSendStatus::Complete);
 
@@ -163,7 +132,7 @@ TEST_F(TcpPortTest, AClientComesBackASecondAfterItsServerWentAwayAndCameBack) {
     ASSERT_TRUE(readUntil(port, [](const ConnectionHealth& c) { return c.failedAttempts == 2; }));
     const ConnectionHealth refused = port.health().connections;
     EXPECT_EQ(refused.failureRuns, 1u) << "one run of failures for the same reason";
-    EXPECT_EQ(refused.failureError, kRefused) << platform::systemErrorText(refused.failureError);
+    EXPECT_EQ(refused.failureError, test::kRefused) << platform::systemErrorText(refused.failureError);
 
     listener = TcpListener::open(kLoopback, where).listener.value();
     now += 1000;
@@ -197,7 +166,7 @@ TEST_F(TcpPortTest, AFrameWithNoPeerToGoToIsDroppedAndCounted) {
 // port, the next frame waits for it, and every frame arrives whole and in order.
 TEST_F(TcpPortTest, WhatThePeerCannotTakeYetHoldsTheNextFrameBack) {
     TcpPort port = server();
-    TcpConnection peer = clientOf(port.localPort());
+    TcpConnection peer = test::connectTo(port.localPort());
     ASSERT_TRUE(readUntil(port, [](const ConnectionHealth& c) { return c.opened == 1; }));
     std::size_t frames = 0;
     while (frames < 4096 && port.writeFinished()) {
@@ -218,12 +187,7 @@ TEST_F(TcpPortTest, WhatThePeerCannotTakeYetHoldsTheNextFrameBack) {
         return stream.size() >= frames * kMaxFrameLength;
     });
     EXPECT_TRUE(port.writeFinished());
-    ASSERT_EQ(stream.size(), frames * kMaxFrameLength);
-    for (std::size_t n = 0; n < frames; ++n) {
-        const auto from = stream.begin() + static_cast<std::ptrdiff_t>(n * kMaxFrameLength);
-        ASSERT_EQ(Bytes(from, from + kMaxFrameLength), test::pattern(kMaxFrameLength, static_cast<std::uint8_t>(n)))
-            << "frame " << n;
-    }
+    test::expectFramesInOrder(stream, frames);
 }
 
 TEST_F(TcpPortTest, OpensAsAPortOfItsOwnKindAndAServerFailsOnAPortInUse) {

@@ -25,13 +25,14 @@ using test::bytesOf;
 using test::eventually;
 using test::kLoopback;
 
-// The system's numbers, as the sockets report them.
+using test::acceptFrom;
+using test::receive;
+
+// The system's number, as the sockets report it.
 #ifdef _WIN32
 constexpr std::uint32_t kAddressInUse = 10048;  // WSAEADDRINUSE
-constexpr std::uint32_t kRefused = 10061;       // WSAECONNREFUSED
 #else
 constexpr std::uint32_t kAddressInUse = EADDRINUSE;
-constexpr std::uint32_t kRefused = ECONNREFUSED;
 #endif
 
 std::uint16_t portOf(const SocketAddress& address) {
@@ -43,38 +44,7 @@ protected:
     void SetUp() override { ASSERT_TRUE(sockets_.started()); }
 
     static TcpListener listener() { return TcpListener::open(kLoopback, 0).listener.value(); }
-
-    static TcpConnectProgress finishedAttempt(std::uint16_t port) {
-        TcpConnector connector = TcpConnector::start(kLoopback, port);
-        TcpConnectProgress progress;
-        eventually([&] { return (progress = connector.poll()).status != TcpConnectStatus::Connecting; });
-        return progress;
-    }
-
-    static TcpConnection connectTo(const TcpListener& server) {
-        TcpConnectProgress progress = finishedAttempt(server.localPort());
-        EXPECT_EQ(progress.status, TcpConnectStatus::Connected) << platform::systemErrorText(progress.error);
-        return std::move(progress.connection).value();
-    }
-
-    static TcpConnection acceptFrom(TcpListener& server) {
-        TcpAccepted accepted;
-        eventually([&] { return (accepted = server.accept()).connection.has_value(); });
-        EXPECT_EQ(accepted.error, 0u);
-        return std::move(accepted.connection).value();
-    }
-
-    // What arrives until `length` bytes came or the peer closed, in pieces of at most `piece`.
-    static Bytes receive(TcpConnection& connection, std::size_t length, std::size_t piece = 4096) {
-        Bytes got;
-        Bytes buffer(piece);
-        eventually([&] {
-            const TcpReceiveResult result = connection.receive(buffer);
-            got.insert(got.end(), buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(result.count));
-            return got.size() >= length || result.status == TcpReceiveStatus::Closed;
-        });
-        return got;
-    }
+    static TcpConnection connectTo(const TcpListener& server) { return test::connectTo(server.localPort()); }
 
     platform::SocketsStartup sockets_;
 };
@@ -133,9 +103,9 @@ TEST_F(TcpSocketTest, APeerThatClosesIsReportedClosedAfterItsLastBytes) {
 // Connecting where nobody listens, and listening on a port in use.
 TEST_F(TcpSocketTest, AConnectionOrAListenerTheSystemRefusesComesWithItsReason) {
     const std::uint16_t closedPort = listener().localPort();
-    const TcpConnectProgress progress = finishedAttempt(closedPort);
+    const TcpConnectProgress progress = test::finishedAttempt(closedPort);
     EXPECT_EQ(progress.status, TcpConnectStatus::Failed);
-    EXPECT_EQ(progress.error, kRefused) << platform::systemErrorText(progress.error);
+    EXPECT_EQ(progress.error, test::kRefused) << platform::systemErrorText(progress.error);
     EXPECT_FALSE(progress.connection);
 
     const TcpListener holder = listener();
@@ -159,15 +129,6 @@ TEST_F(TcpSocketTest, ARestartedServerListensAgainAtOnce) {
     EXPECT_TRUE(again.listener) << platform::systemErrorText(again.error);
 }
 
-TEST_F(TcpSocketTest, ALongestFrameArrivesWholeAcrossSeveralReceives) {
-    TcpListener server = listener();
-    TcpConnection client = connectTo(server);
-    TcpConnection served = acceptFrom(server);
-    const Bytes frame = test::pattern(kMaxFrameLength, 3);
-    EXPECT_EQ(client.send(frame).status, TcpSendStatus::Complete);
-    EXPECT_EQ(receive(served, frame.size(), 1000), frame);
-}
-
 // The system's buffers fill while the peer does not read: the rest of the frame they could
 // not take waits in the connection, a further frame is refused as busy, and once the peer
 // reads, the stream holds every frame taken, whole and in order.
@@ -175,9 +136,7 @@ TEST_F(TcpSocketTest, WhatTheSystemCannotTakeYetWaitsAndGoesOutInOrder) {
     TcpListener server = listener();
     TcpConnection client = connectTo(server);
     TcpConnection served = acceptFrom(server);
-    const auto frame = [](std::size_t number) {
-        return test::pattern(kMaxFrameLength, static_cast<std::uint8_t>(number));
-    };
+    const auto frame = [](std::size_t n) { return test::pattern(kMaxFrameLength, static_cast<std::uint8_t>(n)); };
 
     constexpr std::size_t kMostFrames = 4096;  // far beyond any loopback buffer
     std::size_t frames = 0;
@@ -202,11 +161,7 @@ TEST_F(TcpSocketTest, WhatTheSystemCannotTakeYetWaitsAndGoesOutInOrder) {
     });
     EXPECT_EQ(client.flush().status, TcpSendStatus::Complete);
     EXPECT_EQ(client.pendingBytes(), 0u);
-    ASSERT_EQ(stream.size(), frames * kMaxFrameLength);
-    for (std::size_t n = 0; n < frames; ++n) {
-        const auto from = stream.begin() + static_cast<std::ptrdiff_t>(n * kMaxFrameLength);
-        ASSERT_EQ(Bytes(from, from + kMaxFrameLength), frame(n)) << "frame " << n << " of " << frames;
-    }
+    test::expectFramesInOrder(stream, frames);
     EXPECT_EQ(served.receive(buffer).status, TcpReceiveStatus::WouldBlock) << "nothing twice";
 }
 
