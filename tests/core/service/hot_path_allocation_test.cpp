@@ -92,12 +92,7 @@ TEST(HotPath, TcpPortsServeAndRetryWithoutAllocating) {
     rig.attach(u"S", test::tcp(1000, {step("R[1] == 3", "Reply")}), server);
     rig.attach(u"C", test::tcp(20, {step("1", "Reply")}), client);  // sends with no peer to take them
     rig.start();
-    const auto connect = [&] {
-        TcpConnector connector = TcpConnector::start(test::kLoopback, server.localPort());
-        TcpConnectProgress progress;
-        test::eventually([&] { return (progress = connector.poll()).status != TcpConnectStatus::Connecting; });
-        return std::move(progress.connection);
-    };
+    const auto connect = [&] { return std::optional(test::connectTo(server.localPort())); };
     // A request answered; false when no answer came.
     const auto ask = [&](TcpConnection& equipment, std::uint8_t code) {
         const std::array<std::uint8_t, 2> request{code, 3};
