@@ -71,23 +71,31 @@ ensure_locales() {
 }
 
 # Runs "$@" at a lower priority, so that tests running beside it get the processors first.
-compile() {
+at_low_priority() {
     nice -n 10 "$@"
 }
 
 # One step at a time runs in the background (in_background, then finish_background): its
 # output goes to a file under build/logs and is printed once it has ended, unmixed.
+# --let-finish: if the script ends early, wait for it instead of ending it (an installer).
 ORVALIX_BACKGROUND=()
 in_background() {
+    local on_exit="kill"
+    if [[ $1 == --let-finish ]]; then
+        on_exit="wait"
+        shift
+    fi
     local name=$1
     shift
     local log=$ORVALIX_ROOT/build/logs/${name//[^A-Za-z0-9]/-}.log
     mkdir -p -- "${log%/*}"
     section "$name: started in the background, output when it ends"
     printf '+ %s\n' "$*"
-    # A session of its own, so that stop_background can end every process it started.
-    setsid "$@" >"$log" 2>&1 &
-    ORVALIX_BACKGROUND=("$name" "$!" "$log" "$SECONDS")
+    # A session of its own, so that stop_background can end every process it started; this
+    # file's functions are commands there too.
+    # shellcheck disable=SC2016  # expanded by the inner shell
+    setsid bash -c 'source "$0" && "$@"' "${BASH_SOURCE[0]}" "$@" >"$log" 2>&1 &
+    ORVALIX_BACKGROUND=("$name" "$!" "$log" "$SECONDS" "$on_exit")
 }
 
 finish_background() {
@@ -102,17 +110,21 @@ finish_background() {
 }
 
 stop_background() {
-    if ((${#ORVALIX_BACKGROUND[@]} > 0)); then
+    if ((${#ORVALIX_BACKGROUND[@]} == 0)); then
+        return
+    elif [[ ${ORVALIX_BACKGROUND[4]} == wait ]]; then
+        wait "${ORVALIX_BACKGROUND[1]}" || true
+    else
         kill -- "-${ORVALIX_BACKGROUND[1]}" 2>/dev/null || true
-        ORVALIX_BACKGROUND=()
     fi
+    ORVALIX_BACKGROUND=()
 }
 
 # Prints how long the named stage took; call with the start time from $SECONDS.
 report_time() {
     local name=$1 started=$2
     local elapsed=$((SECONDS - started))
-    ORVALIX_TIMES+=("$(printf '%-32s %4d s' "$name" "$elapsed")")
+    ORVALIX_TIMES+=("$(printf '%-36s %4d s' "$name" "$elapsed")")
     printf -- '-- %s took %d s\n' "$name" "$elapsed"
 }
 ORVALIX_TIMES=()
@@ -120,5 +132,5 @@ ORVALIX_TIMES=()
 # The table of stage times; stages in the background overlap the ones in the foreground.
 print_times() {
     printf '%s\n' "${ORVALIX_TIMES[@]}"
-    printf '%-32s %4d s\n' "in all, packages included" "$SECONDS"
+    printf '%-36s %4d s\n' "in all, packages included" "$SECONDS"
 }

@@ -12,12 +12,15 @@ cd -- "$ORVALIX_ROOT"
 # Nothing here reads input; a test that tries must not wait on a terminal.
 exec </dev/null
 
-ensure_packages cmake ninja-build g++ libgtest-dev libgmock-dev googletest libbenchmark-dev \
-    libmuparser-dev g++-mingw-w64-x86-64 wine wine64 socat python3 clang-14 libclang-rt-14-dev \
-    xvfb xdotool imagemagick fonts-ipafont-gothic locales mbpoll python3-pymodbus tshark \
-    dpkg-dev file man-db groff-base
-# The desktop application's tests run once in Japanese and once in English.
-ensure_locales ja_JP.UTF-8 en_US.UTF-8
+# What the first build needs, now; the rest while it compiles.
+ensure_packages cmake ninja-build g++ libgtest-dev libgmock-dev googletest python3 dpkg-dev file
+install_the_rest() {
+    ensure_packages libbenchmark-dev libmuparser-dev g++-mingw-w64-x86-64 wine wine64 socat \
+        clang-14 libclang-rt-14-dev xvfb xdotool imagemagick fonts-ipafont-gothic locales mbpoll \
+        python3-pymodbus tshark man-db groff-base
+    # The desktop application's tests run once in Japanese and once in English.
+    ensure_locales ja_JP.UTF-8 en_US.UTF-8
+}
 
 wine_run=$ORVALIX_ROOT/cmake/wine-run.sh
 windows_build=$ORVALIX_ROOT/build/windows
@@ -38,13 +41,16 @@ configure_and_build() {
     section "$preset: configure"
     step "configure $preset" cmake --preset "$preset"
     section "$preset: build"
-    step "build $preset" compile cmake --build --preset "$preset" -j"$ORVALIX_JOBS" "$@"
+    step "build $preset" at_low_priority cmake --build --preset "$preset" -j"$ORVALIX_JOBS" "$@"
     report_time "$preset build" "$started"
 }
 
 # A stage's tests mostly wait (on ports, on processes, on timers): they run in the background
 # while the next stage compiles, and the compiler yields the processors to them.
+export -f install_the_rest
+in_background --let-finish "packages" install_the_rest
 configure_and_build debug
+finish_background
 in_background "debug tests" ctest --preset debug -j"$ORVALIX_JOBS" --output-on-failure
 
 configure_and_build asan
@@ -68,7 +74,7 @@ in_background "windows tests (Wine)" bash -c 'bash "$1" --init "$2" && exec ctes
 
 # The parsers and loaders under libFuzzer, a bounded time per target, from the asan build.
 started=$SECONDS
-step "fuzz" compile bash scripts/fuzz.sh --preset asan "${ORVALIX_FUZZ_SECONDS:-45}"
+step "fuzz" at_low_priority bash scripts/fuzz.sh --preset asan "${ORVALIX_FUZZ_SECONDS:-45}"
 report_time "fuzz" "$started"
 finish_background
 
