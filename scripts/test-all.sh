@@ -45,12 +45,13 @@ configure_and_build() {
     report_time "$preset build" "$started"
 }
 
-# A stage's tests mostly wait (on ports, on processes, on timers): they run in the background
-# while the next stage compiles, and the compiler yields the processors to them.
 export -f install_the_rest
 in_background --let-finish "packages" install_the_rest
 configure_and_build debug
 finish_background
+
+# A stage's tests mostly wait (on ports, on processes, on timers): they run in the background
+# while the next stage compiles, and the compiler yields the processors to them.
 in_background "debug tests" ctest --preset debug -j"$ORVALIX_JOBS" --output-on-failure
 
 configure_and_build asan
@@ -69,7 +70,8 @@ configure_and_build windows
 finish_background
 
 # shellcheck disable=SC2016  # expanded by the inner shell
-in_background "windows tests (Wine)" bash -c 'bash "$1" --init "$2" && exec ctest --preset windows -j"$3" --output-on-failure' \
+in_background "windows tests (Wine)" bash -c \
+    'bash "$1" --init "$2" && exec ctest --preset windows -j"$3" --output-on-failure' \
     windows-tests "$wine_run" "$windows_build" "$ORVALIX_JOBS"
 
 # The parsers and loaders under libFuzzer, a bounded time per target, from the asan build.
