@@ -92,27 +92,29 @@ in_background() {
     section "$name: started in the background, output when it ends"
     printf '+ %s\n' "$*"
     # A session of its own, so that stop_background can end every process it started; this
-    # file's functions are commands there too.
+    # file's functions are commands there too. It notes its own duration, as finishing it may
+    # come later.
     # shellcheck disable=SC2016  # expanded by the inner shell
-    setsid bash -c 'source "$0" && "$@"' "${BASH_SOURCE[0]}" "$@" >"$log" 2>&1 &
-    ORVALIX_BACKGROUND=("$name" "$!" "$log" "$SECONDS" "$on_exit")
+    setsid bash -c 'source "$0"; seconds=$1; shift; "$@"; status=$?; echo "$SECONDS" >"$seconds"; exit "$status"' \
+        "${BASH_SOURCE[0]}" "$log.seconds" "$@" >"$log" 2>&1 &
+    ORVALIX_BACKGROUND=("$name" "$!" "$log" "$on_exit")
 }
 
 finish_background() {
-    local name=${ORVALIX_BACKGROUND[0]} pid=${ORVALIX_BACKGROUND[1]}
-    local log=${ORVALIX_BACKGROUND[2]} started=${ORVALIX_BACKGROUND[3]} status=0
+    local name=${ORVALIX_BACKGROUND[0]} pid=${ORVALIX_BACKGROUND[1]} log=${ORVALIX_BACKGROUND[2]}
+    local status=0
     wait "$pid" || status=$?
     ORVALIX_BACKGROUND=()
     section "$name (ran in the background)"
     cat -- "$log"
     ((status == 0)) || fail "$name (exit status $status)"
-    report_time "$name (background)" "$started"
+    record_time "$name (background)" "$(cat -- "$log.seconds")"
 }
 
 stop_background() {
     if ((${#ORVALIX_BACKGROUND[@]} == 0)); then
         return
-    elif [[ ${ORVALIX_BACKGROUND[4]} == wait ]]; then
+    elif [[ ${ORVALIX_BACKGROUND[3]} == wait ]]; then
         wait "${ORVALIX_BACKGROUND[1]}" || true
     else
         kill -- "-${ORVALIX_BACKGROUND[1]}" 2>/dev/null || true
@@ -122,8 +124,11 @@ stop_background() {
 
 # Prints how long the named stage took; call with the start time from $SECONDS.
 report_time() {
-    local name=$1 started=$2
-    local elapsed=$((SECONDS - started))
+    record_time "$1" $((SECONDS - $2))
+}
+
+record_time() {
+    local name=$1 elapsed=$2
     ORVALIX_TIMES+=("$(printf '%-36s %4d s' "$name" "$elapsed")")
     printf -- '-- %s took %d s\n' "$name" "$elapsed"
 }
