@@ -19,11 +19,12 @@
 namespace orvalix {
 namespace {
 
+using test::acceptFrom;
 using test::Bytes;
 using test::bytesOf;
+using test::connectTo;
 using test::eventually;
 using test::kLoopback;
-using test::acceptFrom;
 using test::receive;
 
 class TcpPortTest : public testing::Test {
@@ -79,8 +80,8 @@ TEST(SocketAddressText, GivesTheAddressAndPortInTheOrderPeopleWriteThem) {
 // first has gone; the first going away is counted as a close, not as a failure.
 TEST_F(TcpPortTest, AServerServesOneClientAtATimeAndTakesTheNextWhenItCloses) {
     TcpPort port = server();
-    std::optional<TcpConnection> first = test::connectTo(port.localPort());
-    TcpConnection second = test::connectTo(port.localPort());
+    std::optional<TcpConnection> first = connectTo(port.localPort());
+    TcpConnection second = connectTo(port.localPort());
     ASSERT_EQ(first->send(bytesOf("one")).status, TcpSendStatus::Complete);
     ASSERT_EQ(second.send(bytesOf("two")).status, TcpSendStatus::Complete);
 
@@ -166,7 +167,7 @@ TEST_F(TcpPortTest, AFrameWithNoPeerToGoToIsDroppedAndCounted) {
 // port, the next frame waits for it, and every frame arrives whole and in order.
 TEST_F(TcpPortTest, WhatThePeerCannotTakeYetHoldsTheNextFrameBack) {
     TcpPort port = server();
-    TcpConnection peer = test::connectTo(port.localPort());
+    TcpConnection peer = connectTo(port.localPort());
     ASSERT_TRUE(readUntil(port, [](const ConnectionHealth& c) { return c.opened == 1; }));
     std::size_t frames = 0;
     while (frames < 4096 && port.writeFinished()) {
